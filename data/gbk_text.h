@@ -4,6 +4,10 @@
 // GBK bytes through these functions. A character outside GBK counts and compares by its
 // GB18030 bytes; nothing is ever replaced or dropped. Bytes that are not valid UTF-8 count as
 // one byte each and compare after every character.
+//
+// The first non-ASCII character met builds a table through the system's GB18030 converter,
+// which throws std::runtime_error if the system has none; otherwise nothing throws, and nothing
+// but Encode's result allocates. Safe to call from several threads at once.
 #pragma once
 
 #include <cstddef>

@@ -1,0 +1,80 @@
+#include "clinic_fixture.h"
+
+#include <cstdlib>
+
+#include "data/dates.h"
+#include "tools/clinic_schema.h"
+
+void ClinicFixture::SetUp() {
+    root_ = std::filesystem::temp_directory_path() /
+            ("clinic-test-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(DatabaseDir());
+    setenv("DBENGINE_ROOT", root_.c_str(), 1);
+    clinicdb::CreateTableFiles(DatabaseDir(), clinicdb::ClinicTables());
+    dates::SetShortDateFormat("yyyy-M-d");
+    dates::SetToday(dates::FromCivil(2026, 12, 8));
+    data_ = std::make_unique<ClinicRecordSets>();
+    data_->Open();
+}
+
+void ClinicFixture::TearDown() {
+    data_.reset();
+    std::filesystem::remove_all(root_);
+    dates::SetToday(std::nullopt);
+}
+
+int ClinicFixture::AddPatient(const std::string& name, const std::string& phone) {
+    TTable& patients = data_->Tablebingren;
+    patients.Append();
+    data_->TablebingrenXm->SetAsString(name);
+    if (!phone.empty()) data_->TablebingrenLxdh->SetAsString(phone);
+    patients.Post();
+    return data_->TablebingrenId->AsInteger();
+}
+
+void ClinicFixture::AddVisit(const std::string& complaint) {
+    data_->TableBingli.Append();
+    data_->TableBingliZhsu->SetAsString(complaint);
+    data_->TableBingli.Post();
+}
+
+void EventLog::Attach(TDataSet& d) {
+    auto log = [this](const char* name) { return [this, name](TDataSet*) { events_.push_back(name); }; };
+    d.BeforeOpen = log("BeforeOpen");
+    d.AfterOpen = log("AfterOpen");
+    d.BeforeClose = log("BeforeClose");
+    d.AfterClose = log("AfterClose");
+    d.BeforeInsert = log("BeforeInsert");
+    d.OnNewRecord = log("OnNewRecord");
+    d.AfterInsert = log("AfterInsert");
+    d.BeforeEdit = log("BeforeEdit");
+    d.AfterEdit = log("AfterEdit");
+    d.BeforePost = log("BeforePost");
+    d.AfterPost = log("AfterPost");
+    d.BeforeCancel = log("BeforeCancel");
+    d.AfterCancel = log("AfterCancel");
+    d.BeforeDelete = log("BeforeDelete");
+    d.AfterDelete = log("AfterDelete");
+    d.BeforeScroll = log("BeforeScroll");
+    d.AfterScroll = log("AfterScroll");
+    d.BeforeRefresh = log("BeforeRefresh");
+    d.AfterRefresh = log("AfterRefresh");
+}
+
+std::vector<std::string> EventLog::Take() {
+    std::vector<std::string> taken;
+    taken.swap(events_);
+    return taken;
+}
+
+void RecordingLink::DataEvent(TDataEvent event, TField*, int distance) {
+    switch (event) {
+        case TDataEvent::deDataSetChange: events.push_back("changed"); break;
+        case TDataEvent::deDataSetScroll: events.push_back("scrolled " + std::to_string(distance)); break;
+        case TDataEvent::deRecordChange: events.push_back("record"); break;
+        case TDataEvent::deUpdateState: events.push_back("state"); break;
+        default: break;
+    }
+}

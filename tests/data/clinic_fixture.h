@@ -1,0 +1,50 @@
+// A fresh clinic database for each test: empty tables in a temporary engine root, the clinic's
+// record sets over them, today fixed and the short date format yyyy-M-d.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/clinic_record_sets.h"
+
+class ClinicFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The directory that the clinic's database name maps to.
+    std::filesystem::path DatabaseDir() const { return root_ / "d" / "qorvyna" / "bingli"; }
+    // Adds a patient through the record set and posts it; answers his Id.
+    int AddPatient(const std::string& name, const std::string& phone = "");
+    // Adds a visit to the current patient and posts it.
+    void AddVisit(const std::string& complaint);
+
+    std::filesystem::path root_;
+    std::unique_ptr<ClinicRecordSets> data_;
+};
+
+// Records the events of a record set as a list of names.
+class EventLog {
+public:
+    void Attach(TDataSet& dataSet);
+    std::vector<std::string> Take();
+
+private:
+    std::vector<std::string> events_;
+};
+
+// A view that wants a number of records at hand and records what it is told.
+class RecordingLink : public TDataLink {
+public:
+    explicit RecordingLink(int rows = 1) : rows_(rows) {}
+    int BufferCount() const override { return rows_; }
+    void DataEvent(TDataEvent event, TField*, int distance) override;
+    std::vector<std::string> events;
+
+private:
+    int rows_;
+};

@@ -77,6 +77,8 @@ typedef struct DbeStatement* hDBIStmt;
 #define DBIERR_VERSION 0x2A08      // Interface version not supported
 #define DBIERR_READONLY 0x2A0B     // Table cannot be opened for writing
 #define DBIERR_TABLEREADONLY 0x2A0C  // Table is read only
+#define DBIERR_HANDLESOPEN 0x2A0D    // Handles are still open (dbeExit)
+#define DBIERR_INTERNAL 0x2A0E       // Internal error in the engine
 
 // 0x2C: capability
 #define DBIERR_NOTSUPPORTED 0x2C01  // Capability not supported

@@ -1,0 +1,265 @@
+#include "engine/cursor.h"
+
+#include "data/gbk_text.h"
+#include "engine/errors.h"
+#include "engine/paths.h"
+
+namespace dbe {
+
+namespace {
+
+Order IndexOrder(const IndexDef& index, const Layout& layout) {
+    if (index.desc.bPrimary) return Order::ByRowid(layout.AutoIncField());
+    const std::string& column = layout.fields[index.keyField].column;
+    return {sqlitekit::QuoteIdentifier(column) + " COLLATE " +
+                sqlitekit::QuoteIdentifier(index.collation),
+            index.keyField};
+}
+
+}  // namespace
+
+Cursor::Cursor(View view)
+    : view_(std::move(view)), locks_(LockFilePath(view_.table->Path())) {
+    for (std::size_t i = 0; i < view_.layout->fields.size(); ++i) {
+        const Field& field = view_.layout->fields[i];
+        if (field.Readable() && !field.IsMemo()) readFields_.push_back(static_cast<int>(i));
+    }
+    SetOrder(view_.order);
+}
+
+void Cursor::SetOrder(Order order) {
+    order_ = std::move(order);
+    selectList_ = "rowid, " + order_.key;
+    for (int field : readFields_) {
+        selectList_ += ", " + sqlitekit::QuoteIdentifier(view_.layout->fields[field].column);
+    }
+    range_ = Range();
+    SetToBegin();
+}
+
+void Cursor::SwitchToIndex(const std::string& name) {
+    if (view_.indexes.empty()) {
+        throw EngineError(DBIERR_NOTSUPPORTED, "A query answer keeps the order of its query");
+    }
+    for (const IndexDef& index : view_.indexes) {
+        if (!SameName(index.desc.szName, name)) continue;
+        if (!index.usable) throw EngineError(DBIERR_INDEXKIND, "Index: " + name);
+        return SetOrder(IndexOrder(index, *view_.layout));
+    }
+    throw EngineError(DBIERR_NOSUCHINDEX, "Index: " + name);
+}
+
+void Cursor::SetRange(const Record* low, const Record* high) {
+    if (order_.field < 0) {
+        throw EngineError(DBIERR_NOTSUPPORTED, "The cursor's order has no field to range on");
+    }
+    const auto bound = [&](const Record* key) -> std::optional<Value> {
+        if (key == nullptr) return std::nullopt;
+        return key->StorageValue(order_.field);
+    };
+    range_ = Range::Between(bound(low), bound(high));
+    SetToBegin();
+}
+
+void Cursor::ResetRange() {
+    range_ = Range();
+    SetToBegin();
+}
+
+void Cursor::SetToRecord(const Record& record) {
+    const std::optional<Origin>& origin = record.GetOrigin();
+    if (!origin) throw EngineError(DBIERR_INVALIDPARAM, "The record buffer holds no record");
+    if (origin->order == order_.key) {
+        position_ = {At::kRecord, origin->key};
+        return;
+    }
+    // Read in another order: the key in this one comes from the row, or, when the row is
+    // gone, from the buffer's own value.
+    const Where byRowid{"rowid = ?", {origin->key.rowid}};
+    std::optional<Key> key;
+    Fetch({Region{byRowid, "rowid"}}, 1, {}, [&](const sqlitekit::Statement& row, std::size_t) {
+        key = Key{ColumnValue(row, 1), origin->key.rowid};
+    });
+    if (!key) {
+        const Value value = order_.field >= 0 ? record.StorageValue(order_.field) : Value();
+        key = Key{order_.IsRowid() ? Value(origin->key.rowid) : value, origin->key.rowid};
+    }
+    position_ = {At::kRecord, *key};
+}
+
+std::size_t Cursor::Fetch(const std::vector<Region>& regions, std::size_t limit,
+                          const Where& extra, const RowSink& sink) {
+    std::size_t got = 0;
+    for (const Region& region : regions) {
+        if (got == limit) break;
+        Where where = region.where;
+        where.And(view_.condition);
+        where.And(extra);
+        const std::string sql = "SELECT " + selectList_ + " FROM " + view_.table->QuotedTable() +
+                                (where.text.empty() ? "" : " WHERE " + where.text) +
+                                " ORDER BY " + region.orderBy + " LIMIT ?";
+        sqlitekit::StatementUse statement(view_.table->Prepare(sql));
+        BindAll(*statement, where.binds);
+        statement->BindInt(static_cast<int>(where.binds.size()) + 1,
+                           static_cast<std::int64_t>(limit - got));
+        while (statement->Step()) sink(*statement, got++);
+    }
+    return got;
+}
+
+std::optional<Key> Cursor::First(const Where& extra, Record* record) {
+    std::optional<Key> key;
+    Fetch(StepRegions(order_, range_, From::kBegin, {}, true), 1, extra,
+          [&](const sqlitekit::Statement& row, std::size_t) {
+              key = Key{ColumnValue(row, 1), row.ColumnInt(0)};
+              if (record != nullptr) record->Load(row, readFields_, order_.key);
+          });
+    return key;
+}
+
+std::optional<Key> Cursor::FindVisible(std::int64_t rowid, Record* record) {
+    return First(Where{"rowid = ?", {rowid}}, record);
+}
+
+void Cursor::GetRecord(bool lock, Record* record) {
+    if (position_.at == At::kBegin) throw EngineError(DBIERR_BOF);
+    if (position_.at == At::kEnd) throw EngineError(DBIERR_EOF);
+    if (position_.at == At::kCrack) throw EngineError(DBIERR_RECNOTFOUND);
+    if (lock) LockCurrent();
+    const std::optional<Key> key = FindVisible(position_.key.rowid, record);
+    if (!key) {
+        if (lock) locks_.Unlock(position_.key.rowid);
+        position_.at = At::kCrack;
+        throw EngineError(DBIERR_RECNOTFOUND);
+    }
+    position_.key = *key;
+}
+
+std::size_t Cursor::Move(bool forward, const std::vector<Record*>& out) {
+    const From from = position_.at == At::kBegin ? From::kBegin
+                      : position_.at == At::kEnd ? From::kEnd
+                                                 : From::kKey;
+    Key last;
+    const std::size_t got =
+        Fetch(StepRegions(order_, range_, from, position_.key, forward), out.size(), {},
+              [&](const sqlitekit::Statement& row, std::size_t i) {
+                  last = Key{ColumnValue(row, 1), row.ColumnInt(0)};
+                  if (out[i] != nullptr) out[i]->Load(row, readFields_, order_.key);
+              });
+    if (got < out.size()) {
+        position_ = {forward ? At::kEnd : At::kBegin, {}};
+    } else {
+        position_ = {At::kRecord, last};
+    }
+    return got;
+}
+
+void Cursor::LockCurrent() {
+    RequireWritable();
+    locks_.Lock(CurrentRowid());
+}
+
+Where Cursor::KeyCondition(std::uint16_t fields, std::uint16_t partialLen,
+                           const Record& key) const {
+    const std::uint16_t keyFields = order_.IsRowid() ? 1 : 2;
+    if (fields == 0 || fields > keyFields || order_.field < 0) {
+        throw EngineError(DBIERR_INVALIDPARAM, "Key fields: " + std::to_string(fields));
+    }
+    const Value value = key.StorageValue(order_.field);
+    Where where;
+    if (IsNull(value)) {
+        where.And(order_.key + " IS NULL");
+    } else if (partialLen > 0 && fields == 1 && std::holds_alternative<std::string>(value)) {
+        where.And(order_.key + " >= ?",
+                  {std::string(gbk::Cut(std::get<std::string>(value), partialLen))});
+    } else {
+        where.And(order_.key + " = ?", {value});
+    }
+    const int autoInc = view_.layout->AutoIncField();
+    if (fields == 2 && autoInc >= 0) where.And("rowid = ?", {key.StorageValue(autoInc)});
+    return where;
+}
+
+void Cursor::GetRecordForKey(std::uint16_t fields, std::uint16_t partialLen, const Record& key,
+                             Record* record) {
+    const Where condition = KeyCondition(fields, partialLen, key);
+    Record found(view_.layout);
+    const std::optional<Key> at = First(condition, &found);
+    const Value wanted = key.StorageValue(order_.field);
+    // A partial key finds the first value at or after it; it must begin with the key.
+    const bool partial = partialLen > 0 && fields == 1 && std::holds_alternative<std::string>(wanted);
+    if (!at || (partial && (!std::holds_alternative<std::string>(at->value) ||
+                            gbk::CompareN(std::get<std::string>(at->value),
+                                          std::get<std::string>(wanted), partialLen) != 0))) {
+        throw EngineError(DBIERR_RECNOTFOUND);
+    }
+    position_ = {At::kRecord, *at};
+    if (record != nullptr) record->CopyFrom(found);
+}
+
+std::vector<Where> Cursor::CountConditions() const {
+    std::vector<Where> conditions;
+    for (const Region& region : StepRegions(order_, range_, From::kBegin, {}, true)) {
+        conditions.push_back(region.where);
+        conditions.back().And(view_.condition);
+    }
+    return conditions;
+}
+
+std::string Cursor::CountCacheKey(const std::vector<Where>& conditions) const {
+    std::string key;
+    for (const Where& where : conditions) {
+        key += where.text + '|';
+        for (const Value& value : where.binds) AppendKeyText(value, key);
+    }
+    return key;
+}
+
+std::uint32_t Cursor::ExactCount() {
+    const std::vector<Where> conditions = CountConditions();
+    return view_.table->Count(CountCacheKey(conditions), [&] {
+        std::uint32_t total = 0;
+        for (const Where& where : conditions) {
+            const std::string sql = "SELECT count(*) FROM " + view_.table->QuotedTable() +
+                                    (where.text.empty() ? "" : " WHERE " + where.text);
+            sqlitekit::StatementUse statement(view_.table->Prepare(sql));
+            BindAll(*statement, where.binds);
+            statement->Step();
+            total += static_cast<std::uint32_t>(statement->ColumnInt(0));
+        }
+        return total;
+    });
+}
+
+std::uint32_t Cursor::EstimatedCount() {
+    if (const auto cached = view_.table->PeekCount(CountCacheKey(CountConditions()))) {
+        return *cached;
+    }
+    if (!range_.IsAll()) return ExactCount();
+    sqlitekit::StatementUse statement(view_.table->Prepare(
+        "SELECT coalesce(max(rowid), 0) FROM " + view_.table->QuotedTable()));
+    statement->Step();
+    return static_cast<std::uint32_t>(statement->ColumnInt(0));
+}
+
+void Cursor::LoadMemo(Record& record, int field) {
+    if (record.MemoLoaded(field)) return;
+    const std::optional<Origin>& origin = record.GetOrigin();
+    if (!origin) return record.SetLoadedMemo(field, {});
+    sqlitekit::StatementUse statement(view_.table->Prepare(
+        "SELECT " + sqlitekit::QuoteIdentifier(view_.layout->fields[field].column) + " FROM " +
+        view_.table->QuotedTable() + " WHERE rowid = ?"));
+    statement->BindInt(1, origin->key.rowid);
+    if (!statement->Step()) throw EngineError(DBIERR_RECDELETED);
+    record.SetLoadedMemo(field, statement->ColumnIsNull(0)
+                                    ? Value()
+                                    : Value(std::string(statement->ColumnText(0))));
+}
+
+std::int64_t Cursor::CurrentRowid() const {
+    if (position_.at == At::kBegin) throw EngineError(DBIERR_BOF);
+    if (position_.at == At::kEnd) throw EngineError(DBIERR_EOF);
+    return position_.key.rowid;
+}
+
+}  // namespace dbe

@@ -1,0 +1,116 @@
+// A cursor (hDBICur): a position in one view of a table file, stepped on the view's current
+// order with key-bounded statements, so that moving, counting and positioning cost the same
+// on a million rows as on ten. A cursor never loads its table and caches no rows: every read
+// asks the file.
+//
+// A position is the beginning, the end, on a record, or on the crack of a record's key (where
+// a record was deleted, or one that left the range). Reading, stepping and counting honour the
+// range and, for a query answer, the answer's condition.
+//
+// Contracts:
+// - Every method either completes or throws EngineError / sqlitekit::Error; a failed call
+//   leaves the position where it was unless its description says otherwise.
+// - Writes on a read-only view throw DBIERR_TABLEREADONLY.
+// - Record buffers passed in have this view's layout shape (the caller checks).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/order.h"
+#include "engine/record.h"
+#include "engine/record_lock.h"
+#include "engine/table_file.h"
+
+namespace dbe {
+
+// What a cursor sees of a table file.
+struct View {
+    std::shared_ptr<TableFile> table;
+    std::shared_ptr<const Layout> layout;
+    std::vector<IndexDef> indexes;  // the indexes a table cursor may switch to; none for answers
+    Order order;                     // the order it starts in
+    Where condition;                 // a query answer's condition
+    std::string name;                // the table file's name, "" for an answer
+    bool readOnly = false;
+};
+
+class Cursor {
+public:
+    explicit Cursor(View view);
+
+    const View& GetView() const { return view_; }
+    const Layout& GetLayout() const { return *view_.layout; }
+
+    // Index names compare without regard to case; "" is the primary index.
+    void SwitchToIndex(const std::string& name);
+    // Either bound may be missing (nullptr): that side is open.
+    void SetRange(const Record* low, const Record* high);
+    void ResetRange();
+
+    void SetToBegin() { position_ = {At::kBegin, {}}; }
+    void SetToEnd() { position_ = {At::kEnd, {}}; }
+    // Onto the key `record` was read at (requires a buffer read from this table).
+    void SetToRecord(const Record& record);
+
+    // Reads the record at the cursor into `record` (if given); with `lock`, locks it first.
+    void GetRecord(bool lock, Record* record);
+    // Steps up to out.size() records, filling the non-null entries; answers how many were
+    // read. Ends on the last one read, or at the end (beginning) when fewer were there.
+    std::size_t Move(bool forward, const std::vector<Record*>& out);
+    void LockCurrent();
+    void GetRecordForKey(std::uint16_t fields, std::uint16_t partialLen, const Record& key,
+                         Record* record);
+
+    std::uint32_t ExactCount();
+    // The cached exact count while it is valid; otherwise, without a range, the highest
+    // record number (an upper bound read from the table's b-tree at once); with a range, the
+    // exact count.
+    std::uint32_t EstimatedCount();
+
+    // Loads the stored content of memo `field` into `record` unless it holds it already.
+    void LoadMemo(Record& record, int field);
+
+    // Writes (cursor_write.cpp).
+    void Insert(Record& record, bool lock);
+    void Modify(Record& record, bool freeLock);
+    void Delete();
+    // Releases the lock of the record at the cursor, or all of this cursor's locks.
+    void ReleaseLock(bool all);
+
+private:
+    enum class At { kBegin, kEnd, kRecord, kCrack };
+    struct Position {
+        At at = At::kBegin;
+        Key key;
+    };
+    using RowSink = std::function<void(const sqlitekit::Statement&, std::size_t)>;
+
+    void SetOrder(Order order);
+    std::size_t Fetch(const std::vector<Region>& regions, std::size_t limit, const Where& extra,
+                      const RowSink& sink);
+    // The first visible record (in order) that also meets `extra`, read into `record`.
+    std::optional<Key> First(const Where& extra, Record* record);
+    std::optional<Key> FindVisible(std::int64_t rowid, Record* record);
+    std::vector<Where> CountConditions() const;
+    std::string CountCacheKey(const std::vector<Where>& conditions) const;
+    Where KeyCondition(std::uint16_t fields, std::uint16_t partialLen, const Record& key) const;
+    void RequireWritable() const;
+    std::int64_t CurrentRowid() const;
+    // Reads the row with record number `rowid` into `record`, wherever it is.
+    void Reload(std::int64_t rowid, Record& record);
+
+    View view_;
+    Order order_;
+    Range range_;
+    std::string selectList_;
+    std::vector<int> readFields_;
+    Position position_;
+    RecordLock locks_;
+};
+
+}  // namespace dbe

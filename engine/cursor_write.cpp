@@ -1,0 +1,127 @@
+// The cursor's writes: each one transaction of the table file, durable when it returns.
+#include "engine/cursor.h"
+#include "engine/errors.h"
+
+namespace dbe {
+
+namespace {
+
+// The fields a write stores: every readable field but the record number, optionally only
+// those the caller wrote, and only memos whose content the buffer holds.
+std::vector<int> StoredFields(const Record& record, bool writtenOnly) {
+    std::vector<int> fields;
+    const Layout& layout = record.GetLayout();
+    for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+        const Field& field = layout.fields[i];
+        const int index = static_cast<int>(i);
+        if (field.IsAutoInc() || !field.Readable()) continue;
+        if (field.IsMemo() && !record.MemoLoaded(index)) continue;
+        if (writtenOnly ? record.Written(index) : !IsNull(record.StorageValue(index))) {
+            fields.push_back(index);
+        }
+    }
+    return fields;
+}
+
+std::string ColumnName(const Record& record, int field) {
+    return sqlitekit::QuoteIdentifier(record.GetLayout().fields[field].column);
+}
+
+}  // namespace
+
+void Cursor::RequireWritable() const {
+    if (view_.readOnly) throw EngineError(DBIERR_TABLEREADONLY, "Table: " + view_.table->Path());
+}
+
+void Cursor::Reload(std::int64_t rowid, Record& record) {
+    const std::size_t got = Fetch({Region{Where{"rowid = ?", {rowid}}, "rowid"}}, 1, {},
+                                  [&](const sqlitekit::Statement& row, std::size_t) {
+                                      record.Load(row, readFields_, order_.key);
+                                  });
+    if (got == 0) throw EngineError(DBIERR_RECDELETED);
+}
+
+void Cursor::Insert(Record& record, bool lock) {
+    RequireWritable();
+    std::string columns, params;
+    std::vector<Value> values;
+    for (int field : StoredFields(record, false)) {
+        columns += (columns.empty() ? "" : ", ") + ColumnName(record, field);
+        params += params.empty() ? "?" : ", ?";
+        values.push_back(record.StorageValue(field));
+    }
+    const std::string sql =
+        "INSERT INTO " + view_.table->QuotedTable() +
+        (columns.empty() ? " DEFAULT VALUES" : " (" + columns + ") VALUES (" + params + ")");
+    std::int64_t rowid = 0;
+    view_.table->Write([&] {
+        sqlitekit::StatementUse statement(view_.table->Prepare(sql));
+        BindAll(*statement, values);
+        statement->Step();
+        rowid = sqlite3_last_insert_rowid(view_.table->Handle());
+    });
+    Reload(rowid, record);
+    position_ = {At::kRecord, record.GetOrigin()->key};
+    if (lock) locks_.Lock(rowid);
+}
+
+void Cursor::Modify(Record& record, bool freeLock) {
+    RequireWritable();
+    if (!record.GetOrigin()) throw EngineError(DBIERR_NOCURRREC);
+    const std::int64_t rowid = record.GetOrigin()->key.rowid;
+    // Another cursor's lock on the record forbids the write.
+    ScopedRecordLock lock(locks_, rowid);
+    if (freeLock) lock.Release();
+    std::string sets;
+    std::vector<Value> values;
+    for (int field : StoredFields(record, true)) {
+        sets += (sets.empty() ? "" : ", ") + ColumnName(record, field) + " = ?";
+        values.push_back(record.StorageValue(field));
+    }
+    values.push_back(rowid);
+    bool changed = true;
+    if (!sets.empty()) {
+        view_.table->Write([&] {
+            sqlitekit::StatementUse statement(view_.table->Prepare(
+                "UPDATE " + view_.table->QuotedTable() + " SET " + sets + " WHERE rowid = ?"));
+            BindAll(*statement, values);
+            statement->Step();
+            changed = sqlite3_changes(view_.table->Handle()) > 0;
+        });
+    }
+    if (!changed) throw EngineError(DBIERR_RECDELETED);
+    Reload(rowid, record);
+    if (position_.at != At::kBegin && position_.at != At::kEnd && position_.key.rowid == rowid) {
+        // The cursor follows the record while it stays visible, else keeps its old place.
+        if (const std::optional<Key> key = FindVisible(rowid, nullptr)) {
+            position_ = {At::kRecord, *key};
+        } else {
+            position_.at = At::kCrack;
+        }
+    }
+}
+
+void Cursor::Delete() {
+    RequireWritable();
+    if (position_.at != At::kRecord) throw EngineError(DBIERR_NOCURRREC);
+    const std::int64_t rowid = position_.key.rowid;
+    ScopedRecordLock lock(locks_, rowid);
+    lock.Release();
+    bool deleted = false;
+    view_.table->Write([&] {
+        sqlitekit::StatementUse statement(view_.table->Prepare(
+            "DELETE FROM " + view_.table->QuotedTable() + " WHERE rowid = ?"));
+        statement->BindInt(1, rowid);
+        statement->Step();
+        deleted = sqlite3_changes(view_.table->Handle()) > 0;
+    });
+    position_.at = At::kCrack;
+    if (!deleted) throw EngineError(DBIERR_RECDELETED);
+}
+
+void Cursor::ReleaseLock(bool all) {
+    if (all) return locks_.UnlockAll();
+    if (!locks_.Unlock(CurrentRowid())) throw EngineError(DBIERR_NOTLOCKED);
+}
+
+}  // namespace dbe

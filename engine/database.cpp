@@ -1,0 +1,125 @@
+#include "engine/database.h"
+
+#include <stdlib.h>
+
+#include "data/gbk_text.h"
+#include "engine/errors.h"
+#include "engine/paths.h"
+#include "engine/query.h"
+
+namespace dbe {
+
+namespace {
+
+// The path that names a file however it was reached, so that one file has one connection.
+std::string CanonicalPath(const std::string& path) {
+    std::unique_ptr<char, decltype(&free)> resolved(realpath(path.c_str(), nullptr), &free);
+    return resolved ? std::string(resolved.get()) : path;
+}
+
+std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// The answer's fields: the named table fields, numbered in the order asked for.
+std::shared_ptr<const Layout> AnswerLayout(const Layout& table,
+                                           const std::vector<std::string>& names) {
+    auto layout = std::make_shared<Layout>();
+    for (const std::string& name : names) {
+        const int field = table.Find(name);
+        if (field < 0) throw EngineError(DBIERR_QRYNOFIELD, "Field: " + name);
+        layout->fields.push_back(table.fields[field]);
+        layout->fields.back().desc.iFldNum = static_cast<std::uint16_t>(layout->fields.size());
+    }
+    return layout;
+}
+
+std::string QuotedColumn(const Layout& table, const std::string& name) {
+    const int field = table.Find(name);
+    if (field < 0) throw EngineError(DBIERR_QRYNOFIELD, "Field: " + name);
+    return sqlitekit::QuoteIdentifier(table.fields[field].column);
+}
+
+Where AnswerCondition(const Layout& table, const std::optional<LikeCondition>& like) {
+    Where where;
+    if (!like) return where;
+    const std::string column = QuotedColumn(table, like->field);
+    if (like->literal) {
+        where.And(column + " LIKE ?", {*like->literal});
+    } else {
+        where.And(column + " LIKE " + QuotedColumn(table, like->otherField));
+    }
+    return where;
+}
+
+// Text orders by GBK; the record number by itself.
+Order AnswerOrder(const Layout& table, const Layout& answer,
+                  const std::vector<std::string>& orderBy) {
+    if (orderBy.size() > 1) {
+        throw EngineError(DBIERR_NOTSUPPORTED, "A query can order by one field only");
+    }
+    if (orderBy.empty()) return Order::ByRowid(answer.AutoIncField());
+    const Field& field = table.fields[table.Find(orderBy[0])];
+    const int answerField = answer.Find(field.column);
+    if (field.IsAutoInc()) return Order::ByRowid(answerField);
+    const bool text = field.IsString() || field.IsMemo();
+    return {QuotedColumn(table, orderBy[0]) +
+                (text ? std::string(" COLLATE ") + sqlitekit::QuoteIdentifier(gbk::kCollation)
+                      : ""),
+            answerField};
+}
+
+}  // namespace
+
+void Database::SetDirectory(const std::string& dir) {
+    const std::string resolved = ResolveDirectory(dir);
+    if (!IsDirectory(resolved)) throw EngineError(DBIERR_NOTFOUND_FILE, "Directory: " + resolved);
+    directory_ = resolved;
+}
+
+std::shared_ptr<TableFile> Database::Share(const std::string& path) {
+    const std::string key = CanonicalPath(path);
+    if (auto shared = tables_[key].lock()) return shared;
+    try {
+        auto table = std::make_shared<TableFile>(path);
+        tables_[key] = table;
+        return table;
+    } catch (const sqlitekit::Error& error) {
+        throw FromSqlite(error).With("Table: " + path);
+    } catch (EngineError& error) {
+        error.With("Table: " + path);
+        throw;
+    }
+}
+
+std::unique_ptr<Cursor> Database::OpenTable(const std::string& name,
+                                            const std::string& indexName, bool readOnly) {
+    const std::optional<std::string> path = FindTableFile(directory_, name);
+    if (!path) {
+        throw EngineError(DBIERR_NOTFOUND_FILE, "Table: " + JoinPath(directory_, name));
+    }
+    readOnly = readOnly || readOnly_;
+    if (!readOnly && !CanWrite(*path)) throw EngineError(DBIERR_READONLY, "Table: " + *path);
+    std::shared_ptr<TableFile> table = Share(*path);
+    if (!readOnly && table->IsReadOnly()) throw EngineError(DBIERR_READONLY, "Table: " + *path);
+    const Schema& schema = table->GetSchema();
+    View view{table,     schema.layout, schema.indexes, Order::ByRowid(schema.layout->AutoIncField()),
+              {},        BaseName(*path), readOnly};
+    auto cursor = std::make_unique<Cursor>(std::move(view));
+    if (!indexName.empty()) cursor->SwitchToIndex(indexName);
+    return cursor;
+}
+
+View Database::PrepareQuery(const std::string& text) {
+    const ParsedQuery query = ParseQuery(text);
+    std::optional<std::string> path = FindTableFile(directory_, query.table);
+    if (!path) path = FindTableFile(directory_, query.table + ".DB");
+    if (!path) throw EngineError(DBIERR_QRYNOTABLE, "Table: " + query.table);
+    std::shared_ptr<TableFile> table = Share(*path);
+    const Layout& fields = *table->GetSchema().layout;
+    std::shared_ptr<const Layout> answer = AnswerLayout(fields, query.fields);
+    for (const std::string& name : query.orderBy) QuotedColumn(fields, name);
+    Order order = AnswerOrder(fields, *answer, query.orderBy);
+    return View{table, answer, {}, std::move(order), AnswerCondition(fields, query.where), "",
+                true};
+}
+
+}  // namespace dbe

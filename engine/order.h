@@ -1,0 +1,67 @@
+// The order a cursor steps in, its range, and the key-bounded SQL conditions ("regions")
+// that step from any position without reading more rows than asked for.
+//
+// An order is a key column with its collation, or the record number alone. Records sort by
+// (key value, record number); null key values come first, as in SQLite's indexes. Stepping
+// forward from key (v, id) reads the region `k = v AND rowid > id` in rowid order, then
+// `k > v` in (k, rowid) order; from a null key it reads `k IS NULL AND rowid > id`, then
+// `k IS NOT NULL`. Backward is the mirror image, the null region last. Each region is one
+// statement that an index on (k) or (k, rowid) answers with a SEARCH.
+//
+// Contracts: the SQL text of a region holds only the quoted key column, constants and `?`
+// placeholders; every value is in `binds`, in placeholder order.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/record.h"
+#include "engine/values.h"
+
+namespace dbe {
+
+struct Order {
+    // The key column with its collation (`"Xm" COLLATE "GBK"`), or "rowid".
+    std::string key;
+    // The layout index of the leading key field, -1 when the layout lacks it.
+    int field = -1;
+
+    static Order ByRowid(int field) { return {"rowid", field}; }
+    bool IsRowid() const { return key == "rowid"; }
+};
+
+// Which key values a cursor sees: nulls and/or non-null values within optional bounds.
+struct Range {
+    bool nulls = true;
+    bool values = true;
+    std::optional<Value> low, high;  // non-null bounds, inclusive
+
+    // The range from `low` to `high` inclusive; a null bound sorts before every value, and
+    // a missing one leaves that side open.
+    static Range Between(const std::optional<Value>& low, const std::optional<Value>& high);
+    bool IsAll() const { return nulls && values && !low && !high; }
+};
+
+// A SQL condition and the values of its placeholders.
+struct Where {
+    std::string text;
+    std::vector<Value> binds;
+
+    void And(const std::string& condition, std::vector<Value> values = {});
+    void And(const Where& other);
+};
+
+struct Region {
+    Where where;
+    std::string orderBy;
+};
+
+enum class From { kBegin, kEnd, kKey };
+
+// The regions to read, in order, stepping from `from` (at `key` when kKey) in the given
+// direction. Stepping forward from kEnd or backward from kBegin has none.
+std::vector<Region> StepRegions(const Order& order, const Range& range, From from,
+                                const Key& key, bool forward);
+
+}  // namespace dbe

@@ -1,0 +1,70 @@
+#include "engine/record_lock.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/dbengine.h"
+#include "engine/errors.h"
+
+namespace dbe {
+
+RecordLock::~RecordLock() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool RecordLock::Open() {
+    if (fd_ >= 0) return true;
+    if (disabled_) return false;
+    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) disabled_ = true;
+    return fd_ >= 0;
+}
+
+bool RecordLock::SetLock(std::int64_t rowid, short type) {
+    if (fd_ < 0) return true;
+    struct flock request {};
+    request.l_type = type;
+    request.l_whence = SEEK_SET;
+    request.l_start = static_cast<off_t>(rowid);
+    request.l_len = 1;
+    return fcntl(fd_, F_OFD_SETLK, &request) == 0;
+}
+
+void RecordLock::Lock(std::int64_t rowid) {
+    if (held_.count(rowid) != 0) return;
+    // Without a lock file the record counts as locked for this cursor alone.
+    if (Open() && !SetLock(rowid, F_WRLCK)) {
+        const int error = errno;
+        if (error == EAGAIN || error == EACCES) {
+            throw EngineError(DBIERR_LOCKED, "Record: " + std::to_string(rowid));
+        }
+        throw EngineError(DBIERR_IO).With(DBIERR_IO, error, "Lock file: " + path_ + ": " +
+                                                                std::strerror(error));
+    }
+    held_.insert(rowid);
+}
+
+bool RecordLock::Unlock(std::int64_t rowid) {
+    if (held_.erase(rowid) == 0) return false;
+    SetLock(rowid, F_UNLCK);
+    return true;
+}
+
+void RecordLock::UnlockAll() {
+    for (std::int64_t rowid : held_) SetLock(rowid, F_UNLCK);
+    held_.clear();
+}
+
+ScopedRecordLock::ScopedRecordLock(RecordLock& locks, std::int64_t rowid)
+    : locks_(locks), rowid_(rowid), release_(!locks.Holds(rowid)) {
+    locks_.Lock(rowid_);
+}
+
+ScopedRecordLock::~ScopedRecordLock() {
+    if (release_) locks_.Unlock(rowid_);
+}
+
+}  // namespace dbe

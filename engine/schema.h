@@ -1,0 +1,69 @@
+// The shape of a table file as the engine sees it: its fields (columns mapped to field
+// kinds) and its indexes.
+//
+// Contracts:
+// - ReadSchema() reads only the file's own schema; the names it returns are the only
+//   identifiers the engine ever places in SQL text, always quoted.
+// - A file whose schema cannot be read answers DBIERR_NOTADB (through SQLite's error); a file
+//   without a table named `table` answers DBIERR_NOTADB with an entry saying so.
+// - Field kinds that the engine describes but does not read or write have Readable() false.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/dbengine.h"
+#include "engine/sqlite_support.h"
+
+namespace dbe {
+
+struct Field {
+    std::string column;  // the SQL column name
+    FLDDesc desc{};
+
+    bool IsMemo() const { return desc.iSubType == fldstMEMO; }
+    bool IsAutoInc() const { return desc.iSubType == fldstAUTOINC; }
+    bool IsString() const { return desc.iFldType == fldZSTRING; }
+    bool IsDate() const { return desc.iFldType == fldDATE; }
+    bool IsInteger() const;
+    // Values of this field pass through get and put (memos through the blob calls).
+    bool Readable() const { return IsInteger() || IsString() || IsDate() || IsMemo(); }
+    bool operator==(const Field& other) const;
+};
+
+// The fields of a cursor, in field-number order. Record buffers share their cursor's layout.
+struct Layout {
+    std::vector<Field> fields;
+
+    // Index of the field named `name` (compared without regard to case), or -1.
+    int Find(std::string_view name) const;
+    // Index of the auto-increment field (the record number), or -1.
+    int AutoIncField() const;
+    bool SameShape(const Layout& other) const { return fields == other.fields; }
+};
+
+struct IndexDef {
+    IDXDesc desc{};
+    // For an index the engine can step on: its key column's field index (-1 for the primary
+    // index) and collation. Other shapes are described but not usable.
+    bool usable = false;
+    int keyField = -1;
+    std::string collation;
+};
+
+struct Schema {
+    std::shared_ptr<const Layout> layout;
+    std::vector<IndexDef> indexes;  // the primary index first
+};
+
+// Maps a declared column type to a field description (type, subtype, size).
+FLDDesc DescribeColumn(std::string_view declaredType, bool rowidAlias);
+
+Schema ReadSchema(sqlite3* db, const std::string& table);
+
+// Case-insensitive ASCII comparison, as SQLite compares identifiers.
+bool SameName(std::string_view a, std::string_view b);
+
+}  // namespace dbe

@@ -1,0 +1,64 @@
+#include "engine/table_file.h"
+
+#include "engine/paths.h"
+
+namespace dbe {
+
+namespace {
+
+// Distinct ranges counted on one file (one per patient in master-detail use) are bounded so
+// that the cache cannot grow without limit.
+constexpr std::size_t kMaxCachedCounts = 256;
+
+}  // namespace
+
+TableFile::TableFile(std::string path)
+    : path_(std::move(path)),
+      connection_(sqlitekit::Connection::Open(path_, SQLITE_OPEN_READWRITE)),
+      quotedTable_(sqlitekit::QuoteIdentifier(FileStem(path_))),
+      schema_(ReadSchema(connection_.Handle(), FileStem(path_))) {}
+
+sqlitekit::Statement& TableFile::Prepare(const std::string& sql) {
+    auto found = statements_.find(sql);
+    if (found == statements_.end()) {
+        auto statement = std::make_unique<sqlitekit::Statement>(connection_.Handle(), sql,
+                                                                 SQLITE_PREPARE_PERSISTENT);
+        found = statements_.emplace(sql, std::move(statement)).first;
+    }
+    return *found->second;
+}
+
+void TableFile::Write(const std::function<void()>& body) {
+    // Counted before writing: even a write that fails may have reached the file.
+    ++writes_;
+    sqlitekit::Transaction transaction(connection_);
+    body();
+    transaction.Commit();
+}
+
+TableFile::Stamp TableFile::CurrentStamp() {
+    sqlitekit::StatementUse version(Prepare("PRAGMA data_version"));
+    version->Step();
+    return {version->ColumnInt(0), writes_};
+}
+
+std::uint32_t TableFile::Count(const std::string& key,
+                               const std::function<std::uint32_t()>& compute) {
+    // The stamp is taken before counting, so that a change made meanwhile leaves the stored
+    // count stale rather than wrong.
+    const Stamp before = CurrentStamp();
+    const auto found = counts_.find(key);
+    if (found != counts_.end() && found->second.stamp == before) return found->second.count;
+    const std::uint32_t count = compute();
+    if (counts_.size() >= kMaxCachedCounts) counts_.clear();
+    counts_[key] = {before, count};
+    return count;
+}
+
+std::optional<std::uint32_t> TableFile::PeekCount(const std::string& key) {
+    const auto found = counts_.find(key);
+    if (found == counts_.end() || !(found->second.stamp == CurrentStamp())) return std::nullopt;
+    return found->second.count;
+}
+
+}  // namespace dbe

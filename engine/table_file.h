@@ -1,0 +1,68 @@
+// One open table file: its SQLite connection, shared by every cursor of one database handle
+// on that file, so that each cursor sees the others' writes at once.
+//
+// Contracts:
+// - Opening never creates a file and reads the schema at once: a file that is no SQLite
+//   database, or has no table named after its stem, fails here with DBIERR_NOTADB.
+// - Prepare() hands out a cached statement; the caller wraps it in a sqlitekit::StatementUse
+//   so that it is reset before the call returns and no read transaction stays open.
+// - Write() runs its body in one BEGIN IMMEDIATE transaction, committed (durably, with
+//   synchronous=FULL) before it returns, or rolled back if the body throws.
+// - Count() computes a count once and answers it again for the same key while neither this
+//   connection nor any other has changed the file since; PeekCount() answers only such a
+//   stored count.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "engine/schema.h"
+#include "engine/sqlite_support.h"
+
+namespace dbe {
+
+class TableFile {
+public:
+    explicit TableFile(std::string path);
+
+    const std::string& Path() const { return path_; }
+    // The SQL table's name, quoted for SQL text.
+    const std::string& QuotedTable() const { return quotedTable_; }
+    const Schema& GetSchema() const { return schema_; }
+    bool IsReadOnly() const { return connection_.IsReadOnly(); }
+    sqlite3* Handle() const { return connection_.Handle(); }
+
+    sqlitekit::Statement& Prepare(const std::string& sql);
+
+    void Write(const std::function<void()>& body);
+
+    std::uint32_t Count(const std::string& key, const std::function<std::uint32_t()>& compute);
+    std::optional<std::uint32_t> PeekCount(const std::string& key);
+
+private:
+    struct Stamp {
+        std::int64_t dataVersion = 0;
+        std::uint64_t writes = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    struct CountEntry {
+        Stamp stamp;
+        std::uint32_t count = 0;
+    };
+
+    Stamp CurrentStamp();
+
+    std::string path_;
+    sqlitekit::Connection connection_;
+    std::string quotedTable_;
+    Schema schema_;
+    std::unordered_map<std::string, std::unique_ptr<sqlitekit::Statement>> statements_;
+    std::unordered_map<std::string, CountEntry> counts_;
+    std::uint64_t writes_ = 0;
+};
+
+}  // namespace dbe

@@ -1,0 +1,63 @@
+#include "tools/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/tools/tool_test_support.h"
+
+namespace clinicdb {
+namespace {
+
+using testing::RunTool;
+
+Arguments Parse(std::vector<std::string_view> args) {
+    return ParseArguments(args);
+}
+
+TEST(CommandLine, ReadsDemoOptions) {
+    const Arguments a =
+        Parse({"demo", "/x/y", "--seed", "9", "--patients", "250", "--today", "2024-05-01"});
+    EXPECT_EQ(a.command, Command::kDemo);
+    EXPECT_EQ(a.dir, "/x/y");
+    EXPECT_EQ(a.demo.patients, 250);
+    EXPECT_EQ(a.demo.seed, 9u);
+    EXPECT_EQ(a.demo.today, DayOf(2024, 5, 1));
+}
+
+TEST(CommandLine, SummaryTakesToday) {
+    const Arguments a = Parse({"summary", "d", "--today", "2024-12-31"});
+    EXPECT_EQ(a.command, Command::kSummary);
+    EXPECT_EQ(a.demo.today, DayOf(2024, 12, 31));
+}
+
+TEST(CommandLine, BadArgumentsExitWithStatusTwoAndUsage) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"create"},
+        {"remove", "d"},
+        {"create", ""},
+        {"create", "d", "extra"},
+        {"check", "d", "--seed", "1"},
+        {"demo", "d"},
+        {"demo", "d", "--patients"},
+        {"demo", "d", "--patients", "0"},
+        {"demo", "d", "--patients", "12x"},
+        {"demo", "d", "--patients", "-5"},
+        {"demo", "d", "--patients", "5", "--seed", "-1"},
+        {"demo", "d", "--patients", "5", "--today", "2024-02-30"},
+        {"summary", "d", "--patients", "5"}};
+    for (const auto& args : bad) {
+        const auto run = RunTool(args);
+        EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(run.err.find("usage: clinicdb"), std::string::npos);
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST(CommandLine, HelpGoesToStandardOutput) {
+    const auto run = RunTool({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("usage: clinicdb"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace clinicdb

@@ -1,0 +1,108 @@
+#include "tools/clinicdb_app.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <new>
+
+#include "engine/sqlite_support.h"
+#include "tools/clinic_schema.h"
+#include "tools/command_line.h"
+#include "tools/database_check.h"
+#include "tools/database_summary.h"
+#include "tools/demo_loader.h"
+#include "tools/tool_error.h"
+
+namespace clinicdb {
+namespace {
+
+int Create(const Arguments& a, std::ostream& out) {
+    std::filesystem::create_directories(a.dir);
+    CreateTableFiles(a.dir, ClinicTables());
+    out << "created " << TableFile(a.dir, PatientTable()).string() << " and "
+        << TableFile(a.dir, VisitTable()).string() << "\n";
+    return 0;
+}
+
+int Demo(const Arguments& a, std::ostream& out) {
+    const DemoResult r = LoadDemo(a.dir, a.demo);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", r.seconds);
+    out << "demo: " << r.patients << " patients, " << r.visits << " visits, " << r.dueTomorrow
+        << " due tomorrow (" << FormatDay(a.demo.today + 1) << "), " << seconds << " s\n";
+    return 0;
+}
+
+int Check(const Arguments& a, std::ostream& out, std::ostream& err) {
+    const CheckReport report = CheckDatabase(a.dir);
+    for (const FileCheck& file : report.files) {
+        if (file.problems.empty()) out << file.file << ": ok\n";
+        for (const std::string& problem : file.problems)
+            err << file.file << ": " << problem << "\n";
+    }
+    if (!report.Sound()) {
+        err << "check failed: the database is damaged\n";
+        return 1;
+    }
+    if (report.orphanCount > 0) {
+        out << "warning: " << report.orphanCount << " visits belong to no patient (Id";
+        for (std::int64_t id : report.firstOrphans) out << " " << id;
+        out << (report.orphanCount > static_cast<std::int64_t>(report.firstOrphans.size())
+                    ? " ...)\n"
+                    : ")\n");
+    }
+    return 0;
+}
+
+int ShowSummary(const Arguments& a, std::ostream& out) {
+    const Summary s = ReadSummary(a.dir, a.demo.today);
+    out << "patients: " << s.patients << "\n"
+        << "visits: " << s.visits << "\n"
+        << "due tomorrow (" << FormatDay(a.demo.today + 1) << "): " << s.dueTomorrow << "\n"
+        << "first patients (Id, name, sex, age, telephone):\n";
+    for (const PatientLine& p : s.firstPatients) {
+        out << "  " << p.id << "\t" << p.name << "\t" << p.sex << "\t";
+        if (p.age) out << *p.age;
+        out << "\t" << p.phone << "\n";
+    }
+    return 0;
+}
+
+int Dispatch(const Arguments& a, std::ostream& out, std::ostream& err) {
+    switch (a.command) {
+        case Command::kCreate:
+            return Create(a, out);
+        case Command::kDemo:
+            return Demo(a, out);
+        case Command::kCheck:
+            return Check(a, out, err);
+        case Command::kSummary:
+            return ShowSummary(a, out);
+        case Command::kHelp:
+            break;
+    }
+    out << kUsage;
+    return 0;
+}
+
+}  // namespace
+
+int RunClinicDb(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
+    Arguments parsed;
+    try {
+        parsed = ParseArguments(args);
+    } catch (const UsageError& e) {
+        err << "clinicdb: " << e.what() << "\n" << kUsage;
+        return 2;
+    }
+    try {
+        return Dispatch(parsed, out, err);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        // Tool errors, SQLite's errors and file system errors all carry a readable message.
+        err << "clinicdb: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace clinicdb

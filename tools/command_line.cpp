@@ -1,0 +1,89 @@
+#include "tools/command_line.h"
+
+#include <charconv>
+#include <cstdint>
+#include <string>
+
+namespace clinicdb {
+
+const char* const kUsage =
+    "usage: clinicdb create DIR\n"
+    "       clinicdb demo DIR --patients N [--today YYYY-MM-DD] [--seed S]\n"
+    "       clinicdb check DIR\n"
+    "       clinicdb summary DIR [--today YYYY-MM-DD]\n"
+    "\n"
+    "  create   make empty bingren.DB and bingli.DB in DIR (refuses existing files)\n"
+    "  demo     fill DIR with N generated patients and their visits (empty tables only)\n"
+    "  check    check both files' integrity and report visits that belong to no patient\n"
+    "  summary  count patients, visits and tomorrow's follow-ups; list the first patients\n";
+
+namespace {
+
+constexpr std::int64_t kMaxPatients = 100'000'000;
+
+struct CommandName {
+    std::string_view name;
+    Command command;
+};
+constexpr CommandName kCommands[] = {{"create", Command::kCreate},
+                                     {"demo", Command::kDemo},
+                                     {"check", Command::kCheck},
+                                     {"summary", Command::kSummary}};
+
+template <typename Number>
+Number ParseNumber(std::string_view option, std::string_view text, Number low, Number high) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        throw UsageError(std::string(option) + " wants a number, not '" + std::string(text) + "'");
+    return value;
+}
+
+Command ParseCommand(std::string_view name) {
+    for (const CommandName& c : kCommands)
+        if (c.name == name) return c.command;
+    throw UsageError("unknown command '" + std::string(name) + "'");
+}
+
+// Reads the options after DIR; each takes one value.
+void ParseOptions(std::span<const std::string_view> options, Arguments& parsed) {
+    bool havePatients = false;
+    for (std::size_t i = 0; i < options.size(); i += 2) {
+        const std::string_view option = options[i];
+        if (i + 1 == options.size()) throw UsageError(std::string(option) + " wants a value");
+        const std::string_view value = options[i + 1];
+        const bool demo = parsed.command == Command::kDemo;
+        if (option == "--today" && (demo || parsed.command == Command::kSummary)) {
+            const auto day = ParseDay(value);
+            if (!day)
+                throw UsageError("--today wants a date YYYY-MM-DD, not '" + std::string(value) +
+                                 "'");
+            parsed.demo.today = *day;
+        } else if (option == "--patients" && demo) {
+            parsed.demo.patients = ParseNumber<std::int64_t>(option, value, 1, kMaxPatients);
+            havePatients = true;
+        } else if (option == "--seed" && demo) {
+            parsed.demo.seed = ParseNumber<std::uint64_t>(option, value, 0, UINT64_MAX);
+        } else {
+            throw UsageError("unexpected '" + std::string(option) + "'");
+        }
+    }
+    if (parsed.command == Command::kDemo && !havePatients)
+        throw UsageError("demo wants --patients N");
+}
+
+}  // namespace
+
+Arguments ParseArguments(std::span<const std::string_view> args) {
+    Arguments parsed;
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) return parsed;
+    if (args.size() < 2) throw UsageError(args.empty() ? "no command" : "no directory");
+    parsed.command = ParseCommand(args[0]);
+    if (args[1].empty()) throw UsageError("empty directory name");
+    parsed.dir = std::filesystem::path(args[1]);
+    parsed.demo.today = LocalToday();
+    ParseOptions(args.subspan(2), parsed);
+    return parsed;
+}
+
+}  // namespace clinicdb

@@ -1,0 +1,35 @@
+// What the user asked clinicdb to do, read from its arguments.
+//
+// Contract: ParseArguments either returns a complete request or throws UsageError with a
+// one-line reason; the caller then shows kUsage and exits with status 2.
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string_view>
+
+#include "tools/civil_date.h"
+#include "tools/demo_generator.h"
+
+namespace clinicdb {
+
+enum class Command { kHelp, kCreate, kDemo, kCheck, kSummary };
+
+struct Arguments {
+    Command command = Command::kHelp;
+    std::filesystem::path dir;
+    DemoOptions demo;  // demo.today serves summary too: the real local date unless given
+};
+
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+extern const char* const kUsage;
+
+// `args` without the program's name.
+Arguments ParseArguments(std::span<const std::string_view> args);
+
+}  // namespace clinicdb

@@ -1,0 +1,37 @@
+// The summary command: how many patients and visits a database directory holds, who is due
+// for a follow-up tomorrow, and its first few patients, for a quick look without the program.
+//
+// Contract: reads only; throws ToolError when a table file is missing and sqlitekit::Error
+// when SQLite cannot read it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/civil_date.h"
+
+namespace clinicdb {
+
+struct PatientLine {
+    std::int64_t id = 0;
+    std::string name;
+    std::string sex;
+    std::optional<std::int64_t> age;
+    std::string phone;
+};
+
+struct Summary {
+    std::int64_t patients = 0;
+    std::int64_t visits = 0;
+    std::int64_t dueTomorrow = 0;            // Fzyysj is the day after `today`
+    std::vector<PatientLine> firstPatients;  // the lowest ids, at most kPatientsListed
+};
+
+inline constexpr int kPatientsListed = 5;
+
+Summary ReadSummary(const std::filesystem::path& dir, Day today);
+
+}  // namespace clinicdb

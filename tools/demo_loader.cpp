@@ -1,0 +1,145 @@
+#include "tools/demo_loader.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "engine/sqlite_support.h"
+#include "tools/clinic_schema.h"
+#include "tools/tool_error.h"
+
+namespace clinicdb {
+namespace {
+
+using sqlitekit::Connection;
+using sqlitekit::Statement;
+using sqlitekit::StatementUse;
+
+// The values of a row reach SQLite by their kind; an empty text or a missing date is NULL.
+void Bind(Statement& statement, int index, std::int64_t value) {
+    statement.BindInt(index, value);
+}
+
+void Bind(Statement& statement, int index, const std::string& value) {
+    if (value.empty()) {
+        statement.BindNull(index);
+    } else {
+        statement.BindText(index, value);
+    }
+}
+
+void Bind(Statement& statement, int index, std::optional<Day> day) {
+    if (day) {
+        statement.BindText(index, FormatDay(*day));
+    } else {
+        statement.BindNull(index);
+    }
+}
+
+// Binds the values to parameters 1, 2, ... in order and runs the insert.
+template <typename... Values>
+void InsertRow(Statement& insert, const Values&... values) {
+    StatementUse use(insert);
+    int index = 0;
+    (Bind(insert, ++index, values), ...);
+    insert.Step();
+}
+
+// A table file that a demo load may fill: absent, or holding the empty table.
+void RequireEmptyOrAbsent(const std::filesystem::path& dir, const TableDefinition& table) {
+    const auto file = TableFile(dir, table);
+    if (!std::filesystem::exists(file)) return;
+    const auto db = Connection::Open(file, SQLITE_OPEN_READONLY);
+    Statement hasTable(db.Handle(),
+                       "SELECT count(*) FROM sqlite_schema WHERE type='table' AND name=?1");
+    hasTable.BindText(1, table.name);
+    hasTable.Step();
+    if (hasTable.ColumnInt(0) == 0)
+        throw ToolError(file.string() + " holds no table " + std::string(table.name));
+    Statement hasRows(db.Handle(), "SELECT EXISTS (SELECT 1 FROM " +
+                                       sqlitekit::QuoteIdentifier(table.name) + ")");
+    hasRows.Step();
+    if (hasRows.ColumnInt(0) != 0)
+        throw ToolError(file.string() + " is not empty; demo data goes only into empty tables");
+}
+
+void PrepareFiles(const std::filesystem::path& dir) {
+    std::filesystem::create_directories(dir);
+    std::vector<const TableDefinition*> missing;
+    for (const TableDefinition* table : ClinicTables()) {
+        RequireEmptyOrAbsent(dir, *table);
+        if (!std::filesystem::exists(TableFile(dir, *table))) missing.push_back(table);
+    }
+    CreateTableFiles(dir, missing);
+}
+
+// One table's connection for the bulk load: no journal, no syncing, indexes rebuilt at the end.
+class BulkTable {
+  public:
+    BulkTable(const std::filesystem::path& dir, const TableDefinition& table, const char* insertSql)
+        : table_(table), db_(Connection::Open(TableFile(dir, table), SQLITE_OPEN_READWRITE)) {
+        db_.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144");
+        DropIndexes(db_, table_);
+        db_.Exec("BEGIN");
+        insert_ = Statement(db_.Handle(), insertSql, SQLITE_PREPARE_PERSISTENT);
+    }
+
+    Statement& Insert() { return insert_; }
+
+    void Finish() {
+        db_.Exec("COMMIT");
+        CreateIndexes(db_, table_);
+    }
+
+  private:
+    const TableDefinition& table_;
+    Connection db_;
+    Statement insert_;
+};
+
+void InsertPatient(Statement& insert, const Patient& p) {
+    InsertRow(insert, p.id, p.name, p.sex, std::int64_t{p.age}, p.employer, p.phone, p.address,
+              p.email, std::optional<Day>(p.firstVisit), p.followUp, p.reminded, p.reply, p.family);
+}
+
+void InsertVisit(Statement& insert, const Visit& v) {
+    InsertRow(insert, v.id, v.patientId, std::optional<Day>(v.date), v.complaint, v.history,
+              v.examination, v.diagnosis, v.treatment, v.followUp, v.doctor, v.family);
+}
+
+constexpr const char* kInsertPatient =
+    "INSERT INTO bingren (Id, Xm, Xb, Nl, Gzdw, Lxdh, Txdz, Dzyx, Czrq, Fzyysj, Sfylxfz, Dfhf, "
+    "Jtcy) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)";
+constexpr const char* kInsertVisit =
+    "INSERT INTO bingli (Id, Brid, Lzrq, Zhsu, Xbs, Jcsj, Zhengduan, Zhiliao, Fzyysj, Jzys, "
+    "Jtcy) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)";
+
+}  // namespace
+
+DemoResult LoadDemo(const std::filesystem::path& dir, const DemoOptions& options) {
+    const auto started = std::chrono::steady_clock::now();
+    PrepareFiles(dir);
+    BulkTable patients(dir, PatientTable(), kInsertPatient);
+    BulkTable visits(dir, VisitTable(), kInsertVisit);
+
+    DemoResult result;
+    DemoGenerator generator(options);
+    Patient patient;
+    std::vector<Visit> patientVisits;
+    for (std::int64_t i = 0; i < options.patients; ++i) {
+        generator.Next(patient, patientVisits);
+        InsertPatient(patients.Insert(), patient);
+        for (const Visit& visit : patientVisits) InsertVisit(visits.Insert(), visit);
+        result.visits += static_cast<std::int64_t>(patientVisits.size());
+        if (patient.followUp == options.today + 1) ++result.dueTomorrow;
+    }
+    patients.Finish();
+    visits.Finish();
+
+    result.patients = options.patients;
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return result;
+}
+
+}  // namespace clinicdb

@@ -1,0 +1,27 @@
+// The demo command: fills a database directory with generated patients and visits.
+//
+// Contracts:
+// - Creates whichever table file is missing; refuses (ToolError, nothing touched) when a table
+//   file exists but is not an empty clinic table.
+// - Built for volume (a million patients): one transaction per table, statements reused, no
+//   journal and no syncing during the load, indexes made after it. A load that fails half-way
+//   therefore leaves files that are to be deleted, not repaired.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "tools/demo_generator.h"
+
+namespace clinicdb {
+
+struct DemoResult {
+    std::int64_t patients = 0;
+    std::int64_t visits = 0;
+    std::int64_t dueTomorrow = 0;  // patients whose follow-up is the day after options.today
+    double seconds = 0;
+};
+
+DemoResult LoadDemo(const std::filesystem::path& dir, const DemoOptions& options);
+
+}  // namespace clinicdb

@@ -92,12 +92,11 @@ std::size_t Cursor::Fetch(const std::vector<Region>& regions, std::size_t limit,
     std::size_t got = 0;
     for (const Region& region : regions) {
         if (got == limit) break;
-        Where where = region.where;
-        where.And(view_.condition);
-        where.And(extra);
-        const std::string sql = "SELECT " + selectList_ + " FROM " + view_.table->QuotedTable() +
-                                (where.text.empty() ? "" : " WHERE " + where.text) +
-                                " ORDER BY " + region.orderBy + " LIMIT ?";
+        Region bounded = region;
+        bounded.where.And(view_.condition);
+        bounded.where.And(extra);
+        const Where& where = bounded.where;
+        const std::string sql = RegionSql(selectList_, view_.table->QuotedTable(), bounded);
         sqlitekit::StatementUse statement(view_.table->Prepare(sql));
         BindAll(*statement, where.binds);
         statement->BindInt(static_cast<int>(where.binds.size()) + 1,

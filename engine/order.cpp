@@ -68,6 +68,13 @@ void Where::And(const Where& other) {
     if (!other.text.empty()) And(other.text, other.binds);
 }
 
+std::string RegionSql(const std::string& selectList, const std::string& table,
+                      const Region& region) {
+    return "SELECT " + selectList + " FROM " + table +
+           (region.where.text.empty() ? "" : " WHERE " + region.where.text) + " ORDER BY " +
+           region.orderBy + " LIMIT ?";
+}
+
 std::vector<Region> StepRegions(const Order& order, const Range& range, From from,
                                 const Key& key, bool forward) {
     if ((forward && from == From::kEnd) || (!forward && from == From::kBegin)) return {};

@@ -6,7 +6,8 @@
 // forward from key (v, id) reads the region `k = v AND rowid > id` in rowid order, then
 // `k > v` in (k, rowid) order; from a null key it reads `k IS NULL AND rowid > id`, then
 // `k IS NOT NULL`. Backward is the mirror image, the null region last. Each region is one
-// statement that an index on (k) or (k, rowid) answers with a SEARCH.
+// statement that an index on (k) or (k, rowid) answers with a SEARCH; only the whole
+// non-null region is an ordered index scan, which skips the null keys at its start.
 //
 // Contracts: the SQL text of a region holds only the quoted key column, constants and `?`
 // placeholders; every value is in `binds`, in placeholder order.
@@ -58,6 +59,11 @@ struct Region {
 };
 
 enum class From { kBegin, kEnd, kKey };
+
+// The statement reading up to `?` (the last parameter) rows of `region` from `table`:
+// "SELECT <selectList> FROM <table> [WHERE ...] ORDER BY ... LIMIT ?".
+std::string RegionSql(const std::string& selectList, const std::string& table,
+                      const Region& region);
 
 // The regions to read, in order, stepping from `from` (at `key` when kKey) in the given
 // direction. Stepping forward from kEnd or backward from kBegin has none.

@@ -106,13 +106,16 @@ typedef struct {
 
 // Starts the engine. Answers DBIERR_ALREADYINIT, which callers count as success, when started.
 DBEAPI DBIResult dbeInit(uint16_t version, const DBIEnv* env);
-// Ends the engine; every handle must be closed first.
+// Ends the engine; every database, cursor and statement must be closed first, else it answers
+// DBIERR_HANDLESOPEN and stays started. Record buffers still allocated are freed.
 DBEAPI DBIResult dbeExit(void);
 
 // ---- Errors. ----
 #define DBIMAXMSGLEN 127
 
-// The engine's text for a code; `text` has room for DBIMAXMSGLEN + 1 bytes.
+// The engine's text for a code; `text` has room for DBIMAXMSGLEN + 1 bytes. A code the engine
+// does not know gives "" (and the call answers 0). This call and the next leave the stack as
+// it is; every other call clears it first.
 DBEAPI DBIResult dbeGetErrorString(DBIResult code, char* text);
 // Entry i of the error stack of the last failed call. Past the last entry `code` is
 // DBIERR_NOMORE; `text` has room for DBIMAXMSGLEN + 1 bytes.
@@ -131,6 +134,7 @@ DBEAPI DBIResult dbeOpenDatabase(const char* name, int openMode, int shareMode, 
 // <root>/d/a/b, <root> being $DBENGINE_ROOT or else $XDG_DATA_HOME/dbengine
 // (~/.local/share/dbengine). Fails with DBIERR_NOTFOUND_FILE when the directory is missing.
 DBEAPI DBIResult dbeSetDirectory(hDBIDb db, const char* dir);
+// Closes the database with the cursors and statements opened through it.
 DBEAPI DBIResult dbeCloseDatabase(hDBIDb db);
 
 // ---- Fields. ----
@@ -200,8 +204,8 @@ DBEAPI DBIResult dbeSwitchToIndex(hDBICur cur, const char* indexName);
 
 // Restricts the cursor to records whose leading index field lies between the two keys,
 // inclusive. A key is a record buffer whose leading index field holds the bound; a blank field
-// there means null, and a range on null holds the records whose field is null. The cursor goes
-// to the beginning.
+// there means null, and a range on null holds the records whose field is null. A NULL key
+// handle leaves that side open. The cursor goes to the beginning.
 DBEAPI DBIResult dbeSetRange(hDBICur cur, hDBIRec lowKey, hDBIRec highKey);
 DBEAPI DBIResult dbeResetRange(hDBICur cur);
 
@@ -237,7 +241,9 @@ DBEAPI DBIResult dbeForceReread(hDBICur cur);
 
 // The exact number of records visible through the cursor (range and filter honoured).
 DBEAPI DBIResult dbeGetExactRecordCount(hDBICur cur, uint32_t* count);
-// An estimate of it, cheaper than the exact count.
+// An estimate of it, cheaper than the exact count: the exact count while the file is unchanged
+// since it was last taken; otherwise, without a range, the highest record number (an upper
+// bound); with a range, the exact count.
 DBEAPI DBIResult dbeGetRecordCount(hDBICur cur, uint32_t* count);
 
 // ---- Record buffers. Owned by the caller; valid for cursors on the same table. ----
@@ -250,11 +256,12 @@ DBEAPI DBIResult dbeInitRecord(hDBICur cur, hDBIRec rec);
 // Reads field `fieldNo` (1-based). Integers (fldINT16, fldINT32, fldUINT16) and dates arrive
 // as int32_t; strings as NUL-terminated UTF-8, for which `size` must allow the value (2 bytes
 // per GBK byte of the field's size, plus 1 always do). `*blank` tells null. Memos are read
-// through the blob calls.
+// through the blob calls; for a memo only `*blank` is set.
 DBEAPI DBIResult dbeGetField(hDBICur cur, uint16_t fieldNo, hDBIRec rec, void* dest,
                              uint32_t size, int* blank);
 // Writes field `fieldNo`; `src` NULL makes it null. Strings are cut to the field's size at a
-// character boundary; empty text is null.
+// character boundary; empty text is null. A memo takes the whole text, uncut. The
+// auto-increment field may be written into the buffer, but the engine never stores it.
 DBEAPI DBIResult dbePutField(hDBICur cur, uint16_t fieldNo, hDBIRec rec, const void* src);
 
 // ---- Memos (blobs) of a record buffer. Opening reads the stored content of the record the
@@ -275,7 +282,10 @@ DBEAPI DBIResult dbeFreeBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo);
 // Inserts `rec`; the engine assigns the auto-increment field, writes it back into `rec`, and
 // puts the cursor on the new record.
 DBEAPI DBIResult dbeInsertRecord(hDBICur cur, int lock, hDBIRec rec);
-// Stores `rec` over the record it was read from; with `freeLock` the record's lock is released.
+// Stores the fields of `rec` written since it was read over the record it was read from; with
+// `freeLock` the record's lock is released. A record deleted meanwhile answers
+// DBIERR_RECDELETED. Modify and delete answer DBIERR_LOCKED while another cursor holds the
+// record's lock.
 DBEAPI DBIResult dbeModifyRecord(hDBICur cur, hDBIRec rec, int freeLock);
 // Deletes the record at the cursor, which is left on its crack.
 DBEAPI DBIResult dbeDeleteRecord(hDBICur cur, hDBIRec rec);

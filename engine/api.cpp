@@ -113,8 +113,8 @@ DBIResult dbeCloseDatabase(hDBIDb db) {
     });
 }
 
-DBIResult dbeOpenTable(hDBIDb db, const char* tableName, const char* indexName, int openMode,
-                       int, int, hDBICur* cur) {
+DBIResult dbeOpenTable(hDBIDb db, const char* tableName, const char* indexName, int openMode, int,
+                       int, hDBICur* cur) {
     return Call([&] {
         Engine& engine = Started();
         Database& database = engine.databases.Get(db);
@@ -130,10 +130,18 @@ DBIResult dbeCloseCursor(hDBICur cur) {
     return Call([&] { Started().cursors.Remove(cur); });
 }
 
-DBIResult dbeAddFilter(hDBICur, const void*, uint32_t, hDBIFilter*) { return NotSupported(); }
-DBIResult dbeActivateFilter(hDBICur, hDBIFilter) { return NotSupported(); }
-DBIResult dbeDeactivateFilter(hDBICur, hDBIFilter) { return NotSupported(); }
-DBIResult dbeDropFilter(hDBICur, hDBIFilter) { return NotSupported(); }
+DBIResult dbeAddFilter(hDBICur, const void*, uint32_t, hDBIFilter*) {
+    return NotSupported();
+}
+DBIResult dbeActivateFilter(hDBICur, hDBIFilter) {
+    return NotSupported();
+}
+DBIResult dbeDeactivateFilter(hDBICur, hDBIFilter) {
+    return NotSupported();
+}
+DBIResult dbeDropFilter(hDBICur, hDBIFilter) {
+    return NotSupported();
+}
 
 DBIResult dbeQPrepare(hDBIDb db, const char* text, hDBIStmt* stmt) {
     return Call([&] {
@@ -141,7 +149,8 @@ DBIResult dbeQPrepare(hDBIDb db, const char* text, hDBIStmt* stmt) {
         Database& database = engine.databases.Get(db);
         Require(text);
         Require(stmt);
-        auto statement = std::make_unique<QueryStatement>(QueryStatement{database.PrepareQuery(text)});
+        auto statement =
+            std::make_unique<QueryStatement>(QueryStatement{database.PrepareQuery(text)});
         *stmt = reinterpret_cast<hDBIStmt>(engine.statements.Add(std::move(statement), db));
     });
 }
@@ -161,8 +170,14 @@ DBIResult dbeQFree(hDBIStmt stmt) {
     return Call([&] { Started().statements.Remove(stmt); });
 }
 
-DBIResult dbeAddPassword(const char*) { return NotSupported(); }
-DBIResult dbeDropPassword(const char*) { return NotSupported(); }
-DBIResult dbeDropAllPasswords(void) { return NotSupported(); }
+DBIResult dbeAddPassword(const char*) {
+    return NotSupported();
+}
+DBIResult dbeDropPassword(const char*) {
+    return NotSupported();
+}
+DBIResult dbeDropAllPasswords(void) {
+    return NotSupported();
+}
 
 }  // extern "C"

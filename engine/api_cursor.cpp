@@ -56,9 +56,8 @@ DBIResult dbeGetLdName(hDBICur cur, char* name) {
 }
 
 DBIResult dbeSwitchToIndex(hDBICur cur, const char* indexName) {
-    return CursorCall(cur, [&](Cursor& cursor) {
-        cursor.SwitchToIndex(indexName != nullptr ? indexName : "");
-    });
+    return CursorCall(
+        cur, [&](Cursor& cursor) { cursor.SwitchToIndex(indexName != nullptr ? indexName : ""); });
 }
 
 DBIResult dbeSetRange(hDBICur cur, hDBIRec lowKey, hDBIRec highKey) {
@@ -96,7 +95,9 @@ DBIResult dbeGetNextRecord(hDBICur cur, int lock, hDBIRec rec) {
     return Step(cur, true, lock, rec);
 }
 
-DBIResult dbeGetPriorRecord(hDBICur cur, hDBIRec rec) { return Step(cur, false, dbiNOLOCK, rec); }
+DBIResult dbeGetPriorRecord(hDBICur cur, hDBIRec rec) {
+    return Step(cur, false, dbiNOLOCK, rec);
+}
 
 DBIResult dbeGetRecords(hDBICur cur, int32_t count, hDBIRec* recs, uint32_t* got) {
     return CursorCall(cur, [&](Cursor& cursor) {

@@ -6,11 +6,17 @@ using namespace dbe::api;
 
 namespace {
 
-// The memo field `fieldNo` of `cursor`, its stored content loaded into `record`.
-int LoadedMemo(Cursor& cursor, Record& record, uint16_t fieldNo) {
+// The index of field `fieldNo` of `cursor`, which must be a memo.
+int MemoField(const Cursor& cursor, uint16_t fieldNo) {
     const int field = FieldIndex(cursor, fieldNo);
     const Field& desc = cursor.GetLayout().fields[field];
     if (!desc.IsMemo()) throw EngineError(DBIERR_NOTSUPPORTED, "Field: " + desc.column);
+    return field;
+}
+
+// The memo field `fieldNo` of `cursor`, its stored content loaded into `record`.
+int LoadedMemo(Cursor& cursor, Record& record, uint16_t fieldNo) {
+    const int field = MemoField(cursor, fieldNo);
     cursor.LoadMemo(record, field);
     return field;
 }
@@ -57,15 +63,13 @@ DBIResult dbeGetField(hDBICur cur, uint16_t fieldNo, hDBIRec rec, void* dest, ui
 }
 
 DBIResult dbePutField(hDBICur cur, uint16_t fieldNo, hDBIRec rec, const void* src) {
-    return CursorCall(cur, [&](Cursor& cursor) {
-        RecordFor(cursor, rec).Put(FieldIndex(cursor, fieldNo), src);
-    });
+    return CursorCall(
+        cur, [&](Cursor& cursor) { RecordFor(cursor, rec).Put(FieldIndex(cursor, fieldNo), src); });
 }
 
 DBIResult dbeOpenBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo, int) {
-    return CursorCall(cur, [&](Cursor& cursor) {
-        LoadedMemo(cursor, RecordFor(cursor, rec), fieldNo);
-    });
+    return CursorCall(cur,
+                      [&](Cursor& cursor) { LoadedMemo(cursor, RecordFor(cursor, rec), fieldNo); });
 }
 
 DBIResult dbeGetBlobSize(hDBICur cur, hDBIRec rec, uint16_t fieldNo, uint32_t* size) {
@@ -76,8 +80,8 @@ DBIResult dbeGetBlobSize(hDBICur cur, hDBIRec rec, uint16_t fieldNo, uint32_t* s
     });
 }
 
-DBIResult dbeGetBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo, uint32_t offset,
-                     uint32_t length, void* dest, uint32_t* read) {
+DBIResult dbeGetBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo, uint32_t offset, uint32_t length,
+                     void* dest, uint32_t* read) {
     return CursorCall(cur, [&](Cursor& cursor) {
         Require(read);
         if (length > 0) Require(dest);
@@ -86,8 +90,8 @@ DBIResult dbeGetBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo, uint32_t offset
     });
 }
 
-DBIResult dbePutBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo, uint32_t offset,
-                     uint32_t length, const void* src) {
+DBIResult dbePutBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo, uint32_t offset, uint32_t length,
+                     const void* src) {
     return CursorCall(cur, [&](Cursor& cursor) {
         if (length > 0) Require(src);
         Record& record = RecordFor(cursor, rec);
@@ -103,26 +107,18 @@ DBIResult dbeTruncateBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo, uint32_t l
 }
 
 DBIResult dbeFreeBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo) {
-    return CursorCall(cur, [&](Cursor& cursor) {
-        Record& record = RecordFor(cursor, rec);
-        const int field = FieldIndex(cursor, fieldNo);
-        if (!cursor.GetLayout().fields[field].IsMemo()) {
-            throw EngineError(DBIERR_NOTSUPPORTED, "Field: " + cursor.GetLayout().fields[field].column);
-        }
-        record.FreeMemo(field);
-    });
+    return CursorCall(
+        cur, [&](Cursor& cursor) { RecordFor(cursor, rec).FreeMemo(MemoField(cursor, fieldNo)); });
 }
 
 DBIResult dbeInsertRecord(hDBICur cur, int lock, hDBIRec rec) {
-    return CursorCall(cur, [&](Cursor& cursor) {
-        cursor.Insert(RecordFor(cursor, rec), lock == dbiWRITELOCK);
-    });
+    return CursorCall(
+        cur, [&](Cursor& cursor) { cursor.Insert(RecordFor(cursor, rec), lock == dbiWRITELOCK); });
 }
 
 DBIResult dbeModifyRecord(hDBICur cur, hDBIRec rec, int freeLock) {
-    return CursorCall(cur, [&](Cursor& cursor) {
-        cursor.Modify(RecordFor(cursor, rec), freeLock != 0);
-    });
+    return CursorCall(
+        cur, [&](Cursor& cursor) { cursor.Modify(RecordFor(cursor, rec), freeLock != 0); });
 }
 
 DBIResult dbeDeleteRecord(hDBICur cur, hDBIRec) {

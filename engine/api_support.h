@@ -23,7 +23,7 @@ namespace dbe::api {
 // Objects behind handles of one kind, each with the database it belongs to (if any).
 template <class T>
 class HandleTable {
-public:
+  public:
     T* Add(std::unique_ptr<T> item, const void* owner = nullptr) {
         T* raw = item.get();
         items_[raw] = Entry{std::move(item), owner};
@@ -47,7 +47,7 @@ public:
     }
     bool Empty() const { return items_.empty(); }
 
-private:
+  private:
     struct Entry {
         std::unique_ptr<T> item;
         const void* owner = nullptr;

@@ -18,8 +18,7 @@ Order IndexOrder(const IndexDef& index, const Layout& layout) {
 
 }  // namespace
 
-Cursor::Cursor(View view)
-    : view_(std::move(view)), locks_(LockFilePath(view_.table->Path())) {
+Cursor::Cursor(View view) : view_(std::move(view)), locks_(LockFilePath(view_.table->Path())) {
     for (std::size_t i = 0; i < view_.layout->fields.size(); ++i) {
         const Field& field = view_.layout->fields[i];
         if (field.Readable() && !field.IsMemo()) readFields_.push_back(static_cast<int>(i));
@@ -87,8 +86,8 @@ void Cursor::SetToRecord(const Record& record) {
     position_ = {At::kRecord, *key};
 }
 
-std::size_t Cursor::Fetch(const std::vector<Region>& regions, std::size_t limit,
-                          const Where& extra, const RowSink& sink) {
+std::size_t Cursor::Fetch(const std::vector<Region>& regions, std::size_t limit, const Where& extra,
+                          const RowSink& sink) {
     std::size_t got = 0;
     for (const Region& region : regions) {
         if (got == limit) break;
@@ -186,7 +185,8 @@ void Cursor::GetRecordForKey(std::uint16_t fields, std::uint16_t partialLen, con
     const std::optional<Key> at = First(condition, &found);
     const Value wanted = key.StorageValue(order_.field);
     // A partial key finds the first value at or after it; it must begin with the key.
-    const bool partial = partialLen > 0 && fields == 1 && std::holds_alternative<std::string>(wanted);
+    const bool partial =
+        partialLen > 0 && fields == 1 && std::holds_alternative<std::string>(wanted);
     if (!at || (partial && (!std::holds_alternative<std::string>(at->value) ||
                             gbk::CompareN(std::get<std::string>(at->value),
                                           std::get<std::string>(wanted), partialLen) != 0))) {
@@ -235,8 +235,8 @@ std::uint32_t Cursor::EstimatedCount() {
         return *cached;
     }
     if (!range_.IsAll()) return ExactCount();
-    sqlitekit::StatementUse statement(view_.table->Prepare(
-        "SELECT coalesce(max(rowid), 0) FROM " + view_.table->QuotedTable()));
+    sqlitekit::StatementUse statement(
+        view_.table->Prepare("SELECT coalesce(max(rowid), 0) FROM " + view_.table->QuotedTable()));
     statement->Step();
     return static_cast<std::uint32_t>(statement->ColumnInt(0));
 }
@@ -250,9 +250,8 @@ void Cursor::LoadMemo(Record& record, int field) {
         view_.table->QuotedTable() + " WHERE rowid = ?"));
     statement->BindInt(1, origin->key.rowid);
     if (!statement->Step()) throw EngineError(DBIERR_RECDELETED);
-    record.SetLoadedMemo(field, statement->ColumnIsNull(0)
-                                    ? Value()
-                                    : Value(std::string(statement->ColumnText(0))));
+    record.SetLoadedMemo(
+        field, statement->ColumnIsNull(0) ? Value() : Value(std::string(statement->ColumnText(0))));
 }
 
 std::int64_t Cursor::CurrentRowid() const {

@@ -33,14 +33,14 @@ struct View {
     std::shared_ptr<TableFile> table;
     std::shared_ptr<const Layout> layout;
     std::vector<IndexDef> indexes;  // the indexes a table cursor may switch to; none for answers
-    Order order;                     // the order it starts in
-    Where condition;                 // a query answer's condition
-    std::string name;                // the table file's name, "" for an answer
+    Order order;                    // the order it starts in
+    Where condition;                // a query answer's condition
+    std::string name;               // the table file's name, "" for an answer
     bool readOnly = false;
 };
 
 class Cursor {
-public:
+  public:
     explicit Cursor(View view);
 
     const View& GetView() const { return view_; }
@@ -82,7 +82,7 @@ public:
     // Releases the lock of the record at the cursor, or all of this cursor's locks.
     void ReleaseLock(bool all);
 
-private:
+  private:
     enum class At { kBegin, kEnd, kRecord, kCrack };
     struct Position {
         At at = At::kBegin;

@@ -109,8 +109,8 @@ void Cursor::Delete() {
     lock.Release();
     bool deleted = false;
     view_.table->Write([&] {
-        sqlitekit::StatementUse statement(view_.table->Prepare(
-            "DELETE FROM " + view_.table->QuotedTable() + " WHERE rowid = ?"));
+        sqlitekit::StatementUse statement(
+            view_.table->Prepare("DELETE FROM " + view_.table->QuotedTable() + " WHERE rowid = ?"));
         statement->BindInt(1, rowid);
         statement->Step();
         deleted = sqlite3_changes(view_.table->Handle()) > 0;

@@ -17,7 +17,9 @@ std::string CanonicalPath(const std::string& path) {
     return resolved ? std::string(resolved.get()) : path;
 }
 
-std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string BaseName(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
 
 // The answer's fields: the named table fields, numbered in the order asked for.
 std::shared_ptr<const Layout> AnswerLayout(const Layout& table,
@@ -61,10 +63,10 @@ Order AnswerOrder(const Layout& table, const Layout& answer,
     const int answerField = answer.Find(field.column);
     if (field.IsAutoInc()) return Order::ByRowid(answerField);
     const bool text = field.IsString() || field.IsMemo();
-    return {QuotedColumn(table, orderBy[0]) +
-                (text ? std::string(" COLLATE ") + sqlitekit::QuoteIdentifier(gbk::kCollation)
-                      : ""),
-            answerField};
+    return {
+        QuotedColumn(table, orderBy[0]) +
+            (text ? std::string(" COLLATE ") + sqlitekit::QuoteIdentifier(gbk::kCollation) : ""),
+        answerField};
 }
 
 }  // namespace
@@ -90,8 +92,8 @@ std::shared_ptr<TableFile> Database::Share(const std::string& path) {
     }
 }
 
-std::unique_ptr<Cursor> Database::OpenTable(const std::string& name,
-                                            const std::string& indexName, bool readOnly) {
+std::unique_ptr<Cursor> Database::OpenTable(const std::string& name, const std::string& indexName,
+                                            bool readOnly) {
     const std::optional<std::string> path = FindTableFile(directory_, name);
     if (!path) {
         throw EngineError(DBIERR_NOTFOUND_FILE, "Table: " + JoinPath(directory_, name));
@@ -101,8 +103,8 @@ std::unique_ptr<Cursor> Database::OpenTable(const std::string& name,
     std::shared_ptr<TableFile> table = Share(*path);
     if (!readOnly && table->IsReadOnly()) throw EngineError(DBIERR_READONLY, "Table: " + *path);
     const Schema& schema = table->GetSchema();
-    View view{table,     schema.layout, schema.indexes, Order::ByRowid(schema.layout->AutoIncField()),
-              {},        BaseName(*path), readOnly};
+    View view{table, schema.layout,   schema.indexes, Order::ByRowid(schema.layout->AutoIncField()),
+              {},    BaseName(*path), readOnly};
     auto cursor = std::make_unique<Cursor>(std::move(view));
     if (!indexName.empty()) cursor->SwitchToIndex(indexName);
     return cursor;
@@ -118,8 +120,8 @@ View Database::PrepareQuery(const std::string& text) {
     std::shared_ptr<const Layout> answer = AnswerLayout(fields, query.fields);
     for (const std::string& name : query.orderBy) QuotedColumn(fields, name);
     Order order = AnswerOrder(fields, *answer, query.orderBy);
-    return View{table, answer, {}, std::move(order), AnswerCondition(fields, query.where), "",
-                true};
+    return View{table, answer, {}, std::move(order), AnswerCondition(fields, query.where),
+                "",    true};
 }
 
 }  // namespace dbe

@@ -21,7 +21,7 @@
 namespace dbe {
 
 class Database {
-public:
+  public:
     explicit Database(bool readOnly) : readOnly_(readOnly) {}
 
     void SetDirectory(const std::string& dir);
@@ -29,7 +29,7 @@ public:
                                       bool readOnly);
     View PrepareQuery(const std::string& text);
 
-private:
+  private:
     std::shared_ptr<TableFile> Share(const std::string& path);
 
     bool readOnly_;

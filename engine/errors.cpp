@@ -1,10 +1,10 @@
 #include "engine/errors.h"
 
-#include "engine/values.h"
-
 #include <cstring>
 #include <string_view>
 #include <utility>
+
+#include "engine/values.h"
 
 namespace dbe {
 
@@ -71,20 +71,31 @@ DBIResult CodeForSqlite(int extended) {
             break;
     }
     switch (extended & 0xff) {
-        case SQLITE_CONSTRAINT: return DBIERR_CONSTRAINT;
+        case SQLITE_CONSTRAINT:
+            return DBIERR_CONSTRAINT;
         case SQLITE_BUSY:
-        case SQLITE_LOCKED: return DBIERR_BUSY;
-        case SQLITE_FULL: return DBIERR_DISKFULL;
-        case SQLITE_NOTADB: return DBIERR_NOTADB;
-        case SQLITE_CORRUPT: return DBIERR_CORRUPT;
-        case SQLITE_NOMEM: return DBIERR_NOMEMORY;
-        case SQLITE_READONLY: return DBIERR_TABLEREADONLY;
-        case SQLITE_CANTOPEN: return DBIERR_NOTFOUND_FILE;
-        default: return DBIERR_IO;
+        case SQLITE_LOCKED:
+            return DBIERR_BUSY;
+        case SQLITE_FULL:
+            return DBIERR_DISKFULL;
+        case SQLITE_NOTADB:
+            return DBIERR_NOTADB;
+        case SQLITE_CORRUPT:
+            return DBIERR_CORRUPT;
+        case SQLITE_NOMEM:
+            return DBIERR_NOMEMORY;
+        case SQLITE_READONLY:
+            return DBIERR_TABLEREADONLY;
+        case SQLITE_CANTOPEN:
+            return DBIERR_NOTFOUND_FILE;
+        default:
+            return DBIERR_IO;
     }
 }
 
-std::string_view CutMessage(std::string_view text) { return Utf8Prefix(text, DBIMAXMSGLEN); }
+std::string_view CutMessage(std::string_view text) {
+    return Utf8Prefix(text, DBIMAXMSGLEN);
+}
 
 std::vector<ErrorEntry>& Stack() {
     static std::vector<ErrorEntry> stack;
@@ -102,7 +113,9 @@ EngineError& EngineError::With(DBIResult code, std::int32_t native, std::string 
     return *this;
 }
 
-const char* EngineError::what() const noexcept { return ErrorText(code_); }
+const char* EngineError::what() const noexcept {
+    return ErrorText(code_);
+}
 
 EngineError FromSqlite(const sqlitekit::Error& error) {
     const DBIResult code = CodeForSqlite(error.Code());
@@ -124,7 +137,9 @@ void CopyMessage(const std::string& text, char* buffer) {
     buffer[cut.size()] = '\0';
 }
 
-void ErrorStack::Clear() { Stack().clear(); }
+void ErrorStack::Clear() {
+    Stack().clear();
+}
 
 DBIResult ErrorStack::Set(const EngineError& error) {
     std::vector<ErrorEntry>& stack = Stack();

@@ -25,7 +25,7 @@ struct ErrorEntry {
 };
 
 class EngineError : public std::exception {
-public:
+  public:
     explicit EngineError(DBIResult code) : code_(code) {}
     // With one context entry of the same code.
     EngineError(DBIResult code, std::string context);
@@ -38,7 +38,7 @@ public:
     const std::vector<ErrorEntry>& Context() const { return context_; }
     const char* what() const noexcept override;
 
-private:
+  private:
     DBIResult code_;
     std::vector<ErrorEntry> context_;
 };
@@ -54,7 +54,7 @@ void CopyMessage(const std::string& text, char* buffer);
 
 // The error stack of the last failed call.
 class ErrorStack {
-public:
+  public:
     static void Clear();
     // Records `error` and answers its code.
     static DBIResult Set(const EngineError& error);

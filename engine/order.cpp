@@ -12,7 +12,9 @@ Where Bounds(const std::string& k, const Range& range) {
     return where;
 }
 
-std::string Direction(bool forward) { return forward ? "" : " DESC"; }
+std::string Direction(bool forward) {
+    return forward ? "" : " DESC";
+}
 
 std::vector<Region> RowidRegions(const Range& range, From from, const Key& key, bool forward) {
     Region region{Bounds("rowid", range), "rowid" + Direction(forward)};
@@ -75,8 +77,8 @@ std::string RegionSql(const std::string& selectList, const std::string& table,
            region.orderBy + " LIMIT ?";
 }
 
-std::vector<Region> StepRegions(const Order& order, const Range& range, From from,
-                                const Key& key, bool forward) {
+std::vector<Region> StepRegions(const Order& order, const Range& range, From from, const Key& key,
+                                bool forward) {
     if ((forward && from == From::kEnd) || (!forward && from == From::kBegin)) return {};
     if (order.IsRowid()) return RowidRegions(range, from, key, forward);
     const bool inNulls = from == From::kKey && IsNull(key.value);

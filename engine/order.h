@@ -67,7 +67,7 @@ std::string RegionSql(const std::string& selectList, const std::string& table,
 
 // The regions to read, in order, stepping from `from` (at `key` when kKey) in the given
 // direction. Stepping forward from kEnd or backward from kBegin has none.
-std::vector<Region> StepRegions(const Order& order, const Range& range, From from,
-                                const Key& key, bool forward);
+std::vector<Region> StepRegions(const Order& order, const Range& range, From from, const Key& key,
+                                bool forward);
 
 }  // namespace dbe

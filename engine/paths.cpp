@@ -42,8 +42,8 @@ struct DirCloser {
 
 std::string ResolveDirectory(const std::string& dir) {
     if (!HasDriveLetter(dir)) return dir;
-    std::string path = Root() + '/' +
-                       static_cast<char>(std::tolower(static_cast<unsigned char>(dir[0])));
+    std::string path =
+        Root() + '/' + static_cast<char>(std::tolower(static_cast<unsigned char>(dir[0])));
     for (std::size_t i = 2; i < dir.size(); ++i) path += dir[i] == '\\' ? '/' : dir[i];
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;

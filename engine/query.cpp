@@ -27,12 +27,12 @@ bool IsNameByte(char c, bool first) {
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view text) : text_(text) { Advance(); }
 
     ParsedQuery Parse();
 
-private:
+  private:
     [[noreturn]] void Fail(std::size_t offset, const std::string& what) const;
     [[noreturn]] void Expected(const std::string& what) const { Fail(token_.offset, what); }
     void Advance();
@@ -165,6 +165,8 @@ ParsedQuery Parser::Parse() {
 
 }  // namespace
 
-ParsedQuery ParseQuery(std::string_view text) { return Parser(text).Parse(); }
+ParsedQuery ParseQuery(std::string_view text) {
+    return Parser(text).Parse();
+}
 
 }  // namespace dbe

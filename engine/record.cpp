@@ -11,7 +11,8 @@ namespace {
 
 Value ReadColumn(const Field& field, const sqlitekit::Statement& row, int column) {
     switch (row.ColumnType(column)) {
-        case SQLITE_NULL: return {};
+        case SQLITE_NULL:
+            return {};
         case SQLITE_INTEGER:
         case SQLITE_FLOAT:
             if (field.IsInteger()) return row.ColumnInt(column);

@@ -36,7 +36,7 @@ struct Origin {
 };
 
 class Record {
-public:
+  public:
     explicit Record(std::shared_ptr<const Layout> layout);
 
     const Layout& GetLayout() const { return *layout_; }
@@ -66,12 +66,11 @@ public:
     // Forgets a memo's content unless it was written, so that it is read again when needed.
     void FreeMemo(int field);
     std::uint32_t BlobSize(int field) const;
-    std::uint32_t ReadBlob(int field, std::uint32_t offset, std::uint32_t length,
-                           void* dest) const;
+    std::uint32_t ReadBlob(int field, std::uint32_t offset, std::uint32_t length, void* dest) const;
     void WriteBlob(int field, std::uint32_t offset, std::uint32_t length, const void* src);
     void TruncateBlob(int field, std::uint32_t length);
 
-private:
+  private:
     struct Slot {
         Value value;
         bool written = false;

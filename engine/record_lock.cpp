@@ -41,8 +41,8 @@ void RecordLock::Lock(std::int64_t rowid) {
         if (error == EAGAIN || error == EACCES) {
             throw EngineError(DBIERR_LOCKED, "Record: " + std::to_string(rowid));
         }
-        throw EngineError(DBIERR_IO).With(DBIERR_IO, error, "Lock file: " + path_ + ": " +
-                                                                std::strerror(error));
+        throw EngineError(DBIERR_IO).With(DBIERR_IO, error,
+                                          "Lock file: " + path_ + ": " + std::strerror(error));
     }
     held_.insert(rowid);
 }

@@ -16,7 +16,7 @@
 namespace dbe {
 
 class RecordLock {
-public:
+  public:
     explicit RecordLock(std::string path) : path_(std::move(path)) {}
     ~RecordLock();
     RecordLock(const RecordLock&) = delete;
@@ -28,7 +28,7 @@ public:
     bool Unlock(std::int64_t rowid);
     void UnlockAll();
 
-private:
+  private:
     // Opens the lock file on first use; false when locking is disabled.
     bool Open();
     bool SetLock(std::int64_t rowid, short type);
@@ -42,7 +42,7 @@ private:
 // Holds a record's lock for the length of one write: taken if the cursor did not hold it, and
 // then released at the end, as it is when Release() asks for it.
 class ScopedRecordLock {
-public:
+  public:
     ScopedRecordLock(RecordLock& locks, std::int64_t rowid);
     ~ScopedRecordLock();
     ScopedRecordLock(const ScopedRecordLock&) = delete;
@@ -50,7 +50,7 @@ public:
 
     void Release() { release_ = true; }
 
-private:
+  private:
     RecordLock& locks_;
     std::int64_t rowid_;
     bool release_;

@@ -43,10 +43,10 @@ Field ReadField(const sqlitekit::Statement& row, bool rowidAlias) {
 }
 
 std::shared_ptr<const Layout> ReadFields(sqlite3* db, const std::string& table) {
-    sqlitekit::Statement rows(
-        db, "SELECT cid, name, type, \"notnull\", pk, "
-            "(SELECT count(*) FROM pragma_table_info(?1) WHERE pk > 0) "
-            "FROM pragma_table_info(?1) ORDER BY cid");
+    sqlitekit::Statement rows(db,
+                              "SELECT cid, name, type, \"notnull\", pk, "
+                              "(SELECT count(*) FROM pragma_table_info(?1) WHERE pk > 0) "
+                              "FROM pragma_table_info(?1) ORDER BY cid");
     rows.BindText(1, table);
     auto layout = std::make_shared<Layout>();
     while (rows.Step()) {
@@ -91,8 +91,8 @@ IndexDef ReadIndex(sqlite3* db, const Layout& layout, std::string_view name, boo
         }
         keyFields.push_back(field);
     }
-    index.desc.iFldsInKey = static_cast<std::uint16_t>(
-        std::min(keyFields.size(), std::size(index.desc.aiKeyFld)));
+    index.desc.iFldsInKey =
+        static_cast<std::uint16_t>(std::min(keyFields.size(), std::size(index.desc.aiKeyFld)));
     index.desc.bCaseInsensitive = SameName(index.collation, "NOCASE");
     // One key column, optionally followed by the record number.
     const int autoInc = layout.AutoIncField();
@@ -170,8 +170,8 @@ Schema ReadSchema(sqlite3* db, const std::string& table) {
     Schema schema;
     schema.layout = ReadFields(db, table);
     schema.indexes.push_back(PrimaryIndex(*schema.layout));
-    sqlitekit::Statement names(
-        db, "SELECT name, \"unique\" FROM pragma_index_list(?1) ORDER BY name");
+    sqlitekit::Statement names(db,
+                               "SELECT name, \"unique\" FROM pragma_index_list(?1) ORDER BY name");
     names.BindText(1, table);
     while (names.Step()) {
         schema.indexes.push_back(
@@ -181,8 +181,7 @@ Schema ReadSchema(sqlite3* db, const std::string& table) {
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });

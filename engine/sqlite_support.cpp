@@ -52,7 +52,9 @@ void Statement::BindBlob(int index, std::string_view bytes) {
     Check(sqlite3_bind_blob64(stmt_.get(), index, bytes.data(), bytes.size(), SQLITE_TRANSIENT));
 }
 
-void Statement::BindNull(int index) { Check(sqlite3_bind_null(stmt_.get(), index)); }
+void Statement::BindNull(int index) {
+    Check(sqlite3_bind_null(stmt_.get(), index));
+}
 
 bool Statement::Step() {
     const int rc = sqlite3_step(stmt_.get());

@@ -21,14 +21,14 @@
 namespace sqlitekit {
 
 class Error : public std::runtime_error {
-public:
+  public:
     Error(int code, const std::string& message);
     // SQLite's extended result code (SQLITE_CONSTRAINT_UNIQUE, SQLITE_BUSY, ...).
     int Code() const { return code_; }
     // The primary result code: Code() & 0xff.
     int PrimaryCode() const { return code_ & 0xff; }
 
-private:
+  private:
     int code_;
 };
 
@@ -39,7 +39,7 @@ private:
 std::string QuoteIdentifier(std::string_view name);
 
 class Statement {
-public:
+  public:
     Statement() = default;
     // Prepares one statement; `prepareFlags` as for sqlite3_prepare_v3 (e.g. PERSISTENT).
     Statement(sqlite3* db, std::string_view sql, unsigned prepareFlags = 0);
@@ -65,7 +65,7 @@ public:
 
     sqlite3_stmt* Handle() const { return stmt_.get(); }
 
-private:
+  private:
     struct Finalizer {
         void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
     };
@@ -76,7 +76,7 @@ private:
 
 // Holds a statement for one use; resets it on leaving scope.
 class StatementUse {
-public:
+  public:
     explicit StatementUse(Statement& statement) : statement_(statement) {}
     ~StatementUse() { statement_.Reset(); }
     StatementUse(const StatementUse&) = delete;
@@ -85,12 +85,12 @@ public:
     Statement* operator->() const { return &statement_; }
     Statement& operator*() const { return statement_; }
 
-private:
+  private:
     Statement& statement_;
 };
 
 class Connection {
-public:
+  public:
     // Opens `path` with the sqlite3_open_v2 `flags` (SQLITE_OPEN_READWRITE, ...), with extended
     // result codes, synchronous=FULL, a busy timeout of kBusyTimeoutMs and the GBK collation.
     // Opening is lazy in SQLite: a file that is no database fails at its first statement.
@@ -104,7 +104,7 @@ public:
     // True when the main database was opened read-only.
     bool IsReadOnly() const { return sqlite3_db_readonly(db_.get(), "main") == 1; }
 
-private:
+  private:
     struct Closer {
         void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
     };
@@ -117,7 +117,7 @@ void RegisterGbkCollation(sqlite3* db);
 
 // BEGIN IMMEDIATE on construction; rolls back on destruction unless Commit() was called.
 class Transaction {
-public:
+  public:
     explicit Transaction(const Connection& connection);
     ~Transaction();
     Transaction(const Transaction&) = delete;
@@ -125,7 +125,7 @@ public:
 
     void Commit();
 
-private:
+  private:
     const Connection& connection_;
     bool open_ = true;
 };

@@ -22,7 +22,7 @@ sqlitekit::Statement& TableFile::Prepare(const std::string& sql) {
     auto found = statements_.find(sql);
     if (found == statements_.end()) {
         auto statement = std::make_unique<sqlitekit::Statement>(connection_.Handle(), sql,
-                                                                 SQLITE_PREPARE_PERSISTENT);
+                                                                SQLITE_PREPARE_PERSISTENT);
         found = statements_.emplace(sql, std::move(statement)).first;
     }
     return *found->second;

@@ -26,7 +26,7 @@
 namespace dbe {
 
 class TableFile {
-public:
+  public:
     explicit TableFile(std::string path);
 
     const std::string& Path() const { return path_; }
@@ -43,7 +43,7 @@ public:
     std::uint32_t Count(const std::string& key, const std::function<std::uint32_t()>& compute);
     std::optional<std::uint32_t> PeekCount(const std::string& key);
 
-private:
+  private:
     struct Stamp {
         std::int64_t dataVersion = 0;
         std::uint64_t writes = 0;

@@ -48,10 +48,14 @@ std::optional<std::string> FormatDate(std::int32_t days) {
 
 Value ColumnValue(const sqlitekit::Statement& statement, int column) {
     switch (statement.ColumnType(column)) {
-        case SQLITE_NULL: return {};
-        case SQLITE_INTEGER: return statement.ColumnInt(column);
-        case SQLITE_FLOAT: return statement.ColumnDouble(column);
-        default: return std::string(statement.ColumnText(column));
+        case SQLITE_NULL:
+            return {};
+        case SQLITE_INTEGER:
+            return statement.ColumnInt(column);
+        case SQLITE_FLOAT:
+            return statement.ColumnDouble(column);
+        default:
+            return std::string(statement.ColumnText(column));
     }
 }
 

@@ -19,7 +19,9 @@ namespace dbe {
 
 using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
 
-inline bool IsNull(const Value& value) { return std::holds_alternative<std::monostate>(value); }
+inline bool IsNull(const Value& value) {
+    return std::holds_alternative<std::monostate>(value);
+}
 
 // Days since 1899-12-30 for a 'YYYY-MM-DD' text; nullopt for anything else.
 std::optional<std::int32_t> ParseDate(std::string_view text);

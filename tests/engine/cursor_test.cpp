@@ -11,12 +11,11 @@ namespace {
 // bingli with Brid 2, null, 1, 2, null, 1 for Ids 1..6: in blbrid order the nulls come first
 // (2, 5), then Brid 1 (3, 6), then Brid 2 (1, 4).
 class CursorTest : public EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
         MakeBingli();
-        Exec("bingli.DB",
-             "INSERT INTO bingli (Brid) VALUES (2), (NULL), (1), (2), (NULL), (1)");
+        Exec("bingli.DB", "INSERT INTO bingli (Brid) VALUES (2), (NULL), (1), (2), (NULL), (1)");
         cur_ = Open("bingli.DB", "blbrid");
         rec_ = Alloc(cur_);
     }

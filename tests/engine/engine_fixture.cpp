@@ -33,8 +33,8 @@ void EngineTest::TearDown() {
 }
 
 void EngineTest::Exec(const std::string& file, const std::string& sql) const {
-    const auto connection = sqlitekit::Connection::Open(
-        Path(file), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    const auto connection =
+        sqlitekit::Connection::Open(Path(file), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     connection.Exec(sql);
 }
 
@@ -65,8 +65,7 @@ std::string EngineTest::Text(hDBICur cur, hDBIRec rec, uint16_t field) {
 int32_t EngineTest::Int(hDBICur cur, hDBIRec rec, uint16_t field) {
     int32_t value = 0;
     int blank = 0;
-    EXPECT_EQ(dbeGetField(cur, field, rec, &value, sizeof value, &blank), DBIERR_NONE)
-        << Entries();
+    EXPECT_EQ(dbeGetField(cur, field, rec, &value, sizeof value, &blank), DBIERR_NONE) << Entries();
     return value;
 }
 
@@ -89,8 +88,7 @@ void EngineTest::PutNull(hDBICur cur, hDBIRec rec, uint16_t field) {
     EXPECT_EQ(dbePutField(cur, field, rec, nullptr), DBIERR_NONE) << Entries();
 }
 
-int32_t EngineTest::Insert(hDBICur cur,
-                           const std::vector<std::pair<uint16_t, std::string>>& texts,
+int32_t EngineTest::Insert(hDBICur cur, const std::vector<std::pair<uint16_t, std::string>>& texts,
                            const std::vector<std::pair<uint16_t, int32_t>>& ints) {
     hDBIRec rec = Alloc(cur);
     EXPECT_EQ(dbeInitRecord(cur, rec), DBIERR_NONE);

@@ -30,7 +30,7 @@ enum BingrenField : uint16_t { kId = 1, kXm = 2, kXb = 3, kNl = 4, kCzrq = 9, kF
 enum BingliField : uint16_t { kBrid = 2, kLzrq = 3, kZhsu = 4, kXbs = 5, kJzys = 10 };
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -40,8 +40,7 @@ protected:
     void MakeBingren() const { Exec("bingren.DB", kBingrenSql); }
     void MakeBingli() const { Exec("bingli.DB", kBingliSql); }
 
-    hDBICur Open(const std::string& table, const std::string& index = "",
-                 int mode = dbiREADWRITE);
+    hDBICur Open(const std::string& table, const std::string& index = "", int mode = dbiREADWRITE);
     hDBIRec Alloc(hDBICur cur);
 
     // Field helpers; failures fail the test.

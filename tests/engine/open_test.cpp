@@ -181,7 +181,8 @@ int ReadOnlyOutcome(const std::string& dir) {
             dbeSetDirectory(db, dir.c_str()) != 0) {
             _exit(91);
         }
-        if (dbeOpenTable(db, "bingren.DB", "", dbiREADWRITE, 0, 0, &cur) != DBIERR_READONLY) _exit(92);
+        if (dbeOpenTable(db, "bingren.DB", "", dbiREADWRITE, 0, 0, &cur) != DBIERR_READONLY)
+            _exit(92);
         if (dbeOpenTable(db, "bingren.DB", "", dbiREADONLY, 0, 0, &cur) != 0) _exit(93);
         hDBIRec rec = nullptr;
         dbeAllocRecord(cur, &rec);

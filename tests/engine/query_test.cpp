@@ -5,7 +5,7 @@ namespace dbe_test {
 namespace {
 
 class QueryTest : public EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
         MakeBingren();
@@ -109,8 +109,7 @@ TEST_F(QueryTest, SyntaxErrorsSayWhatWasExpectedAndWhere) {
         << Entries();
     EXPECT_NE(Error("SELECT Xm bingren.DB", DBIERR_QRYSYNTAX).find("expected FROM"),
               std::string::npos);
-    EXPECT_NE(Error("SELECT Xm FROM", DBIERR_QRYSYNTAX).find("at end of text"),
-              std::string::npos);
+    EXPECT_NE(Error("SELECT Xm FROM", DBIERR_QRYSYNTAX).find("at end of text"), std::string::npos);
     Error("SELECT * FROM bingren.DB", DBIERR_QRYSYNTAX);
     Error("SELECT Xm FROM bingren.DB; DROP TABLE bingren", DBIERR_QRYSYNTAX);
     Error("SELECT Xm FROM bingren.DB WHERE Xm = 'a'", DBIERR_QRYSYNTAX);
@@ -126,12 +125,12 @@ TEST_F(QueryTest, UnknownNames) {
               std::string::npos);
     EXPECT_NE(Error("SELECT Xm, Age FROM bingren.DB", DBIERR_QRYNOFIELD).find("Field: Age"),
               std::string::npos);
-    EXPECT_NE(Error("SELECT Xm FROM bingren.DB WHERE Xx LIKE 'a'", DBIERR_QRYNOFIELD)
-                  .find("Field: Xx"),
-              std::string::npos);
-    EXPECT_NE(Error("SELECT Xm FROM bingren.DB ORDER BY Xm, Id", DBIERR_NOTSUPPORTED)
-                  .find("one field"),
-              std::string::npos);
+    EXPECT_NE(
+        Error("SELECT Xm FROM bingren.DB WHERE Xx LIKE 'a'", DBIERR_QRYNOFIELD).find("Field: Xx"),
+        std::string::npos);
+    EXPECT_NE(
+        Error("SELECT Xm FROM bingren.DB ORDER BY Xm, Id", DBIERR_NOTSUPPORTED).find("one field"),
+        std::string::npos);
 }
 
 }  // namespace

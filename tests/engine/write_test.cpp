@@ -9,7 +9,7 @@ namespace dbe_test {
 namespace {
 
 class WriteTest : public EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
         MakeBingren();
@@ -19,8 +19,8 @@ protected:
     // The stored text of a column of record `id`, read past the engine ("<null>" for null).
     std::string Stored(const std::string& column, int32_t id) const {
         const auto db = sqlitekit::Connection::Open(Path("bingren.DB"), SQLITE_OPEN_READONLY);
-        sqlitekit::Statement select(db.Handle(), "SELECT coalesce(" + column +
-                                                     ", '<null>') FROM bingren WHERE Id = ?");
+        sqlitekit::Statement select(
+            db.Handle(), "SELECT coalesce(" + column + ", '<null>') FROM bingren WHERE Id = ?");
         select.BindInt(1, id);
         return select.Step() ? std::string(select.ColumnText(0)) : "<missing>";
     }

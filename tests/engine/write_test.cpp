@@ -178,6 +178,36 @@ TEST_F(WriteTest, WritesOnAQueryAnswerAreRefused) {
     EXPECT_EQ(dbeCloseCursor(answer), DBIERR_NONE);
 }
 
+TEST_F(WriteTest, StorageFailuresMapToEngineCodes) {
+    Exec("strict.DB",
+         "CREATE TABLE strict (Id INTEGER PRIMARY KEY AUTOINCREMENT, Code VARCHAR(4) NOT NULL, "
+         "Age SMALLINT CHECK (Age >= 0));"
+         "CREATE UNIQUE INDEX strict_code ON strict(Code)");
+    hDBICur cur = Open("strict.DB");
+    hDBIRec rec = Alloc(cur);
+    EXPECT_EQ(dbeInsertRecord(cur, dbiNOLOCK, rec), DBIERR_REQDFIELD);
+    DBIResult code = 0;
+    int32_t native = 0;
+    Entry(1, &code, &native);
+    EXPECT_EQ(native, SQLITE_CONSTRAINT_NOTNULL);
+    EXPECT_NE(Entries().find("Table: " + Path("strict.DB")), std::string::npos) << Entries();
+    Put(cur, rec, 2, "A");
+    ASSERT_EQ(dbeInsertRecord(cur, dbiNOLOCK, rec), DBIERR_NONE);
+    EXPECT_EQ(dbeInsertRecord(cur, dbiNOLOCK, rec), DBIERR_KEYVIOL);
+    Put(cur, rec, 2, "B");
+    PutInt(cur, rec, 3, -1);
+    EXPECT_EQ(dbeInsertRecord(cur, dbiNOLOCK, rec), DBIERR_CONSTRAINT);
+    uint32_t count = 0;
+    ASSERT_EQ(dbeGetExactRecordCount(cur, &count), DBIERR_NONE);
+    EXPECT_EQ(count, 1u);  // failed writes leave nothing behind
+
+    // Another connection in the middle of a write keeps the file busy.
+    const auto other = sqlitekit::Connection::Open(Path("strict.DB"), SQLITE_OPEN_READWRITE);
+    sqlitekit::Transaction writing(other);
+    PutInt(cur, rec, 3, 5);
+    EXPECT_EQ(dbeInsertRecord(cur, dbiNOLOCK, rec), DBIERR_BUSY);
+}
+
 // Forks a child that locks record `id` of bingren through its own engine and waits for a
 // byte on `release` before it exits.
 pid_t LockInChild(const std::string& dir, int32_t id, int ready[2], int release[2]) {

@@ -167,8 +167,7 @@ std::vector<std::string> EngineLibraryCandidates() {
 
 std::unique_ptr<EngineSession> EngineSession::Start(const std::vector<std::string>& candidates) {
     std::unique_ptr<void, LibraryCloser> library(LoadLibrary(candidates));
-    std::unique_ptr<EngineSession> session(new EngineSession);
-    DbeApi& api = session->api_;
+    DbeApi api;
 #define DBE_ENTRY(name)                                                            \
     api.name = reinterpret_cast<decltype(api.name)>(dlsym(library.get(), #name));  \
     if (!api.name) throw StartError(DBIERR_NOMORE);
@@ -180,6 +179,9 @@ std::unique_ptr<EngineSession> EngineSession::Start(const std::vector<std::strin
     if (started != DBIERR_NONE && started != DBIERR_ALREADYINIT) {
         throw ErrorFor(&api, started);
     }
+    // The session owns the library only once the engine has started.
+    std::unique_ptr<EngineSession> session(new EngineSession);
+    session->api_ = api;
     session->library_ = library.release();
     return session;
 }

@@ -40,27 +40,29 @@ void ClinicFixture::AddVisit(const std::string& complaint) {
     data_->TableBingli.Post();
 }
 
-void EventLog::Attach(TDataSet& d) {
-    auto log = [this](const char* name) { return [this, name](TDataSet*) { events_.push_back(name); }; };
-    d.BeforeOpen = log("BeforeOpen");
-    d.AfterOpen = log("AfterOpen");
-    d.BeforeClose = log("BeforeClose");
-    d.AfterClose = log("AfterClose");
-    d.BeforeInsert = log("BeforeInsert");
-    d.OnNewRecord = log("OnNewRecord");
-    d.AfterInsert = log("AfterInsert");
-    d.BeforeEdit = log("BeforeEdit");
-    d.AfterEdit = log("AfterEdit");
-    d.BeforePost = log("BeforePost");
-    d.AfterPost = log("AfterPost");
-    d.BeforeCancel = log("BeforeCancel");
-    d.AfterCancel = log("AfterCancel");
-    d.BeforeDelete = log("BeforeDelete");
-    d.AfterDelete = log("AfterDelete");
-    d.BeforeScroll = log("BeforeScroll");
-    d.AfterScroll = log("AfterScroll");
-    d.BeforeRefresh = log("BeforeRefresh");
-    d.AfterRefresh = log("AfterRefresh");
+std::vector<std::pair<const char*, TDataSetNotifyEvent TDataSet::*>> EventLog::Events() {
+    return {{"BeforeOpen", &TDataSet::BeforeOpen},       {"AfterOpen", &TDataSet::AfterOpen},
+            {"BeforeClose", &TDataSet::BeforeClose},     {"AfterClose", &TDataSet::AfterClose},
+            {"BeforeInsert", &TDataSet::BeforeInsert},   {"OnNewRecord", &TDataSet::OnNewRecord},
+            {"AfterInsert", &TDataSet::AfterInsert},     {"BeforeEdit", &TDataSet::BeforeEdit},
+            {"AfterEdit", &TDataSet::AfterEdit},         {"BeforePost", &TDataSet::BeforePost},
+            {"AfterPost", &TDataSet::AfterPost},         {"BeforeCancel", &TDataSet::BeforeCancel},
+            {"AfterCancel", &TDataSet::AfterCancel},     {"BeforeDelete", &TDataSet::BeforeDelete},
+            {"AfterDelete", &TDataSet::AfterDelete},     {"BeforeScroll", &TDataSet::BeforeScroll},
+            {"AfterScroll", &TDataSet::AfterScroll},     {"BeforeRefresh", &TDataSet::BeforeRefresh},
+            {"AfterRefresh", &TDataSet::AfterRefresh}};
+}
+
+void EventLog::Attach(TDataSet& dataSet) {
+    dataSet_ = &dataSet;
+    for (const auto& [name, event] : Events()) {
+        dataSet.*event = [this, name = name](TDataSet*) { events_.push_back(name); };
+    }
+}
+
+EventLog::~EventLog() {
+    if (!dataSet_) return;
+    for (const auto& [name, event] : Events()) dataSet_->*event = nullptr;
 }
 
 std::vector<std::string> EventLog::Take() {

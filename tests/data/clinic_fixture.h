@@ -2,6 +2,7 @@
 // record sets over them, today fixed and the short date format yyyy-M-d.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -27,13 +28,21 @@ protected:
     std::unique_ptr<ClinicRecordSets> data_;
 };
 
-// Records the events of a record set as a list of names.
+// Records the events of a record set as a list of names, until it goes.
 class EventLog {
 public:
+    EventLog() = default;
+    EventLog(const EventLog&) = delete;
+    EventLog& operator=(const EventLog&) = delete;
+    ~EventLog();
     void Attach(TDataSet& dataSet);
     std::vector<std::string> Take();
 
 private:
+    // Every notify event of a record set, for attaching and detaching alike.
+    static std::vector<std::pair<const char*, TDataSetNotifyEvent TDataSet::*>> Events();
+
+    TDataSet* dataSet_ = nullptr;
     std::vector<std::string> events_;
 };
 

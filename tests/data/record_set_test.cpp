@@ -99,7 +99,8 @@ TEST_F(RecordSetTest, MovingOffAWrittenRecordPostsItAndAnUntouchedEditIsDropped)
     t.Edit();
     log.Take();
     t.Next();
-    EXPECT_EQ(log.Take(), (Strings{"BeforeScroll", "BeforeCancel", "AfterCancel", "AfterScroll"}));
+    EXPECT_EQ(log.Take(), (Strings{"BeforeCancel", "AfterCancel", "BeforeScroll", "AfterScroll"}))
+        << "a move checks browse mode before it scrolls";
 }
 
 TEST_F(RecordSetTest, ANewRecordWrittenByAfterInsertIsPostedWhenLeft) {

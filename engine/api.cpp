@@ -5,9 +5,11 @@
 
 namespace dbe::api {
 
+// Never destroyed, like the error stack: dbeExit may come from a static destructor of the
+// program that runs after ours.
 std::optional<Engine>& State() {
-    static std::optional<Engine> engine;
-    return engine;
+    static auto* engine = new std::optional<Engine>;
+    return *engine;
 }
 
 Engine& Started() {

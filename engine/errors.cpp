@@ -97,9 +97,11 @@ std::string_view CutMessage(std::string_view text) {
     return Utf8Prefix(text, DBIMAXMSGLEN);
 }
 
+// Never destroyed: a program may end the engine from its own static destructors, which can
+// run after ours.
 std::vector<ErrorEntry>& Stack() {
-    static std::vector<ErrorEntry> stack;
-    return stack;
+    static auto* stack = new std::vector<ErrorEntry>;
+    return *stack;
 }
 
 }  // namespace

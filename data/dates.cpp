@@ -2,24 +2,19 @@
 
 #include <langinfo.h>
 
+#include <chrono>
 #include <clocale>
+#include <cstdio>
 #include <ctime>
 #include <vector>
 
 namespace dates {
 namespace {
 
-// Howard Hinnant's civil calendar algorithms, counting from 0000-03-01.
-constexpr int DaysFromCivilRaw(int y, int m, int d) {
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe;
-}
+namespace chr = std::chrono;
 
-constexpr int kEpochShift = DaysFromCivilRaw(1899, 12, 30);
+// 1899-12-30 as days since 1970-01-01.
+constexpr int kEpoch = -25569;
 
 std::string PatternFromLocale() {
     const std::string previous = std::setlocale(LC_TIME, nullptr);
@@ -120,26 +115,48 @@ std::string_view Trimmed(std::string_view text) {
 }  // namespace
 
 int FromCivil(int year, int month, int day) {
-    return DaysFromCivilRaw(year, month, day) - kEpochShift;
+    const chr::year_month_day date{chr::year(year), chr::month(static_cast<unsigned>(month)),
+                                   chr::day(static_cast<unsigned>(day))};
+    return static_cast<int>(chr::sys_days(date).time_since_epoch().count()) - kEpoch;
 }
 
 Civil ToCivil(int days) {
-    const int z = days + kEpochShift;
-    const int era = (z >= 0 ? z : z - 146096) / 146097;
-    const int doe = z - era * 146097;
-    const int yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int mp = (5 * doy + 2) / 153;
-    const int d = doy - (153 * mp + 2) / 5 + 1;
-    const int m = mp < 10 ? mp + 3 : mp - 9;
-    return {yoe + era * 400 + (m <= 2), m, d};
+    const chr::year_month_day date(chr::sys_days(chr::days(days + kEpoch)));
+    return {static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+            static_cast<int>(static_cast<unsigned>(date.day()))};
 }
 
 bool IsValid(int year, int month, int day) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return day <= kDays[month - 1] + (month == 2 && leap);
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31) return false;
+    return chr::year_month_day{chr::year(year), chr::month(static_cast<unsigned>(month)),
+                               chr::day(static_cast<unsigned>(day))}
+        .ok();
+}
+
+bool InStoredRange(int days) {
+    const int year = ToCivil(days).year;
+    return year >= 1 && year <= 9999;
+}
+
+std::optional<int> ParseStoredDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+    int parts[3] = {0, 0, 0};
+    const std::size_t starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
+    for (int i = 0; i < 3; ++i) {
+        for (std::size_t k = starts[i]; k < starts[i] + lengths[i]; ++k) {
+            if (text[k] < '0' || text[k] > '9') return std::nullopt;
+            parts[i] = parts[i] * 10 + (text[k] - '0');
+        }
+    }
+    if (!IsValid(parts[0], parts[1], parts[2])) return std::nullopt;
+    return FromCivil(parts[0], parts[1], parts[2]);
+}
+
+std::string FormatStoredDate(int days) {
+    const Civil c = ToCivil(days);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", c.year, c.month, c.day);
+    return text;
 }
 
 const std::string& ShortDateFormat() { return Pattern(); }

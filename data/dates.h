@@ -23,6 +23,12 @@ struct Civil {
 Civil ToCivil(int days);
 bool IsValid(int year, int month, int day);
 
+// Dates as the table files store them: 'YYYY-MM-DD'.
+std::optional<int> ParseStoredDate(std::string_view text);
+// Requires: InStoredRange(days), a day of the years 1 to 9999.
+std::string FormatStoredDate(int days);
+bool InStoredRange(int days);
+
 // The short date format pattern: y, M and d runs (yyyy, yy, M, MM, d, dd) between separators.
 const std::string& ShortDateFormat();
 void SetShortDateFormat(const std::string& pattern);

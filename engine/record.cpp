@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/dates.h"
 #include "data/gbk_text.h"
 #include "engine/errors.h"
 
@@ -22,7 +23,7 @@ Value ReadColumn(const Field& field, const sqlitekit::Statement& row, int column
     }
     if (field.IsString()) return std::string(gbk::Cut(row.ColumnText(column), field.desc.iUnits1));
     if (field.IsDate()) {
-        if (const auto days = ParseDate(row.ColumnText(column))) return std::int64_t{*days};
+        if (const auto days = dates::ParseStoredDate(row.ColumnText(column))) return std::int64_t{*days};
     }
     // A stored value that does not fit the field reads as blank.
     return {};
@@ -97,7 +98,7 @@ void Record::Put(int field, const void* src) {
         return Write(field, text.empty() ? Value() : Value(std::string(text)));
     }
     const std::int32_t number = ReadInt32(src);
-    if (desc.IsDate() && !FormatDate(number)) throw FieldError(DBIERR_INVALIDPARAM, desc);
+    if (desc.IsDate() && !dates::InStoredRange(number)) throw FieldError(DBIERR_INVALIDPARAM, desc);
     Write(field, std::int64_t{number});
 }
 
@@ -108,7 +109,7 @@ void Record::Write(int field, Value value) {
 Value Record::StorageValue(int field) const {
     const Value& value = slots_[field].value;
     if (FieldAt(field).IsDate() && !IsNull(value)) {
-        return *FormatDate(static_cast<std::int32_t>(std::get<std::int64_t>(value)));
+        return dates::FormatStoredDate(static_cast<int>(std::get<std::int64_t>(value)));
     }
     return value;
 }

@@ -1,50 +1,7 @@
 #include "engine/values.h"
 
-#include <charconv>
-#include <chrono>
-#include <cstdio>
 
 namespace dbe {
-
-namespace {
-
-// 1899-12-30 counted from 1970-01-01.
-constexpr int kEpochOffset = -25569;
-
-bool ParseNumber(std::string_view text, int& value) {
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    return std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc();
-}
-
-}  // namespace
-
-std::optional<std::int32_t> ParseDate(std::string_view text) {
-    int year = 0, month = 0, day = 0;
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
-    if (!ParseNumber(text.substr(0, 4), year) || !ParseNumber(text.substr(5, 2), month) ||
-        !ParseNumber(text.substr(8, 2), day)) {
-        return std::nullopt;
-    }
-    const std::chrono::year_month_day date{std::chrono::year(year),
-                                           std::chrono::month(static_cast<unsigned>(month)),
-                                           std::chrono::day(static_cast<unsigned>(day))};
-    if (year < 1 || !date.ok()) return std::nullopt;
-    const auto days = std::chrono::sys_days(date).time_since_epoch().count();
-    return static_cast<std::int32_t>(days - kEpochOffset);
-}
-
-std::optional<std::string> FormatDate(std::int32_t days) {
-    const std::chrono::sys_days point{std::chrono::days(std::int64_t{days} + kEpochOffset)};
-    const std::chrono::year_month_day date(point);
-    const int year = static_cast<int>(date.year());
-    if (year < 1 || year > 9999) return std::nullopt;
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u", year, static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()));
-    return std::string(text);
-}
 
 Value ColumnValue(const sqlitekit::Statement& statement, int column) {
     switch (statement.ColumnType(column)) {

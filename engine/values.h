@@ -23,11 +23,6 @@ inline bool IsNull(const Value& value) {
     return std::holds_alternative<std::monostate>(value);
 }
 
-// Days since 1899-12-30 for a 'YYYY-MM-DD' text; nullopt for anything else.
-std::optional<std::int32_t> ParseDate(std::string_view text);
-// 'YYYY-MM-DD' for days since 1899-12-30; nullopt outside the years 1..9999.
-std::optional<std::string> FormatDate(std::int32_t days);
-
 // The raw value of a result column.
 Value ColumnValue(const sqlitekit::Statement& statement, int column);
 

@@ -28,7 +28,7 @@ int Demo(const Arguments& a, std::ostream& out) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", r.seconds);
     out << "demo: " << r.patients << " patients, " << r.visits << " visits, " << r.dueTomorrow
-        << " due tomorrow (" << FormatDay(a.demo.today + 1) << "), " << seconds << " s\n";
+        << " due tomorrow (" << dates::FormatStoredDate(a.demo.today + 1) << "), " << seconds << " s\n";
     return 0;
 }
 
@@ -57,7 +57,7 @@ int ShowSummary(const Arguments& a, std::ostream& out) {
     const Summary s = ReadSummary(a.dir, a.demo.today);
     out << "patients: " << s.patients << "\n"
         << "visits: " << s.visits << "\n"
-        << "due tomorrow (" << FormatDay(a.demo.today + 1) << "): " << s.dueTomorrow << "\n"
+        << "due tomorrow (" << dates::FormatStoredDate(a.demo.today + 1) << "): " << s.dueTomorrow << "\n"
         << "first patients (Id, name, sex, age, telephone):\n";
     for (const PatientLine& p : s.firstPatients) {
         out << "  " << p.id << "\t" << p.name << "\t" << p.sex << "\t";

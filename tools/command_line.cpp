@@ -54,7 +54,7 @@ void ParseOptions(std::span<const std::string_view> options, Arguments& parsed) 
         const std::string_view value = options[i + 1];
         const bool demo = parsed.command == Command::kDemo;
         if (option == "--today" && (demo || parsed.command == Command::kSummary)) {
-            const auto day = ParseDay(value);
+            const auto day = dates::ParseStoredDate(value);
             if (!day)
                 throw UsageError("--today wants a date YYYY-MM-DD, not '" + std::string(value) +
                                  "'");
@@ -81,7 +81,7 @@ Arguments ParseArguments(std::span<const std::string_view> args) {
     parsed.command = ParseCommand(args[0]);
     if (args[1].empty()) throw UsageError("empty directory name");
     parsed.dir = std::filesystem::path(args[1]);
-    parsed.demo.today = LocalToday();
+    parsed.demo.today = dates::Today();
     ParseOptions(args.subspan(2), parsed);
     return parsed;
 }

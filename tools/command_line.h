@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "tools/civil_date.h"
+#include "data/dates.h"
 #include "tools/demo_generator.h"
 
 namespace clinicdb {

@@ -38,14 +38,14 @@ std::vector<PatientLine> FirstPatients(const Connection& db) {
 
 }  // namespace
 
-Summary ReadSummary(const std::filesystem::path& dir, Day today) {
+Summary ReadSummary(const std::filesystem::path& dir, int today) {
     const auto patients = OpenExisting(dir, PatientTable());
     const auto visits = OpenExisting(dir, VisitTable());
     Summary summary;
     summary.patients = Count(patients, "SELECT count(*) FROM bingren");
     summary.visits = Count(visits, "SELECT count(*) FROM bingli");
     Statement due(patients.Handle(), "SELECT count(*) FROM bingren WHERE Fzyysj = ?1");
-    due.BindText(1, FormatDay(today + 1));
+    due.BindText(1, dates::FormatStoredDate(today + 1));
     due.Step();
     summary.dueTomorrow = due.ColumnInt(0);
     summary.firstPatients = FirstPatients(patients);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/civil_date.h"
+#include "data/dates.h"
 
 namespace clinicdb {
 
@@ -32,6 +32,7 @@ struct Summary {
 
 inline constexpr int kPatientsListed = 5;
 
-Summary ReadSummary(const std::filesystem::path& dir, Day today);
+// `today` in days since 1899-12-30 (data/dates.h).
+Summary ReadSummary(const std::filesystem::path& dir, int today);
 
 }  // namespace clinicdb

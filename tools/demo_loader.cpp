@@ -30,7 +30,7 @@ void Bind(Statement& statement, int index, const std::string& value) {
 
 void Bind(Statement& statement, int index, std::optional<Day> day) {
     if (day) {
-        statement.BindText(index, FormatDay(*day));
+        statement.BindText(index, dates::FormatStoredDate(*day));
     } else {
         statement.BindNull(index);
     }

@@ -8,9 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "tools/civil_date.h"
+#include "data/dates.h"
 
 namespace clinicdb {
+
+using Day = int;  // days since 1899-12-30, as data/dates.h counts them
 
 // Column widths in GBK bytes, as the tables declare them.
 inline constexpr std::size_t kNameBytes = 8;

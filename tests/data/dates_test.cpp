@@ -41,3 +41,17 @@ TEST_F(DatesTest, RefusesWhatIsNoDate) {
         EXPECT_FALSE(dates::ParseShortDate(text)) << text;
     }
 }
+
+TEST_F(DatesTest, TheStoredFormRoundTripsAndSortsAsTheDays) {
+    std::string previous;
+    for (int day = dates::FromCivil(1900, 1, 1); day <= dates::FromCivil(2100, 12, 31); ++day) {
+        const std::string text = dates::FormatStoredDate(day);
+        ASSERT_EQ(dates::ParseStoredDate(text), day) << text;
+        ASSERT_LT(previous, text);
+        previous = text;
+    }
+    for (const char* bad : {"2023-02-29", "2024-04-31", "2024-13-01", "2024-1-01", "2024/01/01",
+                            "", " 2024-01-01", "2024-01-011"}) {
+        EXPECT_FALSE(dates::ParseStoredDate(bad)) << bad;
+    }
+}

@@ -15,7 +15,7 @@ using testing::TempDir;
 
 class Check : public ::testing::Test {
   protected:
-    void SetUp() override { LoadDemo(dir_.Path(), {50, DayOf(2024, 5, 1), 5}); }
+    void SetUp() override { LoadDemo(dir_.Path(), {50, dates::FromCivil(2024, 5, 1), 5}); }
 
     TempDir dir_;
 };

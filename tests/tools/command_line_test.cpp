@@ -20,13 +20,13 @@ TEST(CommandLine, ReadsDemoOptions) {
     EXPECT_EQ(a.dir, "/x/y");
     EXPECT_EQ(a.demo.patients, 250);
     EXPECT_EQ(a.demo.seed, 9u);
-    EXPECT_EQ(a.demo.today, DayOf(2024, 5, 1));
+    EXPECT_EQ(a.demo.today, dates::FromCivil(2024, 5, 1));
 }
 
 TEST(CommandLine, SummaryTakesToday) {
     const Arguments a = Parse({"summary", "d", "--today", "2024-12-31"});
     EXPECT_EQ(a.command, Command::kSummary);
-    EXPECT_EQ(a.demo.today, DayOf(2024, 12, 31));
+    EXPECT_EQ(a.demo.today, dates::FromCivil(2024, 12, 31));
 }
 
 TEST(CommandLine, BadArgumentsExitWithStatusTwoAndUsage) {

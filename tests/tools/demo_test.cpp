@@ -6,7 +6,7 @@
 
 #include "data/gbk_text.h"
 #include "tests/tools/tool_test_support.h"
-#include "tools/civil_date.h"
+#include "data/dates.h"
 #include "tools/database_check.h"
 #include "tools/database_summary.h"
 #include "tools/demo_loader.h"
@@ -18,7 +18,7 @@ using testing::Query;
 using testing::Row;
 using testing::TempDir;
 
-const Day kToday = DayOf(2024, 5, 1);
+const Day kToday = dates::FromCivil(2024, 5, 1);
 constexpr std::int64_t kPatients = 1000;
 constexpr const char* kNull = "<null>";
 
@@ -88,11 +88,11 @@ TEST_F(DemoData, PatientsLookReal) {
 TEST_F(DemoData, EveryVisitBelongsToAPatientAndFollowsHisFirstVisit) {
     std::map<std::string, Day> firstVisit;
     for (const Row& p : Query(Patients(), "SELECT Id, Czrq FROM bingren"))
-        firstVisit[p[0]] = *ParseDay(p[1]);
+        firstVisit[p[0]] = *dates::ParseStoredDate(p[1]);
     std::map<std::string, int> visitsOf;
     for (const Row& v : Query(Visits(), "SELECT Brid, Lzrq FROM bingli")) {
         ASSERT_TRUE(firstVisit.count(v[0])) << "visit of unknown patient " << v[0];
-        const Day date = *ParseDay(v[1]);
+        const Day date = *dates::ParseStoredDate(v[1]);
         EXPECT_GE(date, firstVisit[v[0]]);
         EXPECT_LE(date, kToday);
         ++visitsOf[v[0]];

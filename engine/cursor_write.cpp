@@ -78,7 +78,7 @@ void Cursor::Modify(Record& record, bool freeLock) {
         sets += (sets.empty() ? "" : ", ") + ColumnName(record, field) + " = ?";
         values.push_back(record.StorageValue(field));
     }
-    values.push_back(rowid);
+    values.emplace_back(std::in_place_type<std::int64_t>, rowid);
     bool changed = true;
     if (!sets.empty()) {
         view_.table->Write([&] {

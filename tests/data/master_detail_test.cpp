@@ -109,3 +109,33 @@ TEST_F(MasterDetailTest, MemosReadWholeAndAreNullWhenEmpty) {
     visits.Post();
     EXPECT_TRUE(data_->TableBingliXbs->IsNull());
 }
+
+TEST_F(MasterDetailTest, AVisitMovedToAnotherPatientLeavesTheListAndItsNeighbourIsCurrent) {
+    data_->Tablebingren.First();
+    data_->TableBingli.First();
+    data_->TableBingli.Edit();
+    data_->TableBingliBrid->SetAsInteger(second_);
+    data_->TableBingli.Post();
+    EXPECT_EQ(data_->TableBingliZhsu->AsString(), "复查");
+    EXPECT_EQ(Complaints(), (Strings{"复查"}));
+    data_->Tablebingren.Last();
+    EXPECT_EQ(Complaints(), (Strings{"牙痛", "洗牙"})) << "in the order of blbrid: Brid, then Id";
+}
+
+TEST_F(MasterDetailTest, ARecordWhoseKeyChangedStaysCurrentAtItsNewPlace) {
+    TTable visits("visits");
+    visits.SetDatabaseName(kClinicDatabase);
+    visits.SetTableName("bingli.DB");
+    visits.SetIndexName("blbrid");
+    visits.Open();
+    TField* brid = visits.FieldByName("Brid");
+    TField* complaint = visits.FieldByName("Zhsu");
+    EXPECT_EQ(complaint->AsString(), "牙痛");
+    visits.Edit();
+    brid->SetAsInteger(second_ + 1);
+    visits.Post();
+    EXPECT_EQ(complaint->AsString(), "牙痛");
+    EXPECT_EQ(visits.MoveBy(1), 0) << "it is now the last in index order";
+    visits.First();
+    EXPECT_EQ(complaint->AsString(), "复查");
+}

@@ -159,22 +159,15 @@ void TDataSet::Close() {
 
 // ---- Moving ----
 
-void TDataSet::First() {
-    CheckBrowseMode();
-    Fire(BeforeScroll);
-    InternalFirst();
-    FillFromCursor(false);
-    bof_ = true;
-    DataEvent(TDataEvent::deDataSetChange);
-    Fire(AfterScroll);
-}
+void TDataSet::First() { MoveToEnd(false); }
 
-void TDataSet::Last() {
+void TDataSet::Last() { MoveToEnd(true); }
+
+void TDataSet::MoveToEnd(bool last) {
     CheckBrowseMode();
     Fire(BeforeScroll);
-    InternalLast();
-    FillFromCursor(true);
-    eof_ = true;
+    last ? InternalLast() : InternalFirst();
+    FillFromCursor(last);
     DataEvent(TDataEvent::deDataSetChange);
     Fire(AfterScroll);
 }

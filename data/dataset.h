@@ -174,6 +174,7 @@ private:
     void SetState(TDataSetState state);
     void Fire(const TDataSetNotifyEvent& event) { if (event) event(this); }
     void RunWithErrorHook(const TDataSetErrorEvent& hook, const std::function<void()>& action);
+    void MoveToEnd(bool last);
     void BeginInsert(bool append);
     void PlaceNewRecord(bool append);
     void DropNewRecord();

@@ -36,8 +36,6 @@ protected:
     hDBICur Cursor() const { return cursor_; }
     // The engine record behind a buffer.
     static hDBIRec RecordOf(const TRecordBuffer& buffer);
-    // A record buffer of the cursor's table, owned by the caller.
-    std::unique_ptr<TRecordBuffer> NewRecordBuffer() { return AllocRecordBuffer(); }
 
     std::unique_ptr<TRecordBuffer> AllocRecordBuffer() override;
     void InternalOpen() override;

@@ -126,7 +126,7 @@ void TTable::MasterChanged() {
 }
 
 void TTable::ApplyRange(const Key& key) {
-    std::unique_ptr<TRecordBuffer> bound = NewRecordBuffer();
+    std::unique_ptr<TRecordBuffer> bound = AllocRecordBuffer();
     InternalInitRecord(*bound);
     WriteKey(*bound, key);
     Check(Api().dbeSetRange(Cursor(), RecordOf(*bound), RecordOf(*bound)));

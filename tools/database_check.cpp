@@ -41,7 +41,9 @@ FileCheck CheckFile(const std::filesystem::path& dir, const TableDefinition& tab
         return result;
     }
     try {
-        const auto db = Connection::Open(path, SQLITE_OPEN_READONLY);
+        // Read-write, never create: a file that a killed program left with a hot journal is
+        // rolled back first, as the program itself does when it opens it.
+        const auto db = Connection::Open(path, SQLITE_OPEN_READWRITE);
         result.problems = IntegrityProblems(db, table);
     } catch (const sqlitekit::Error& e) {
         // A file too damaged to check at all is as unsound as one that fails the check.
@@ -51,7 +53,7 @@ FileCheck CheckFile(const std::filesystem::path& dir, const TableDefinition& tab
 }
 
 void FindOrphans(const std::filesystem::path& dir, CheckReport& report) {
-    const auto db = Connection::Open(TableFile(dir, VisitTable()), SQLITE_OPEN_READONLY);
+    const auto db = Connection::Open(TableFile(dir, VisitTable()), SQLITE_OPEN_READWRITE);
     Statement attach(db.Handle(), "ATTACH DATABASE ?1 AS patients");
     attach.BindText(1, TableFile(dir, PatientTable()).string());
     attach.Step();

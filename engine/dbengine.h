@@ -290,10 +290,50 @@ DBEAPI DBIResult dbeModifyRecord(hDBICur cur, hDBIRec rec, int freeLock);
 // Deletes the record at the cursor, which is left on its crack.
 DBEAPI DBIResult dbeDeleteRecord(hDBICur cur, hDBIRec rec);
 
-// ---- Filters: reserved; this engine answers DBIERR_NOTSUPPORTED. ----
+// ---- Filters. A filter is an expression tree, given as an array of DBIFilterNode with the
+// root first; operands are indexes into the array. The engine evaluates it against the stored
+// rows (its constants are bound as parameters, never pasted into SQL text). While active it
+// restricts stepping, key lookup, re-reading and counting like a range does. A cursor may hold
+// several filters; the active ones all apply. ----
 typedef struct DbeFilter* hDBIFilter;
+
+#define fltAND 1        // iLeft AND iRight
+#define fltOR 2         // iLeft OR iRight
+#define fltNOT 3        // NOT iLeft
+#define fltCOMPARE 4    // field iOperator constant, or field iOperator field iFldNum2
+#define fltLIKE 5       // field LIKE constant text, with % and _ as wildcards
+#define fltISNULL 6     // field IS NULL
+#define fltISNOTNULL 7  // field IS NOT NULL
+#define fltTRUE 8
+#define fltFALSE 9
+
+#define fltopEQ 1
+#define fltopNE 2
+#define fltopLT 3
+#define fltopLE 4
+#define fltopGT 5
+#define fltopGE 6
+
+typedef struct {
+    uint16_t iKind;            // flt*
+    uint16_t iOperator;        // fltop*, for fltCOMPARE
+    int32_t iLeft;             // operand nodes of fltAND, fltOR, fltNOT
+    int32_t iRight;
+    uint16_t iFldNum;          // the field tested (1-based)
+    uint16_t iFldNum2;         // fltCOMPARE of two fields: the second; else 0
+    uint16_t bConstNull;       // the constant is null: = and <> test null, others are false
+    int64_t iConst;            // the constant of an integer or date field (dates as days)
+    const char* pszConst;      // the constant of a string or memo field (UTF-8), else NULL
+    uint16_t bCaseInsensitive; // text compares ignore the case of letters
+    uint16_t iPartialLen;      // > 0: text compares only its first iPartialLen GBK bytes
+} DBIFilterNode;
+
+// Adds an inactive filter; `expression` points at `length` nodes, copied by the call. Text is
+// compared in GBK order. A node that names no field of the cursor, or compares a memo other
+// than by LIKE or null tests, answers DBIERR_INVALIDPARAM.
 DBEAPI DBIResult dbeAddFilter(hDBICur cur, const void* expression, uint32_t length,
                               hDBIFilter* filter);
+// Activating or deactivating a filter puts the cursor at the beginning.
 DBEAPI DBIResult dbeActivateFilter(hDBICur cur, hDBIFilter filter);
 DBEAPI DBIResult dbeDeactivateFilter(hDBICur cur, hDBIFilter filter);
 DBEAPI DBIResult dbeDropFilter(hDBICur cur, hDBIFilter filter);

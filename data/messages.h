@@ -24,5 +24,9 @@ inline constexpr const char* RecordNotFound = "Record not found";
 inline constexpr const char* EngineStart =
     "An error occurred while attempting to initialize the database engine (error $%s)";
 inline constexpr const char* EngineError = "Database engine error $%s";
+inline constexpr const char* FilterArithmetic = "Arithmetic in filter expressions not supported";
+inline constexpr const char* FilterInvalidCharacter = "Invalid filter expression character: '%s'";
+inline constexpr const char* FilterTerminated = "Filter expression incorrectly terminated";
+inline constexpr const char* FilterTypeMismatch = "Type mismatch in expression";
 
 }  // namespace msg

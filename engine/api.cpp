@@ -132,19 +132,6 @@ DBIResult dbeCloseCursor(hDBICur cur) {
     return Call([&] { Started().cursors.Remove(cur); });
 }
 
-DBIResult dbeAddFilter(hDBICur, const void*, uint32_t, hDBIFilter*) {
-    return NotSupported();
-}
-DBIResult dbeActivateFilter(hDBICur, hDBIFilter) {
-    return NotSupported();
-}
-DBIResult dbeDeactivateFilter(hDBICur, hDBIFilter) {
-    return NotSupported();
-}
-DBIResult dbeDropFilter(hDBICur, hDBIFilter) {
-    return NotSupported();
-}
-
 DBIResult dbeQPrepare(hDBIDb db, const char* text, hDBIStmt* stmt) {
     return Call([&] {
         Engine& engine = Started();

@@ -1,8 +1,10 @@
-// Entry points on cursors: description, order and range, positioning, reading and counting.
+// Entry points on cursors: description, order, range and filters, positioning, reading and
+// counting.
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/api_support.h"
+#include "engine/filter.h"
 
 using namespace dbe;
 using namespace dbe::api;
@@ -70,6 +72,28 @@ DBIResult dbeSetRange(hDBICur cur, hDBIRec lowKey, hDBIRec highKey) {
 
 DBIResult dbeResetRange(hDBICur cur) {
     return CursorCall(cur, [](Cursor& cursor) { cursor.ResetRange(); });
+}
+
+DBIResult dbeAddFilter(hDBICur cur, const void* expression, uint32_t length, hDBIFilter* filter) {
+    return CursorCall(cur, [&](Cursor& cursor) {
+        Require(expression);
+        Require(filter);
+        Where condition = TranslateFilter(cursor.GetLayout(),
+                                          static_cast<const DBIFilterNode*>(expression), length);
+        *filter = reinterpret_cast<hDBIFilter>(cursor.AddFilter(std::move(condition)));
+    });
+}
+
+DBIResult dbeActivateFilter(hDBICur cur, hDBIFilter filter) {
+    return CursorCall(cur, [&](Cursor& cursor) { cursor.SetFilterActive(filter, true); });
+}
+
+DBIResult dbeDeactivateFilter(hDBICur cur, hDBIFilter filter) {
+    return CursorCall(cur, [&](Cursor& cursor) { cursor.SetFilterActive(filter, false); });
+}
+
+DBIResult dbeDropFilter(hDBICur cur, hDBIFilter filter) {
+    return CursorCall(cur, [&](Cursor& cursor) { cursor.DropFilter(filter); });
 }
 
 DBIResult dbeSetToBegin(hDBICur cur) {

@@ -1,5 +1,7 @@
 #include "engine/cursor.h"
 
+#include <algorithm>
+
 #include "data/gbk_text.h"
 #include "engine/errors.h"
 #include "engine/paths.h"
@@ -24,6 +26,7 @@ Cursor::Cursor(View view) : view_(std::move(view)), locks_(LockFilePath(view_.ta
         if (field.Readable() && !field.IsMemo()) readFields_.push_back(static_cast<int>(i));
     }
     SetOrder(view_.order);
+    UpdateVisible();
 }
 
 void Cursor::SetOrder(Order order) {
@@ -72,11 +75,11 @@ void Cursor::SetToRecord(const Record& record) {
         position_ = {At::kRecord, origin->key};
         return;
     }
-    // Read in another order: the key in this one comes from the row, or, when the row is
-    // gone, from the buffer's own value.
+    // Read in another order: the key in this one comes from the row, visible or not, or,
+    // when the row is gone, from the buffer's own value.
     const Where byRowid{"rowid = ?", {origin->key.rowid}};
     std::optional<Key> key;
-    Fetch({Region{byRowid, "rowid"}}, 1, {}, [&](const sqlitekit::Statement& row, std::size_t) {
+    FetchAny({Region{byRowid, "rowid"}}, 1, [&](const sqlitekit::Statement& row, std::size_t) {
         key = Key{ColumnValue(row, 1), origin->key.rowid};
     });
     if (!key) {
@@ -88,17 +91,23 @@ void Cursor::SetToRecord(const Record& record) {
 
 std::size_t Cursor::Fetch(const std::vector<Region>& regions, std::size_t limit, const Where& extra,
                           const RowSink& sink) {
+    std::vector<Region> bounded = regions;
+    for (Region& region : bounded) {
+        region.where.And(visible_);
+        region.where.And(extra);
+    }
+    return FetchAny(bounded, limit, sink);
+}
+
+std::size_t Cursor::FetchAny(const std::vector<Region>& regions, std::size_t limit,
+                             const RowSink& sink) {
     std::size_t got = 0;
     for (const Region& region : regions) {
         if (got == limit) break;
-        Region bounded = region;
-        bounded.where.And(view_.condition);
-        bounded.where.And(extra);
-        const Where& where = bounded.where;
-        const std::string sql = RegionSql(selectList_, view_.table->QuotedTable(), bounded);
+        const std::string sql = RegionSql(selectList_, view_.table->QuotedTable(), region);
         sqlitekit::StatementUse statement(view_.table->Prepare(sql));
-        BindAll(*statement, where.binds);
-        statement->BindInt(static_cast<int>(where.binds.size()) + 1,
+        BindAll(*statement, region.where.binds);
+        statement->BindInt(static_cast<int>(region.where.binds.size()) + 1,
                            static_cast<std::int64_t>(limit - got));
         while (statement->Step()) sink(*statement, got++);
     }
@@ -200,7 +209,7 @@ std::vector<Where> Cursor::CountConditions() const {
     std::vector<Where> conditions;
     for (const Region& region : StepRegions(order_, range_, From::kBegin, {}, true)) {
         conditions.push_back(region.where);
-        conditions.back().And(view_.condition);
+        conditions.back().And(visible_);
     }
     return conditions;
 }
@@ -234,7 +243,9 @@ std::uint32_t Cursor::EstimatedCount() {
     if (const auto cached = view_.table->PeekCount(CountCacheKey(CountConditions()))) {
         return *cached;
     }
-    if (!range_.IsAll()) return ExactCount();
+    const bool filtered = std::any_of(filters_.begin(), filters_.end(),
+                                      [](const auto& filter) { return filter->active; });
+    if (!range_.IsAll() || filtered) return ExactCount();
     sqlitekit::StatementUse statement(
         view_.table->Prepare("SELECT coalesce(max(rowid), 0) FROM " + view_.table->QuotedTable()));
     statement->Step();

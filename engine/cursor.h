@@ -4,8 +4,8 @@
 // asks the file.
 //
 // A position is the beginning, the end, on a record, or on the crack of a record's key (where
-// a record was deleted, or one that left the range). Reading, stepping and counting honour the
-// range and, for a query answer, the answer's condition.
+// a record was deleted, or one that left the range). Reading, stepping, key lookup and counting
+// honour the range, the active filters and, for a query answer, the answer's condition.
 //
 // Contracts:
 // - Every method either completes or throws EngineError / sqlitekit::Error; a failed call
@@ -39,6 +39,12 @@ struct View {
     bool readOnly = false;
 };
 
+// A filter added to a cursor: its condition (see filter.h) and whether it applies.
+struct CursorFilter {
+    Where condition;
+    bool active = false;
+};
+
 class Cursor {
   public:
     explicit Cursor(View view);
@@ -46,7 +52,7 @@ class Cursor {
     const View& GetView() const { return view_; }
     const Layout& GetLayout() const { return *view_.layout; }
 
-    // Index names compare without regard to case; "" is the primary index.
+    // Index names compare without regard to case; "" is the primary index. Filters stay.
     void SwitchToIndex(const std::string& name);
     // Either bound may be missing (nullptr): that side is open.
     void SetRange(const Record* low, const Record* high);
@@ -67,10 +73,17 @@ class Cursor {
                          Record* record);
 
     std::uint32_t ExactCount();
-    // The cached exact count while it is valid; otherwise, without a range, the highest
-    // record number (an upper bound read from the table's b-tree at once); with a range, the
-    // exact count.
+    // The cached exact count while it is valid; otherwise, without a range or an active
+    // filter, the highest record number (an upper bound read from the table's b-tree at once);
+    // with either, the exact count.
     std::uint32_t EstimatedCount();
+
+    // Filters (cursor_filter.cpp). A filter's handle is its address, valid until it is dropped
+    // or the cursor is destroyed; another value throws DBIERR_INVALIDHNDL. Activating or
+    // deactivating puts the cursor at the beginning; so does dropping an active filter.
+    CursorFilter* AddFilter(Where condition);
+    void SetFilterActive(const void* handle, bool active);
+    void DropFilter(const void* handle);
 
     // Loads the stored content of memo `field` into `record` unless it holds it already.
     void LoadMemo(Record& record, int field);
@@ -91,14 +104,21 @@ class Cursor {
     using RowSink = std::function<void(const sqlitekit::Statement&, std::size_t)>;
 
     void SetOrder(Order order);
+    // Reads the rows of `regions` that the cursor sees and that meet `extra`.
     std::size_t Fetch(const std::vector<Region>& regions, std::size_t limit, const Where& extra,
                       const RowSink& sink);
+    // Reads the rows of `regions` whatever the cursor's conditions say.
+    std::size_t FetchAny(const std::vector<Region>& regions, std::size_t limit,
+                         const RowSink& sink);
     // The first visible record (in order) that also meets `extra`, read into `record`.
     std::optional<Key> First(const Where& extra, Record* record);
     std::optional<Key> FindVisible(std::int64_t rowid, Record* record);
     std::vector<Where> CountConditions() const;
     std::string CountCacheKey(const std::vector<Where>& conditions) const;
     Where KeyCondition(std::uint16_t fields, std::uint16_t partialLen, const Record& key) const;
+    std::vector<std::unique_ptr<CursorFilter>>::iterator FindFilter(const void* handle);
+    // Recomputes visible_ after a filter was activated, deactivated or dropped.
+    void UpdateVisible();
     void RequireWritable() const;
     std::int64_t CurrentRowid() const;
     // Reads the row with record number `rowid` into `record`, wherever it is.
@@ -111,6 +131,9 @@ class Cursor {
     std::vector<int> readFields_;
     Position position_;
     RecordLock locks_;
+    std::vector<std::unique_ptr<CursorFilter>> filters_;
+    // What the cursor sees besides its range: the view's condition and the active filters.
+    Where visible_;
 };
 
 }  // namespace dbe

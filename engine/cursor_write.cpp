@@ -34,10 +34,10 @@ void Cursor::RequireWritable() const {
 }
 
 void Cursor::Reload(std::int64_t rowid, Record& record) {
-    const std::size_t got = Fetch({Region{Where{"rowid = ?", {rowid}}, "rowid"}}, 1, {},
-                                  [&](const sqlitekit::Statement& row, std::size_t) {
-                                      record.Load(row, readFields_, order_.key);
-                                  });
+    const std::size_t got = FetchAny({Region{Where{"rowid = ?", {rowid}}, "rowid"}}, 1,
+                                     [&](const sqlitekit::Statement& row, std::size_t) {
+                                         record.Load(row, readFields_, order_.key);
+                                     });
     if (got == 0) throw EngineError(DBIERR_RECDELETED);
 }
 

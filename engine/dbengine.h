@@ -242,8 +242,8 @@ DBEAPI DBIResult dbeForceReread(hDBICur cur);
 // The exact number of records visible through the cursor (range and filter honoured).
 DBEAPI DBIResult dbeGetExactRecordCount(hDBICur cur, uint32_t* count);
 // An estimate of it, cheaper than the exact count: the exact count while the file is unchanged
-// since it was last taken; otherwise, without a range, the highest record number (an upper
-// bound); with a range, the exact count.
+// since it was last taken; otherwise, without a range or an active filter, the highest record
+// number (an upper bound); with either, the exact count.
 DBEAPI DBIResult dbeGetRecordCount(hDBICur cur, uint32_t* count);
 
 // ---- Record buffers. Owned by the caller; valid for cursors on the same table. ----
@@ -290,11 +290,34 @@ DBEAPI DBIResult dbeModifyRecord(hDBICur cur, hDBIRec rec, int freeLock);
 // Deletes the record at the cursor, which is left on its crack.
 DBEAPI DBIResult dbeDeleteRecord(hDBICur cur, hDBIRec rec);
 
-// ---- Filters. A filter is an expression tree, given as an array of DBIFilterNode with the
-// root first; operands are indexes into the array. The engine evaluates it against the stored
-// rows (its constants are bound as parameters, never pasted into SQL text). While active it
-// restricts stepping, key lookup, re-reading and counting like a range does. A cursor may hold
-// several filters; the active ones all apply. ----
+// ---- Filters. A filter is an expression tree, given as an array of DBIFilterNode with the root
+// first; operands are indexes into the array. An operand's index is larger than that of its node,
+// and a node is the operand of at most one other node; nodes the root does not reach are held to
+// these two rules only. A filter has at most 1024 nodes, nested at most 20 levels deep (a run of
+// one operator, as in a AND b AND c, counts as one level). The engine evaluates it against the
+// stored rows (its constants are bound as parameters, never pasted into SQL text). While active it
+// restricts stepping, key lookup, re-reading and counting like a range does, and together with the
+// range and a query answer's own condition; it stays through dbeSwitchToIndex and dbeSetRange. A
+// cursor may hold several filters; the active ones all apply. A filter handle is valid on its
+// cursor until dropped or the cursor closes; any other value answers DBIERR_INVALIDHNDL. Filters
+// work on query answers too, on the answer's fields.
+//
+// What the nodes mean:
+// - A comparison or LIKE on a field whose stored value is null is false, and NOT of it true:
+//   NOT is always the complement of its operand.
+// - fltCOMPARE takes integer (the record number too), date and string fields. Two compared
+//   fields must be of the same kind.
+// - Integer and date fields take their constant in iConst (a pszConst is refused), string and
+//   memo fields in pszConst. An empty text is the null constant, as an empty value is null in
+//   the files.
+// - Strings compare in GBK order. bCaseInsensitive folds the ASCII letters; iPartialLen > 0
+//   compares the first iPartialLen GBK bytes of both sides, each cut at a character boundary
+//   (a character that would be split is left out). Both apply to string fields only and are
+//   ignored for other kinds. Dates compare as days.
+// - fltLIKE takes string and memo fields. It is the query dialect's LIKE: % and _ as
+//   wildcards, ASCII letters in either case; bCaseInsensitive and iPartialLen do not apply.
+//   The null constant matches no record.
+// - fltISNULL and fltISNOTNULL take any field, memos too. ----
 typedef struct DbeFilter* hDBIFilter;
 
 #define fltAND 1        // iLeft AND iRight
@@ -328,14 +351,16 @@ typedef struct {
     uint16_t iPartialLen;      // > 0: text compares only its first iPartialLen GBK bytes
 } DBIFilterNode;
 
-// Adds an inactive filter; `expression` points at `length` nodes, copied by the call. Text is
-// compared in GBK order. A node that names no field of the cursor, or compares a memo other
-// than by LIKE or null tests, answers DBIERR_INVALIDPARAM.
+// Adds an inactive filter; `expression` points at `length` nodes, copied by the call (with
+// their texts: the caller may free both at once). A tree that breaks the rules above, e.g. a
+// node that names no field of the cursor, or compares a memo other than by LIKE or null tests,
+// answers DBIERR_INVALIDPARAM with an entry naming the node and what is wrong.
 DBEAPI DBIResult dbeAddFilter(hDBICur cur, const void* expression, uint32_t length,
                               hDBIFilter* filter);
-// Activating or deactivating a filter puts the cursor at the beginning.
+// Activating or deactivating a filter, even one already so, puts the cursor at the beginning.
 DBEAPI DBIResult dbeActivateFilter(hDBICur cur, hDBIFilter filter);
 DBEAPI DBIResult dbeDeactivateFilter(hDBICur cur, hDBIFilter filter);
+// Dropping an active filter puts the cursor at the beginning; an inactive one leaves it.
 DBEAPI DBIResult dbeDropFilter(hDBICur cur, hDBIFilter filter);
 
 // ---- Queries. The dialect:

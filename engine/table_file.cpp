@@ -1,5 +1,6 @@
 #include "engine/table_file.h"
 
+#include "engine/filter.h"
 #include "engine/paths.h"
 
 namespace dbe {
@@ -16,7 +17,9 @@ TableFile::TableFile(std::string path)
     : path_(std::move(path)),
       connection_(sqlitekit::Connection::Open(path_, SQLITE_OPEN_READWRITE)),
       quotedTable_(sqlitekit::QuoteIdentifier(FileStem(path_))),
-      schema_(ReadSchema(connection_.Handle(), FileStem(path_))) {}
+      schema_(ReadSchema(connection_.Handle(), FileStem(path_))) {
+    RegisterFilterFunctions(connection_.Handle());
+}
 
 sqlitekit::Statement& TableFile::Prepare(const std::string& sql) {
     auto found = statements_.find(sql);

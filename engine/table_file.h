@@ -3,7 +3,8 @@
 //
 // Contracts:
 // - Opening never creates a file and reads the schema at once: a file that is no SQLite
-//   database, or has no table named after its stem, fails here with DBIERR_NOTADB.
+//   database, or has no table named after its stem, fails here with DBIERR_NOTADB. The
+//   connection has the functions that filter conditions call (filter.h).
 // - Prepare() hands out a cached statement; the caller wraps it in a sqlitekit::StatementUse
 //   so that it is reset before the call returns and no read transaction stays open.
 // - Write() runs its body in one BEGIN IMMEDIATE transaction, committed (durably, with

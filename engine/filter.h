@@ -1,0 +1,40 @@
+// Filters: an expression tree of DBIFilterNode (dbengine.h), checked against a cursor's fields
+// and translated into one SQL condition over the table's columns, which the cursor ANDs with
+// its range and its view's condition in every statement it runs.
+//
+// Contracts:
+// - TranslateFilter() reads the nodes, and the texts they point at, only while it runs; the
+//   Where it answers owns everything it needs.
+// - The answer's text is one SQL term (parenthesized, or a bare 0 or 1), safe to join with
+//   AND. It holds only quoted column names of `layout`, operators, placeholders, the GBK
+//   collation and the functions that RegisterFilterFunctions() adds; every constant, and every
+//   partial length, is in `binds`, in placeholder order.
+// - A tree that breaks the rules of dbengine.h throws DBIERR_INVALIDPARAM with an entry naming
+//   the node and what is wrong with it; nothing else is thrown.
+// - Every connection that runs a translated condition has had RegisterFilterFunctions().
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+
+#include "engine/dbengine.h"
+#include "engine/order.h"
+#include "engine/schema.h"
+
+namespace dbe {
+
+// The largest trees accepted. SQLite's parser nests parentheses only about 25 deep, so a run
+// of one operator (a AND b AND c) is written without them and counts as one level. SQLite
+// also bounds the depth of an expression (1000 by default), which each AND or OR of a run
+// deepens by one: the node count keeps that depth near half of it.
+inline constexpr std::uint32_t kMaxFilterDepth = 20;
+inline constexpr std::uint32_t kMaxFilterNodes = 1024;
+
+Where TranslateFilter(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count);
+
+// Adds gbk_prefix(text, n): the first n GBK bytes of text, cut at a character boundary (null
+// for null). Throws sqlitekit::Error when SQLite refuses.
+void RegisterFilterFunctions(sqlite3* db);
+
+}  // namespace dbe

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "data/clinic_record_sets.h"
+#include "data/dates.h"
 #include "engine/sqlite_support.h"
 
 namespace {
@@ -166,6 +167,47 @@ void Run(const std::string& root) {
                sqlitekit::Transaction t(plain.visits);
                plain.Rows(plain.visits, "INSERT INTO bingli (Brid, Zhsu) VALUES (?, 'x')", {middle});
                t.Commit();
+           }));
+
+    const std::string middleName = [&] {
+        patients.Locate("id", {std::to_string(middle)}, {});
+        return patients.FieldByName("Xm")->AsString();
+    }();
+    Report("Locate Id (key path)",
+           MicrosPerOp(400, [&](int i) {
+               patients.Locate("id", {std::to_string(1 + (i * 7919) % count)}, {});
+           }),
+           MicrosPerOp(400, [&](int i) {
+               plain.Rows(plain.patients, "SELECT * FROM bingren WHERE Id = ?", {1 + (i * 7919) % count});
+           }));
+    Report("Locate Xm, partial key (scan path)",
+           MicrosPerOp(100, [&](int) { patients.Locate("xm", {middleName}, {.loPartialKey = true}); }),
+           MicrosPerOp(100, [&](int) {
+               sqlitekit::Statement s(plain.patients.Handle(),
+                                      "SELECT * FROM bingren WHERE substr(Xm, 1, length(?1)) = ?1 "
+                                      "ORDER BY Id LIMIT 1");
+               s.BindText(1, middleName);
+               s.Step();
+           }));
+    const std::string tomorrow = dates::FormatStoredDate(dates::Today() + 1);
+    dates::SetShortDateFormat("yyyy-M-d");
+    const std::string followUp = "Fzyysj =" + dates::FormatShortDate(dates::Today() + 1);
+    Report("follow-up filter + RecordCount",
+           MicrosPerOp(100, [&](int i) {
+               patients.SetFilter(i % 2 ? followUp : followUp + " ");
+               patients.SetFiltered(true);
+               patients.RecordCount();
+               patients.SetFiltered(false);
+           }),
+           MicrosPerOp(100, [&](int) {
+               sqlitekit::Statement first(plain.patients.Handle(),
+                                          "SELECT * FROM bingren WHERE Fzyysj = ? ORDER BY Id LIMIT 1");
+               first.BindText(1, tomorrow);
+               first.Step();
+               sqlitekit::Statement count(plain.patients.Handle(),
+                                          "SELECT count(*) FROM bingren WHERE Fzyysj = ?");
+               count.BindText(1, tomorrow);
+               count.Step();
            }));
 
     const auto walkStart = Clock::now();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <sstream>
 
 #include "data/data_source.h"
 #include "data/messages.h"
@@ -47,7 +48,20 @@ void TDataSet::CheckActive() const {
 }
 
 TRecordBuffer* TDataSet::ActiveBuffer() const {
+    if (state_ == TDataSetState::dsSetKey || state_ == TDataSetState::dsLookupKey) return keyBuffer_;
     return buffers_.empty() ? nullptr : buffers_[static_cast<std::size_t>(active_)].get();
+}
+
+// A transient state: views are not told.
+void TDataSet::BeginLookupKey(TRecordBuffer& key) {
+    keptState_ = state_;
+    keyBuffer_ = &key;
+    state_ = TDataSetState::dsLookupKey;
+}
+
+void TDataSet::EndLookupKey() {
+    state_ = keptState_;
+    keyBuffer_ = nullptr;
 }
 
 void TDataSet::BeforeFieldWrite(const TField* field) const {
@@ -133,6 +147,8 @@ void TDataSet::Open() {
     Fire(BeforeOpen);
     InternalOpen();
     try {
+        if (!filter_.empty()) InstallFilter(filter_, filterOptions_);
+        if (filtered_) ActivateFilter(true);
         InternalFirst();
         FillFromCursor(false);
     } catch (...) {
@@ -338,6 +354,54 @@ void TDataSet::CheckBrowseMode() {
     }
 }
 
+// ---- Locate and filter ----
+
+bool TDataSet::Locate(const std::string& keyFields, const std::vector<std::string>& keyValues,
+                      TLocateOptions options) {
+    CheckActive();
+    Fire(BeforeScroll);
+    CheckBrowseMode();
+    std::vector<TField*> fields;
+    std::stringstream names(keyFields);
+    std::string name;
+    while (std::getline(names, name, ';')) fields.push_back(FieldByName(name));
+    std::vector<std::string> values(keyValues);
+    values.resize(fields.size());
+    if (!LocateRecord(fields, values, options)) return false;
+    Resync(TResyncMode::rmExactAtCursor);
+    Fire(AfterScroll);
+    return true;
+}
+
+void TDataSet::SetFilter(const std::string& text) { ChangeFilter(text, filterOptions_); }
+
+void TDataSet::SetFilterOptions(TFilterOptions options) { ChangeFilter(filter_, options); }
+
+void TDataSet::ChangeFilter(const std::string& text, TFilterOptions options) {
+    if (!Active()) {
+        filter_ = text;
+        filterOptions_ = options;
+        return;
+    }
+    CheckBrowseMode();
+    if (text == filter_ && options == filterOptions_) return;
+    InstallFilter(text, options);
+    filter_ = text;
+    filterOptions_ = options;
+    if (filtered_) First();
+}
+
+void TDataSet::SetFiltered(bool filtered) {
+    if (!Active()) {
+        filtered_ = filtered;
+        return;
+    }
+    CheckBrowseMode();
+    if (filtered != filtered_) ActivateFilter(filtered);
+    filtered_ = filtered;
+    First();
+}
+
 // ---- The window of buffered records ----
 
 std::unique_ptr<TRecordBuffer> TDataSet::SpareBuffer() {
@@ -408,8 +472,13 @@ void TDataSet::PushRecord(std::unique_ptr<TRecordBuffer> buffer, bool atBack) {
     }
 }
 
-// The record at the cursor's place, else the next one, else the prior one.
-bool TDataSet::ReadAnchor(TRecordBuffer& into) {
+// The record at the cursor's place, else the next one, else the prior one; or exactly the
+// record at the cursor.
+bool TDataSet::ReadAnchor(TRecordBuffer& into, TResyncMode mode) {
+    if (mode == TResyncMode::rmExactAtCursor) {
+        if (!GetRecord(into, TGetMode::gmCurrent)) DatabaseError(msg::RecordNotFound);
+        return true;
+    }
     if (IsEmpty()) {
         InternalFirst();
         return GetRecord(into, TGetMode::gmNext);
@@ -420,11 +489,11 @@ bool TDataSet::ReadAnchor(TRecordBuffer& into) {
 }
 
 // Re-reads the window around the current record, which keeps its row where the neighbouring
-// records allow.
-void TDataSet::Resync() {
+// records allow; a located record is centred instead.
+void TDataSet::Resync(TResyncMode mode) {
     std::unique_ptr<TRecordBuffer> anchor = SpareBuffer();
-    const bool found = ReadAnchor(*anchor);
-    const int row = active_;
+    const bool found = ReadAnchor(*anchor, mode);
+    const int row = mode == TResyncMode::rmExactAtCursor ? (capacity_ - 1) / 2 : active_;
     ClearBuffers();
     if (!found) {
         spare_.push_back(std::move(anchor));
@@ -447,6 +516,12 @@ void TDataSet::Resync() {
     }
     bof_ = eof_ = false;
     DataEvent(TDataEvent::deDataSetChange);
+}
+
+int TDataSet::SetDisplayRecord(int index) {
+    const int previous = active_;
+    active_ = index;
+    return previous;
 }
 
 int TDataSet::WantedBufferCount() const {

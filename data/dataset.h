@@ -38,6 +38,17 @@ enum class TDataEvent {
 // What an error hook decides.
 enum class TDataAction { daFail, daAbort, daRetry };
 
+struct TLocateOptions {
+    bool loCaseInsensitive = false;
+    bool loPartialKey = false;  // the last string value matches only its first bytes
+};
+
+struct TFilterOptions {
+    bool foCaseInsensitive = false;
+    bool foNoPartialCompare = false;
+    bool operator==(const TFilterOptions&) const = default;
+};
+
 class TDataSet;
 using TDataSetNotifyEvent = std::function<void(TDataSet*)>;
 using TDataSetErrorEvent = std::function<void(TDataSet*, EDatabaseError&, TDataAction&)>;
@@ -106,9 +117,30 @@ public:
     // else dropped.
     void CheckBrowseMode();
 
+    // Makes the first record with the given values current: `keyFields` are field names
+    // separated by semicolons, one text value each (missing values are empty). Answers whether
+    // one was found; when not, the current record stays. A value that does not convert fails
+    // before any record is read.
+    bool Locate(const std::string& keyFields, const std::vector<std::string>& keyValues,
+                TLocateOptions options);
+
+    // The filter: a condition in the filter language, in force while Filtered is on. A text
+    // that does not parse is refused and the old one stays; on a closed record set the text
+    // is only stored, and parsed at open.
+    const std::string& Filter() const { return filter_; }
+    void SetFilter(const std::string& text);
+    bool Filtered() const { return filtered_; }
+    void SetFiltered(bool filtered);
+    TFilterOptions FilterOptions() const { return filterOptions_; }
+    void SetFilterOptions(TFilterOptions options);
+
     // ---- The window of buffered records, for views ----
     int BufferCount() const { return static_cast<int>(buffers_.size()); }
     int ActiveRecord() const { return active_; }
+    // Makes field reads go to buffered record `index`, so that a view can paint every row it
+    // shows; answers the index in force before. Requires: 0 <= index < BufferCount(), and the
+    // answer set back before anything else is asked of the record set.
+    int SetDisplayRecord(int index);
     // Re-reads how many records the views want at hand.
     void UpdateBufferCount();
 
@@ -160,6 +192,19 @@ protected:
     virtual void WriteFieldData(TRecordBuffer& buffer, TField* field, const void* data) = 0;
     virtual void WriteBlobData(TRecordBuffer& buffer, TField* field, const std::string& text) = 0;
 
+    // Puts the cursor on the first record with the values; false when there is none. Throws
+    // for a value that does not convert, before reading any record.
+    virtual bool LocateRecord(const std::vector<TField*>& fields,
+                              const std::vector<std::string>& values, TLocateOptions options) = 0;
+    // Parses the filter text and makes it the condition (in force while active); throws and
+    // keeps the old condition when the text does not parse.
+    virtual void InstallFilter(const std::string& text, TFilterOptions options) = 0;
+    virtual void ActivateFilter(bool active) = 0;
+
+    // Field writes go to `key` in the lookup-key state, unannounced, until EndLookupKey.
+    void BeginLookupKey(TRecordBuffer& key);
+    void EndLookupKey();
+
     // Hooks of a detail record set.
     virtual void PrepareInsert() {}  // before a new record is placed
     virtual void InitNewRecord() {}  // after it is placed, before OnNewRecord
@@ -175,6 +220,7 @@ private:
     void Fire(const TDataSetNotifyEvent& event) { if (event) event(this); }
     void RunWithErrorHook(const TDataSetErrorEvent& hook, const std::function<void()>& action);
     void MoveToEnd(bool last);
+    void ChangeFilter(const std::string& text, TFilterOptions options);
     void BeginInsert(bool append);
     void PlaceNewRecord(bool append);
     void DropNewRecord();
@@ -188,8 +234,10 @@ private:
     void FillFromCursor(bool backwards);
     int ReadRecords(int count);
     void PushRecord(std::unique_ptr<TRecordBuffer> buffer, bool atBack);
-    void Resync();
-    bool ReadAnchor(TRecordBuffer& into);
+    // Re-reads the window around the current record, or around the record at the cursor.
+    enum class TResyncMode { rmAtActive, rmExactAtCursor };
+    void Resync(TResyncMode mode = TResyncMode::rmAtActive);
+    bool ReadAnchor(TRecordBuffer& into, TResyncMode mode);
     void ResizeWindow();
     int WantedBufferCount() const;
 
@@ -206,4 +254,10 @@ private:
     int active_ = 0;    // the current record's index in buffers_
     int capacity_ = 1;  // how many records the views show
     int evicted_ = 0;   // records dropped from the window by the last reads (signed: front > 0)
+    TRecordBuffer* keyBuffer_ = nullptr;  // while building a key
+    TDataSetState keptState_ = TDataSetState::dsInactive;
+
+    std::string filter_;
+    bool filtered_ = false;
+    TFilterOptions filterOptions_;
 };

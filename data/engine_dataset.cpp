@@ -81,6 +81,8 @@ void TEngineDataSet::InternalClose() {
 void TEngineDataSet::ReleaseCursor() {
     if (cursor_) Api().dbeCloseCursor(cursor_);
     cursor_ = nullptr;
+    filter_ = nullptr;
+    filterActive_ = false;
     if (db_) session_->ReleaseDatabase(db_);
     db_ = nullptr;
     for (int i = 0; i < FieldCount(); ++i) Fields(i)->SetFieldNo(0);

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data/dataset.h"
 #include "data/engine_client.h"
@@ -54,8 +55,22 @@ protected:
     int GetRecordCount() override;
     void WriteFieldData(TRecordBuffer& buffer, TField* field, const void* data) override;
     void WriteBlobData(TRecordBuffer& buffer, TField* field, const std::string& text) override;
+    bool LocateRecord(const std::vector<TField*>& fields, const std::vector<std::string>& values,
+                      TLocateOptions options) override;
+    void InstallFilter(const std::string& text, TFilterOptions options) override;
+    void ActivateFilter(bool active) override;
+
+    // The fields of the current index, leading field first, as far as they are declared; none
+    // for a query answer.
+    virtual std::vector<TField*> CurrentIndexFields() const { return {}; }
 
 private:
+    bool KeyPathFits(const std::vector<TField*>& fields, TLocateOptions options) const;
+    bool LocateByKey(const std::vector<TField*>& fields, const std::vector<std::string>& values,
+                     TLocateOptions options);
+    bool LocateByScan(const std::vector<TField*>& fields, const std::vector<std::string>& values,
+                      TLocateOptions options);
+    void WriteKeyValue(TField& field, const std::string& value);
     void BindFields();
     void CreateDefaultFields(const std::vector<FLDDesc>& descs);
     void ReleaseCursor();
@@ -66,4 +81,6 @@ private:
     hDBICur cursor_ = nullptr;
     bool readOnly_ = false;
     bool defaultFields_ = false;
+    hDBIFilter filter_ = nullptr;  // the condition of the Filter text
+    bool filterActive_ = false;
 };

@@ -10,10 +10,17 @@
 
 class Exception : public std::runtime_error {
 public:
-    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    // Remembers the code address that raised the failure, for the start-up failure box.
+    [[gnu::noinline]] explicit Exception(const std::string& message)
+        : std::runtime_error(message),
+          raiseAddress_(__builtin_extract_return_addr(__builtin_return_address(0))) {}
     const std::string Message() const { return what(); }
     // The class name as the start-up failure box names it.
     virtual const char* ClassName() const { return "Exception"; }
+    const void* RaiseAddress() const { return raiseAddress_; }
+
+private:
+    const void* raiseAddress_;
 };
 
 // A refusal of the data layer: record sets, fields, the filter parser.

@@ -58,7 +58,7 @@ hDBICur TTable::OpenCursor(hDBIDb db) {
 
 void TTable::CursorOpened() {
     appliedKey_.reset();
-    indexFields_ = IndexFields();
+    indexFields_ = ReadIndexFields();
     if (LinkedToMaster()) ApplyRange(MasterKey());
 }
 
@@ -91,7 +91,7 @@ bool TTable::IsMasterField(const TField* field) const {
 }
 
 // The fields of the current index, leading field first, as far as this record set declares them.
-std::vector<TField*> TTable::IndexFields() const {
+std::vector<TField*> TTable::ReadIndexFields() const {
     CURProps props{};
     Check(Api().dbeGetCursorProps(Cursor(), &props));
     std::vector<IDXDesc> indexes(props.iIndexes);

@@ -36,6 +36,7 @@ protected:
     void CursorClosing() override;
     void PrepareInsert() override;
     void InitNewRecord() override;
+    std::vector<TField*> CurrentIndexFields() const override { return indexFields_; }
 
 private:
     // Follows the master data source for the detail.
@@ -53,7 +54,7 @@ private:
 
     bool LinkedToMaster() const;
     std::vector<TField*> MasterFieldList() const;
-    std::vector<TField*> IndexFields() const;
+    std::vector<TField*> ReadIndexFields() const;
     bool IsMasterField(const TField* field) const;
     Key MasterKey() const;
     void MasterChanged();

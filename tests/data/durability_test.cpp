@@ -54,9 +54,13 @@ TEST(Durability, KilledWhilePostingLosesNothingThatWasPosted) {
             PostUntilKilled(pipeEnds[1]);
         }
         close(pipeEnds[1]);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100 + 37 * round));
-        kill(child, SIGKILL);
+        // Let the child post a few times however busy the machine is, then kill it mid-stream.
         std::int32_t id = 0;
+        for (int seen = 0; seen < 3 && read(pipeEnds[0], &id, sizeof id) == sizeof id; ++seen) {
+            posted.insert(id);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(7 * round));
+        kill(child, SIGKILL);
         while (read(pipeEnds[0], &id, sizeof id) == sizeof id) posted.insert(id);
         close(pipeEnds[0]);
         waitpid(child, nullptr, 0);

@@ -1,0 +1,125 @@
+#include "views/failure_reporting.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <QMessageBox>
+#include <QWidget>
+#include <cstdio>
+
+#include "data/exceptions.h"
+
+namespace {
+
+constexpr const char* kStartupCaption = "Application Error";
+constexpr std::size_t kStartupTextLimit = 1023;
+
+TApplication::MessageBox& Box() {
+    static TApplication::MessageBox box;
+    return box;
+}
+
+// The last character's first byte: ASCII, or the lead of a multi-byte character (which, in GBK
+// as in UTF-8, is 0x80 or above and so sorts after ".").
+unsigned char LastCharacterLead(const std::string& text) {
+    std::size_t i = text.size() - 1;
+    while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) --i;
+    return static_cast<unsigned char>(text[i]);
+}
+
+std::string ProgramFileName() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    const std::string full = n > 0 ? std::string(path, static_cast<std::size_t>(n)) : "clinic";
+    return full.substr(full.rfind('/') + 1);
+}
+
+struct FailureFacts {
+    std::string className = "Exception";
+    std::string message;
+    const void* address = nullptr;
+};
+
+FailureFacts FactsOf(const std::exception_ptr& failure) {
+    FailureFacts facts;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Exception& e) {
+        facts = {e.ClassName(), e.Message(), e.RaiseAddress()};
+    } catch (const std::exception& e) {
+        facts = {"Exception", e.what(), nullptr};
+    } catch (...) {
+        facts.message.clear();
+    }
+    return facts;
+}
+
+}  // namespace
+
+std::string WithClosingPeriod(const std::string& message) {
+    if (message.empty() || LastCharacterLead(message) <= '.') return message;
+    return message + ".";
+}
+
+std::string StartupFailureText(const std::exception_ptr& failure) {
+    const FailureFacts facts = FactsOf(failure);
+    Dl_info info{};
+    const bool inModule = facts.address && dladdr(facts.address, &info) && info.dli_fname;
+    std::string module = ProgramFileName();
+    std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(facts.address) - 0x1000;
+    if (inModule) {
+        const std::string path = info.dli_fname;
+        module = path.substr(path.rfind('/') + 1);
+        offset = reinterpret_cast<std::uintptr_t>(facts.address) -
+                 reinterpret_cast<std::uintptr_t>(info.dli_fbase);
+    }
+    char address[32];
+    std::snprintf(address, sizeof address, "%08lX", static_cast<unsigned long>(offset & 0xFFFFFFFF));
+    const bool period = !facts.message.empty() && facts.message.back() != '.';
+    std::string text = "Exception " + facts.className + " in module " + module + " at " + address +
+                       ".\r\n" + facts.message + (period ? "." : "") + "\r\n";
+    if (text.size() > kStartupTextLimit) text.resize(kStartupTextLimit);
+    return text;
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        HandleException(std::current_exception());
+        return true;
+    }
+}
+
+void TApplication::HandleException(const std::exception_ptr& failure) {
+    if (QWidget* grabber = QWidget::mouseGrabber()) {
+        grabber->releaseMouse();
+        QEvent cancel(kCancelModeEvent);
+        QApplication::sendEvent(grabber, &cancel);
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const EAbort&) {
+    } catch (const Exception& e) {
+        ShowMessage(applicationDisplayName(),
+                    QString::fromStdString(WithClosingPeriod(e.Message())));
+    } catch (...) {
+        ShowMessage(kStartupCaption, QString::fromStdString(StartupFailureText(failure)));
+    }
+}
+
+void TApplication::SetMessageBox(MessageBox box) { Box() = std::move(box); }
+
+void TApplication::ShowMessage(const QString& caption, const QString& text) {
+    if (Box()) return Box()(caption, text);
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+int ReportStartupFailure(const std::exception_ptr& failure) {
+    TApplication::ShowMessage(kStartupCaption, QString::fromStdString(StartupFailureText(failure)));
+    return 1;
+}

@@ -1,0 +1,48 @@
+// How failures reach the user.
+//
+// Qt's event loop must not be unwound by an exception, so TApplication::notify runs every event
+// under the application failure handler: it abandons any mouse capture, stays silent for EAbort,
+// and otherwise shows the failure's message in a box captioned with the application title; the
+// program then goes on with the next event. A failure before the event loop runs goes to the
+// start-up failure handler instead, which shows the "Application Error" box and ends the
+// program with exit code 1.
+#pragma once
+
+#include <QApplication>
+#include <QEvent>
+#include <QString>
+#include <exception>
+#include <functional>
+#include <string>
+
+// Sent to the widget that holds the mouse capture when a failure arrives, so that a pressed
+// button, a column drag or a scroll in progress is abandoned.
+inline const QEvent::Type kCancelModeEvent = static_cast<QEvent::Type>(QEvent::User + 31);
+
+// The run-time box's rule: a period is added after a last character that sorts after "." as
+// GBK bytes (letters, digits, ':', '/', every Chinese character), never after "." itself nor
+// after a character below it (blank, '!', quotes, '(' ')' ',' '-', control characters).
+std::string WithClosingPeriod(const std::string& message);
+
+// The start-up box's text: "Exception %s in module %s at %p.\r\n%s%s\r\n" with the failure's
+// class, the module and offset where it was raised, its message and a period unless the message
+// is empty or ends in one; at most 1,023 characters.
+std::string StartupFailureText(const std::exception_ptr& failure);
+
+class TApplication : public QApplication {
+public:
+    TApplication(int& argc, char** argv);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // The application failure handler: what escaped an event handler.
+    void HandleException(const std::exception_ptr& failure);
+
+    // Shows a message box; tests replace it to see what the user would read.
+    using MessageBox = std::function<void(const QString& caption, const QString& text)>;
+    static void SetMessageBox(MessageBox box);
+    static void ShowMessage(const QString& caption, const QString& text);
+};
+
+// The start-up failure handler: shows the "Application Error" box; answers exit code 1.
+int ReportStartupFailure(const std::exception_ptr& failure);

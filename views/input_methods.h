@@ -43,7 +43,7 @@ public:
 
 // The conversion that a mode beyond open and close asks for. Setting it clears the other bits.
 struct TImeConversion {
-    bool native = false;     // the script's own characters (Hanzi, kana, Hangul), not Latin ones
+    bool native = false;  // the script's own characters (Hanzi, kana, Hangul), not Latin ones
     bool katakana = false;
     bool fullShape = false;  // full-width forms
     bool operator==(const TImeConversion&) const = default;
@@ -55,8 +55,10 @@ TImeConversion ConversionOf(TImeMode mode);
 TInputMethodService& InputMethods();
 void SetInputMethods(TInputMethodService* service);
 
-// A control with these settings received the keyboard focus: activates the named input method
-// (or the default layout) and applies the mode.
+// A control with these settings received the keyboard focus. Where its ImeName differs from the
+// default input method's (ignoring case) and input methods are installed, the named one is
+// activated, or the default layout when it is not installed, will not activate or the mode is
+// imDisable; then the mode applies.
 void ImeFocusIn(QWidget* control, TImeMode mode, const std::string& imeName);
 // It lost the focus: the default layout comes back where a name applied, and a disabled input
 // method is enabled again.

@@ -1,33 +1,21 @@
-// The clinic record system. Until its main window exists, the program opens the clinic's record
-// sets as the main window will and prints what they hold.
-#include <cstdio>
+// The clinic record system: start-up and end.
+#include "app/Unitbinglidj.h"
+#include "app/forms/UnitBinglixq.h"
+#include "app/window_style.h"
+#include "views/failure_reporting.h"
 
-#include "data/clinic_record_sets.h"
-
-namespace {
-
-void PrintPatients(ClinicRecordSets& data) {
-    TTable& patients = data.Tablebingren;
-    std::printf("%s: %d\n", data.TablebingrenId->DisplayName().c_str(), patients.RecordCount());
-    int shown = 0;
-    for (patients.First(); !patients.Eof() && shown < 5; patients.Next(), ++shown) {
-        std::printf("  %6s  %-8s %s %3s  %s  (%d)\n", data.TablebingrenId->AsString().c_str(),
-                    data.TablebingrenXm->AsString().c_str(), data.TablebingrenXb->AsString().c_str(),
-                    data.TablebingrenNl->AsString().c_str(),
-                    data.TablebingrenLxdh->AsString().c_str(), data.TableBingli.RecordCount());
-    }
-}
-
-}  // namespace
-
-int main() {
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+    TApplication::SetTitle(ApplicationTitle());
+    QApplication::setWindowIcon(ApplicationIcon());
     try {
-        ClinicRecordSets data;
-        data.Open();
-        PrintPatients(data);
-        return 0;
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "Exception %s: %s\n", e.ClassName(), e.Message().c_str());
-        return 1;
+        // Creating the main window opens the tables; a failure there ends the program before
+        // any window is shown.
+        TFormQorvynabldjxt FormQorvynabldjxt;
+        TFormblxq Formblxq(&FormQorvynabldjxt.DataSourceBingli);
+        FormQorvynabldjxt.showMaximized();
+        return QApplication::exec();
+    } catch (...) {
+        return ReportStartupFailure(std::current_exception());
     }
 }

@@ -23,7 +23,7 @@ std::string PatternFromLocale() {
     const std::string fmt = nl_langinfo(D_FMT);
     std::setlocale(LC_TIME, previous.c_str());
     // The bare C locale says nothing about the clinic's preference.
-    if (locale == "C" || locale == "POSIX") return "yyyy-M-d";
+    if (locale == "C" || locale == "POSIX" || locale.rfind("C.", 0) == 0) return "yyyy-M-d";
     std::string pattern;
     for (std::size_t i = 0; i < fmt.size(); ++i) {
         if (fmt[i] != '%' || i + 1 == fmt.size()) {

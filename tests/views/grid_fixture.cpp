@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
-#include <QThreadPool>
 
 #include "views/confirm_delete.h"
 #include "views/failure_reporting.h"
@@ -111,22 +110,4 @@ std::vector<std::string> GridFixture::TakeEvents() {
     std::vector<std::string> taken;
     taken.swap(events_);
     return taken;
-}
-
-// A failure thrown out of a key or mouse handler unwinds through Qt's event delivery, whose
-// guard of the receiver (a QPointer) is then never released: its 16-byte reference count stays
-// behind when the widget goes.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:QtSharedPointer::ExternalRefCountData::getAndRef\n";
-}
-
-int main(int argc, char** argv) {
-    // Listing the tests needs no screen either.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    // Qt's pooled worker threads end now, not in a race with the leak check at exit.
-    QThreadPool::globalInstance()->waitForDone();
-    return result;
 }

@@ -41,12 +41,3 @@ void ViewWindowTest::AddPatients(const std::vector<std::string>& names) {
     for (const std::string& name : names) AddPatient(name);
     data_->Tablebingren.First();
 }
-
-// The tests' program: the application object that reports failures, then the tests.
-int main(int argc, char** argv) {
-    // Test discovery runs the program outside CTest's environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

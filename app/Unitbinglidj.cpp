@@ -1,0 +1,349 @@
+#include "app/Unitbinglidj.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QVBoxLayout>
+#include <memory>
+#include <optional>
+
+#include "app/forms/Unitczxmjg.h"
+#include "app/forms/Unittsfzbr.h"
+#include "app/window_style.h"
+#include "data/dates.h"
+#include "views/failure_reporting.h"
+
+namespace {
+
+const char* const kSmartAbc = "中文 (简体) - 智能 ABC";
+const char* const kQuanPin = "中文 (简体) - 全拼";
+
+// How a search text is taken, by comparing it with "A" as unsigned bytes.
+enum class SearchKind { RecordNumber, Name, Neither };
+
+SearchKind KindOf(const std::string& text) {
+    if (text == "A") return SearchKind::Neither;
+    return static_cast<unsigned char>(text[0]) < 'A' ? SearchKind::RecordNumber : SearchKind::Name;
+}
+
+struct ColumnSpec {
+    const char* field;
+    TAlignment titleAlignment;
+    int width = 0;  // 0: the default width
+    TImeMode imeMode = TImeMode::imDontCare;
+    const char* imeName = "";
+    QStringList pickList = {};
+    std::optional<TAlignment> alignment = std::nullopt;
+};
+
+constexpr TAlignment kCentre = TAlignment::taCenter;
+constexpr TAlignment kLeft = TAlignment::taLeftJustify;
+
+// Adds the columns to a grid, each with the grid font of its own where `cellFont` is given.
+void AddColumns(TDBGrid* grid, std::initializer_list<ColumnSpec> specs,
+                const std::optional<QFont>& cellFont) {
+    for (const ColumnSpec& spec : specs) {
+        TColumn* column = grid->Columns().Add();
+        column->SetFieldName(spec.field);
+        column->Title().SetAlignment(spec.titleAlignment);
+        if (spec.width) column->SetWidth(spec.width);
+        if (spec.imeMode != TImeMode::imDontCare) column->SetImeMode(spec.imeMode);
+        if (*spec.imeName) column->SetImeName(spec.imeName);
+        if (!spec.pickList.isEmpty()) column->SetPickList(spec.pickList);
+        if (spec.alignment) column->SetAlignment(*spec.alignment);
+        if (cellFont) column->SetFont(*cellFont);
+    }
+}
+
+QStringList NavigatorHints(const char* subject, const char* deleteHint, const char* subjectOne) {
+    const QString what = QString::fromUtf8(subject);
+    const QString one = QString::fromUtf8(subjectOne);
+    return {"First record/移动到第一" + what,   "Prior record/移动到上一" + what,
+            "Next record/移动到下一" + what,    "Last record/移动到最后一" + what,
+            "Insert record/" + one,             QString::fromUtf8(deleteHint),
+            "Edit record/编辑现在这" + what,    "Post edit/保存现在这" + what,
+            "Cancel edit/放弃修改",             "Refresh data/刷新数据"};
+}
+
+const TNavigateBtns kNineButtons = {TNavigateBtn::nbFirst,  TNavigateBtn::nbPrior,
+                                    TNavigateBtn::nbNext,   TNavigateBtn::nbLast,
+                                    TNavigateBtn::nbInsert, TNavigateBtn::nbEdit,
+                                    TNavigateBtn::nbPost,   TNavigateBtn::nbCancel,
+                                    TNavigateBtn::nbRefresh};
+
+}  // namespace
+
+TFormQorvynabldjxt::TFormQorvynabldjxt(QWidget* parent)
+    : QWidget(parent), TRecordRules(static_cast<ClinicRecordSets&>(*this)) {
+    setObjectName("FormQorvynabldjxt");
+    setWindowTitle(ApplicationTitle() + " " + QStringLiteral("(诊所信息组开发)"));
+    setWindowIcon(ApplicationIcon());
+    setFont(ClinicFont(kWindowFontPixels));
+    setGeometry(179, 17, 716, 664);
+    CreateLookup();
+    CreatePatientViews();
+    CreateVisitViews();
+    CreateMemos();
+    LayOut();
+    Attach();
+    // The definition marks the record sets active: they open once it is read completely.
+    Open();
+    try {
+        FormCreate();
+    } catch (...) {
+        static_cast<TApplication*>(QApplication::instance())->HandleException(
+            std::current_exception());
+    }
+}
+
+// ---- The controls, one block each ----
+
+void TFormQorvynabldjxt::CreateLookup() {
+    GroupBox1 = new QGroupBox(QStringLiteral("定位病历"), this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setFixedHeight(65);
+
+    Label1 = new QLabel(QStringLiteral("请输入病历号或姓名:"), GroupBox1);
+    Label1->setObjectName("Label1");
+    Label1->setGeometry(16, 24, 137, 13);
+
+    Editblhxm = new TImeLineEdit(GroupBox1);
+    Editblhxm->setObjectName("Editblhxm");
+    Editblhxm->setGeometry(160, 16, 155, 21);
+    Editblhxm->setToolTip(QStringLiteral("请输入病历号或姓名"));
+    Editblhxm->SetImeMode(TImeMode::imDisable);
+    connect(Editblhxm, &QLineEdit::textChanged, this, [this] { EditblhxmChange(); });
+    Editblhxm->installEventFilter(this);
+
+    BitBtnczxm = new QPushButton(QStringLiteral("查找姓名"), GroupBox1);
+    BitBtnczxm->setObjectName("BitBtnczxm");
+    BitBtnczxm->setGeometry(338, 16, 87, 25);
+    connect(BitBtnczxm, &QPushButton::clicked, this, [this] { BitBtnczxmClick(); });
+
+    BitBtnTsfz = new QPushButton(QStringLiteral("&T提示复诊"), GroupBox1);
+    BitBtnTsfz->setObjectName("BitBtnTsfz");
+    BitBtnTsfz->setGeometry(448, 16, 75, 25);
+    connect(BitBtnTsfz, &QPushButton::clicked, this, [this] { BitBtnTsfzClick(); });
+}
+
+void TFormQorvynabldjxt::CreatePatientViews() {
+    const QFont cells = ClinicFont(kGridFontPixels);
+    DBGridBingren = new TDBGrid(this);
+    DBGridBingren->setObjectName("DBGridBingren");
+    DBGridBingren->setFixedHeight(88);
+    DBGridBingren->SetDataSource(&DataSourceBingren);
+    AddColumns(DBGridBingren,
+               {{"Czrq", kCentre, 0, TImeMode::imClose},
+                {"Id", kCentre, 0, TImeMode::imDontCare, "", {}, kLeft},
+                {"Xm", kCentre, 0, TImeMode::imChinese, kSmartAbc},
+                {"Xb", kCentre, 0, TImeMode::imDontCare, kQuanPin, {"男", "女"}},
+                {"Nl", kCentre, 0, TImeMode::imClose, "", {}, kLeft},
+                {"Lxdh", kCentre, 0, TImeMode::imClose, kSmartAbc},
+                {"Fzyysj", kCentre, 0, TImeMode::imClose},
+                {"Sfylxfz", kLeft, 0, TImeMode::imDontCare, "", {"是", "否"}},
+                {"Dfhf", kLeft, 0, TImeMode::imDontCare, "",
+                 {"按时复诊", "改时再约", "放弃治疗", "无人应答", "电话换号"}},
+                {"Txdz", kCentre, 0, TImeMode::imChinese, kSmartAbc},
+                {"Gzdw", kCentre, 0, TImeMode::imChinese, kSmartAbc},
+                {"Dzyx", kCentre, 0, TImeMode::imClose},
+                {"Jtcy", kLeft}},
+               cells);
+    DBGridBingren->OnCellClick = [this](TColumn* column) { DBGridBingrenCellClick(column); };
+    DBGridBingren->OnDblClick = [this](TDBGrid* grid) { DBGridBingrenDblClick(grid); };
+
+    DBNavigatorydsj = new TDBNavigator(this);
+    DBNavigatorydsj->setObjectName("DBNavigatorydsj");
+    DBNavigatorydsj->setFixedHeight(25);
+    DBNavigatorydsj->SetDataSource(&DataSourceBingren);
+    DBNavigatorydsj->SetVisibleButtons(kNineButtons);
+    DBNavigatorydsj->SetHints(
+        NavigatorHints("位病人", "Delete record/删除当前这位病人", "增加一位病人"));
+    DBNavigatorydsj->SetShowHint(true);
+}
+
+void TFormQorvynabldjxt::CreateVisitViews() {
+    DBGridZhushu = new TDBGrid(this);
+    DBGridZhushu->setObjectName("DBGridZhushu");
+    DBGridZhushu->setFixedHeight(49);
+    DBGridZhushu->SetDataSource(&DataSourceBingli);
+    DBGridZhushu->SetFont(ClinicFont(kGridFontPixels));
+    DBGridZhushu->SetImeMode(TImeMode::imChinese);
+    DBGridZhushu->SetImeName(kSmartAbc);
+    AddColumns(DBGridZhushu, {{"Zhsu", kLeft, 997}}, std::nullopt);
+    DBGridZhushu->Columns()[0]->Title().SetCaption(QStringLiteral("主     诉"));
+
+    DBGridbingli = new TDBGrid(this);
+    DBGridbingli->setObjectName("DBGridbingli");
+    DBGridbingli->SetDataSource(&DataSourceBingli);
+    DBGridbingli->SetFont(ClinicFont(kGridFontPixels));
+    DBGridbingli->SetHint(QStringLiteral("病历"));
+    AddColumns(DBGridbingli,
+               {{"Id", kCentre},
+                {"Brid", kCentre},
+                {"Lzrq", kCentre, 0, TImeMode::imClose},
+                {"Fzyysj", kCentre, 0, TImeMode::imClose},
+                {"Jzys", kCentre},
+                {"Jtcy", kLeft, 135, TImeMode::imChinese, kSmartAbc},
+                {"Zhsu", kCentre, 469, TImeMode::imChinese, kSmartAbc}},
+               std::nullopt);
+    DBGridbingli->OnCellClick = [this](TColumn* column) { DBGridbingliCellClick(column); };
+    DBGridbingli->OnDblClick = [this](TDBGrid* grid) { DBGridbingliDblClick(grid); };
+
+    DBNavigatorBingli = new TDBNavigator(this);
+    DBNavigatorBingli->setObjectName("DBNavigatorBingli");
+    DBNavigatorBingli->setFixedHeight(25);
+    DBNavigatorBingli->SetDataSource(&DataSourceBingli);
+    DBNavigatorBingli->SetVisibleButtons(kNineButtons);
+    DBNavigatorBingli->SetHints(
+        NavigatorHints("条病历", "Delete record/删除当前这条病历", "插入一条新病历"));
+    DBNavigatorBingli->SetShowHint(true);
+}
+
+TDBMemo* TFormQorvynabldjxt::CreateMemo(const char* name, const char* field, const char* hint) {
+    TDBMemo* memo = new TDBMemo(this);
+    memo->setObjectName(name);
+    memo->SetDataSource(&DataSourceBingli);
+    memo->SetDataField(field);
+    memo->SetFont(ClinicFont(kMemoFontPixels));
+    memo->SetScrollBars(TScrollStyle::ssBoth);
+    memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    memo->SetImeMode(TImeMode::imChinese);
+    memo->SetImeName(kSmartAbc);
+    memo->SetHint(QString::fromUtf8(hint));
+    memo->SetShowHint(true);
+    memo->setFixedHeight(89);
+    return memo;
+}
+
+void TFormQorvynabldjxt::CreateMemos() {
+    DBMemoXbs = CreateMemo("DBMemoXbs", "Xbs", "现病史");
+    DBMemoXbs->OnDblClick = [this](TDBMemo* memo) { DBMemoXbsDblClick(memo); };
+    DBMemoJcsj = CreateMemo("DBMemoJcsj", "Jcsj", "检查所见");
+    DBMemoJcsj->OnDblClick = [this](TDBMemo* memo) { DBMemoJcsjDblClick(memo); };
+    DBMemoZhengduan = CreateMemo("DBMemoZhengduan", "Zhengduan", "诊断");
+    DBMemoZhengduan->OnDblClick = [this](TDBMemo* memo) { DBMemoZhengduanDblClick(memo); };
+    DBMemoZhiliao = CreateMemo("DBMemoZhiliao", "Zhiliao", "治疗");
+    DBMemoZhiliao->setFixedHeight(92);
+    DBMemoZhiliao->OnDblClick = [this](TDBMemo* memo) { DBMemoZhiliaoDblClick(memo); };
+}
+
+// Stacked from top to bottom; the visit grid takes what is left, its navigator sits below.
+void TFormQorvynabldjxt::LayOut() {
+    Splitter1 = new TSplitter(DBGridZhushu, DBGridbingli, this);
+    Splitter1->setObjectName("Splitter1");
+    Splitter2 = new TSplitter(DBMemoXbs, DBGridbingli, this);
+    Splitter2->setObjectName("Splitter2");
+    Splitter4 = new TSplitter(DBMemoZhengduan, DBGridbingli, this);
+    Splitter4->setObjectName("Splitter4");
+    Splitter6 = new TSplitter(DBMemoZhiliao, DBGridbingli, this);
+    Splitter6->setObjectName("Splitter6");
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{GroupBox1, DBGridBingren, DBNavigatorydsj, DBGridZhushu,
+                                         Splitter1, DBMemoXbs, Splitter2, DBMemoJcsj,
+                                         DBMemoZhengduan, Splitter4, DBMemoZhiliao, Splitter6}) {
+        stack->addWidget(control);
+    }
+    stack->addWidget(DBGridbingli, 1);
+    stack->addWidget(DBNavigatorBingli);
+    // Patient grid, search box, the two buttons, the memos, visit grid, complaint grid.
+    QWidget* order[] = {DBGridBingren, Editblhxm,       BitBtnczxm,    BitBtnTsfz,   DBMemoXbs,
+                        DBMemoJcsj,    DBMemoZhengduan, DBMemoZhiliao, DBGridbingli, DBGridZhushu};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    DBGridBingren->setFocus();
+}
+
+void TFormQorvynabldjxt::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    QApplication::quit();
+}
+
+// ---- Handlers ----
+
+void TFormQorvynabldjxt::FormCreate() {
+    if (!Tablebingren.Active()) Tablebingren.Open();
+    if (!TableBingli.Active()) TableBingli.Open();
+}
+
+void TFormQorvynabldjxt::DBGridBingrenCellClick(TColumn* Column) {
+    ProposePatientFollowUp(Column->FieldName());
+}
+
+void TFormQorvynabldjxt::DBGridbingliCellClick(TColumn* Column) {
+    ProposeVisitFollowUp(Column->FieldName());
+}
+
+std::string TFormQorvynabldjxt::SearchText() const {
+    const std::string text = Editblhxm->text().toStdString();
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+    return text.substr(begin, end - begin);
+}
+
+// A record number is located while it is typed.
+void TFormQorvynabldjxt::EditblhxmChange() {
+    const std::string text = SearchText();
+    if (text.empty() || KindOf(text) != SearchKind::RecordNumber) return;
+    Tablebingren.Locate("id", {text}, {.loCaseInsensitive = true});
+}
+
+void TFormQorvynabldjxt::EditblhxmKeyPress(char Key) {
+    const std::string text = SearchText();
+    if (Key == '\r' && !text.empty() && KindOf(text) == SearchKind::Name) BitBtnczxm->click();
+}
+
+bool TFormQorvynabldjxt::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Editblhxm && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) EditblhxmKeyPress('\r');
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The name search: every patient whose name holds the text. The engine binds the quoted text
+// as a parameter, so what was typed never becomes part of a statement.
+void TFormQorvynabldjxt::BitBtnczxmClick() {
+    const std::string text = SearchText();
+    Queryczxm.Close();
+    Queryczxm.SetSQL({"SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh FROM bingren.DB WHERE",
+                      "  Xm LIKE '%" + text + "%'", " ORDER BY Xm"});
+    Queryczxm.Open();
+    const int found = Queryczxm.RecordCount();
+    if (found < 1) {
+        Editblhxm->setText(QStringLiteral("没找到!请重新输入姓名"));
+        Editblhxm->setFocus();
+    } else if (found == 1) {
+        Tablebingren.Locate("xm", {QueryczxmXm->AsString()}, {.loPartialKey = true});
+    } else {
+        {
+            TFormczxmjg results(&DataSourceczxm, this);
+            results.exec();
+        }
+        Editblhxm->setText(QString::number(QueryczxmId->AsInteger()));
+        QApplication::beep();
+    }
+}
+
+// Tomorrow's date goes into the filter as a quoted literal, which the filter language reads as
+// a date whatever the short date format's separators.
+void TFormQorvynabldjxt::BitBtnTsfzClick() {
+    const std::string tomorrow = dates::FormatShortDate(dates::Today() + 1);
+    Tablebingren.SetFilter("Fzyysj ='" + tomorrow + "'");
+    Tablebingren.SetFiltered(true);
+    {
+        TFormtsfzbr reminder(&DataSourceBingren, this);
+        reminder.setWindowState(Qt::WindowMaximized);
+        reminder.exec();
+    }
+    Tablebingren.SetFiltered(false);
+}
+
+// The browse and detail windows open from these double-clicks.
+void TFormQorvynabldjxt::DBGridBingrenDblClick(TDBGrid*) {}
+void TFormQorvynabldjxt::DBGridbingliDblClick(TDBGrid*) {}
+void TFormQorvynabldjxt::DBMemoXbsDblClick(TDBMemo*) {}
+void TFormQorvynabldjxt::DBMemoJcsjDblClick(TDBMemo*) {}
+void TFormQorvynabldjxt::DBMemoZhengduanDblClick(TDBMemo*) {}
+void TFormQorvynabldjxt::DBMemoZhiliaoDblClick(TDBMemo*) {}

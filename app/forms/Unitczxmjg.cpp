@@ -1,0 +1,29 @@
+#include "app/forms/Unitczxmjg.h"
+
+#include <QVBoxLayout>
+
+#include "app/window_style.h"
+
+TFormczxmjg::TFormczxmjg(TDataSource* results, QWidget* owner) : QDialog(owner) {
+    setObjectName("Formczxmjg");
+    setWindowTitle(QStringLiteral("查找姓名结果"));
+    setWindowIcon(ApplicationIcon());
+    setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(ClinicFont(kWindowFontPixels));
+    resize(675, 329);
+
+    DBGridDczxm = new TDBGrid(this);
+    DBGridDczxm->setObjectName("DBGridDczxm");
+    DBGridDczxm->SetFont(ClinicFont(kWindowFontPixels));
+    DBGridDczxm->SetDataSource(results);
+    for (const char* field : {"Id", "Xm", "Xb", "Nl", "Gzdw", "Lxdh"}) {
+        TColumn* column = DBGridDczxm->Columns().Add();
+        column->SetFieldName(field);
+        column->Title().SetAlignment(TAlignment::taCenter);
+    }
+
+    auto* fill = new QVBoxLayout(this);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(DBGridDczxm);
+}

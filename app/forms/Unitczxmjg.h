@@ -1,0 +1,16 @@
+// The name-search results: the patients whose names hold the searched text, in name order.
+// The user moves to the wanted row and closes the window; whatever row is current then is taken.
+// The window binds to the data source it is handed and owns none of its own.
+#pragma once
+
+#include <QDialog>
+
+#include "data/data_source.h"
+#include "views/db_grid.h"
+
+class TFormczxmjg : public QDialog {
+public:
+    TFormczxmjg(TDataSource* results, QWidget* owner);
+
+    TDBGrid* DBGridDczxm;
+};

@@ -1,0 +1,18 @@
+// The follow-up reminder: the patients due tomorrow, with whether each was reminded and what he
+// answered. It shows the patients' record set as its creator has filtered it, through the data
+// source it is handed; it owns none of its own and has no click rules.
+#pragma once
+
+#include <QDialog>
+
+#include "data/data_source.h"
+#include "views/db_grid.h"
+#include "views/db_navigator.h"
+
+class TFormtsfzbr : public QDialog {
+public:
+    TFormtsfzbr(TDataSource* patients, QWidget* owner);
+
+    TDBGrid* DBGridtsfzbr;
+    TDBNavigator* DBNavigatortsfzbr;
+};

@@ -1,0 +1,19 @@
+// What every window of the program shares: its fonts, its icon, the application title.
+#pragma once
+
+#include <QFont>
+#include <QIcon>
+#include <QString>
+
+// "Lorvena口腔诊所病历登记系统 V2006.10"
+QString ApplicationTitle();
+
+// The windows' "MS Sans Serif" at a character height in pixels: 11 for windows and plain
+// controls, 13 for grid cells, 16 for the main window's memos.
+QFont ClinicFont(int pixels);
+inline constexpr int kWindowFontPixels = 11;
+inline constexpr int kGridFontPixels = 13;
+inline constexpr int kMemoFontPixels = 16;
+
+// The one icon of all the program's windows: a tooth.
+QIcon ApplicationIcon();

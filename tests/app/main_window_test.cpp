@@ -1,0 +1,227 @@
+// The running program: start-up, the lookup, the reminder and failure reporting, driven through
+// the main window's controls over a fresh database.
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include "app/Unitbinglidj.h"
+#include "app/forms/Unitczxmjg.h"
+#include "app/forms/Unittsfzbr.h"
+#include "clinic_fixture.h"
+#include "views/failure_reporting.h"
+
+namespace {
+
+// Clicks the button; a modal window that the click opens is closed at once, after `inside` ran
+// in it.
+void ClickClosingModal(QAbstractButton* button,
+                      const std::function<void(QWidget*)>& inside = [](QWidget*) {}) {
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            watch.stop();
+            inside(modal);
+            modal->close();
+        }
+    });
+    watch.start(0);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+}  // namespace
+
+class MainWindowTest : public ClinicFixture {
+protected:
+    void SetUp() override {
+        ClinicFixture::SetUp();
+        data_.reset();  // the main window owns the record sets
+        TApplication::SetMessageBox(
+            [this](const QString&, const QString& text) { messages_.push_back(text); });
+    }
+    void TearDown() override {
+        window_.reset();
+        TApplication::SetMessageBox(nullptr);
+        ClinicFixture::TearDown();
+    }
+    // Patients are added before the window opens, through a record set of their own.
+    void AddPatients(const std::vector<std::pair<std::string, int>>& patients) {
+        ClinicRecordSets data;
+        data.Open();
+        for (const auto& [name, followUpInDays] : patients) {
+            data.Tablebingren.Append();
+            data.TablebingrenXm->SetAsString(name);
+            if (followUpInDays) {
+                data.TablebingrenFzyysj->SetAsDateTime(dates::Today() + followUpInDays);
+            }
+            data.Tablebingren.Post();
+        }
+    }
+    TFormQorvynabldjxt& Open() {
+        window_ = std::make_unique<TFormQorvynabldjxt>();
+        window_->show();
+        QApplication::setActiveWindow(window_.get());
+        return *window_;
+    }
+    int CurrentId() const { return window_->TablebingrenId->AsInteger(); }
+    void Type(const QString& text) {
+        window_->Editblhxm->clear();
+        QTest::keyClicks(window_->Editblhxm, text);
+    }
+    // Sets the box's text from inside the event loop, as a paste would.
+    void Paste(const QString& text) {
+        QLineEdit* box = window_->Editblhxm;
+        QMetaObject::invokeMethod(box, [box, text] { box->setText(text); }, Qt::QueuedConnection);
+        QApplication::processEvents();
+    }
+
+    std::unique_ptr<TFormQorvynabldjxt> window_;
+    std::vector<QString> messages_;
+};
+
+TEST_F(MainWindowTest, StartsWithTheFirstPatientAndHisVisits) {
+    AddPatients({{"张三", 0}, {"李四", 0}});
+    TFormQorvynabldjxt& w = Open();
+    EXPECT_TRUE(w.Tablebingren.Active());
+    EXPECT_TRUE(w.Queryczxm.Active());
+    EXPECT_TRUE(w.TableBingli.Active());
+    EXPECT_EQ(CurrentId(), 1);
+    EXPECT_EQ(w.DBGridBingren->DataSource(), &w.DataSourceBingren);
+    EXPECT_EQ(w.findChild<TDBMemo*>("DBMemoZhiliao")->DataField(), "Zhiliao");
+    EXPECT_EQ(w.focusWidget(), w.DBGridBingren);
+    EXPECT_TRUE(w.windowTitle().startsWith("Lorvena口腔诊所病历登记系统 V2006.10 "));
+}
+
+TEST_F(MainWindowTest, AnEmptyPatientTableStillOpens) {
+    TFormQorvynabldjxt& w = Open();
+    EXPECT_TRUE(w.Tablebingren.IsEmpty());
+    EXPECT_TRUE(w.TableBingli.IsEmpty());
+}
+
+TEST_F(MainWindowTest, AMissingDatabaseFailsTheStartWithTheEngineMessage) {
+    std::filesystem::remove_all(DatabaseDir());
+    try {
+        TFormQorvynabldjxt w;
+        FAIL() << "the window should not be created";
+    } catch (...) {
+        const std::string text = StartupFailureText(std::current_exception());
+        EXPECT_EQ(text.rfind("Exception EDBEngineError in module ", 0), 0u) << text;
+        EXPECT_NE(text.find("qorvyna"), std::string::npos) << text;
+        EXPECT_EQ(ReportStartupFailure(std::current_exception()), 1);
+        EXPECT_EQ(messages_.size(), 1u);
+    }
+}
+
+TEST_F(MainWindowTest, ARecordNumberIsLocatedWhileItIsTyped) {
+    AddPatients({{"甲", 0}, {"乙", 0}, {"丙", 0}, {"丁", 0}, {"戊", 0}, {"己", 0}, {"庚", 0},
+                 {"辛", 0}, {"壬", 0}, {"癸", 0}, {"子", 0}, {"丑", 0}});
+    TFormQorvynabldjxt& w = Open();
+    Type("12");
+    EXPECT_EQ(CurrentId(), 12);
+    QTest::keyClick(w.Editblhxm, Qt::Key_Backspace);
+    EXPECT_EQ(CurrentId(), 1);
+    w.Editblhxm->setText(" 5 ");
+    EXPECT_EQ(CurrentId(), 5);
+    w.Editblhxm->setText("");
+    EXPECT_EQ(CurrentId(), 5);
+    w.Editblhxm->setText("99");
+    EXPECT_EQ(CurrentId(), 5) << "no such patient: nothing moves, nothing is said";
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(MainWindowTest, ATextThatIsNoNumberShowsTheConversionMessage) {
+    AddPatients({{"甲", 0}});
+    TFormQorvynabldjxt& w = Open();
+    Type("12a");
+    ASSERT_EQ(messages_.size(), 1u) << "only the third key leaves a text that is no number";
+    EXPECT_EQ(messages_.back(), "Invalid value for field '病历号'") << "no closing period";
+    Type("-");
+    EXPECT_EQ(messages_.size(), 2u);
+    EXPECT_EQ(CurrentId(), 1);
+    (void)w;
+}
+
+TEST_F(MainWindowTest, TheNameSearchHasThreeOutcomes) {
+    AddPatients({{"李四", 0}, {"张三丰", 0}, {"王五", 0}, {"张三", 0}});
+    TFormQorvynabldjxt& w = Open();
+    w.Editblhxm->setText("王");
+    QTest::keyClick(w.Editblhxm, Qt::Key_Return);
+    EXPECT_EQ(CurrentId(), 3);
+    EXPECT_EQ(w.Editblhxm->text(), "王") << "the box keeps the typed text";
+
+    w.Editblhxm->setText("赵");
+    w.BitBtnczxm->click();
+    EXPECT_EQ(w.Editblhxm->text(), "没找到!请重新输入姓名");
+
+    w.Editblhxm->setText("张");
+    ClickClosingModal(w.BitBtnczxm, [](QWidget* results) {
+        EXPECT_TRUE(dynamic_cast<TFormczxmjg*>(results));
+        EXPECT_EQ(results->windowTitle(), "查找姓名结果");
+    });
+    EXPECT_EQ(w.Editblhxm->text(), "4") << "closing at once takes the first name in name order";
+    EXPECT_EQ(CurrentId(), 4);
+}
+
+TEST_F(MainWindowTest, OneMatchFindsTheFirstPatientInTableOrderWhoseNameBeginsWithIt) {
+    AddPatients({{"张三丰", 0}, {"张三", 0}, {"李四", 0}});
+    TFormQorvynabldjxt& w = Open();
+    w.Editblhxm->setText("三丰");
+    w.BitBtnczxm->click();
+    EXPECT_EQ(CurrentId(), 1);
+    w.Tablebingren.Last();
+    w.Editblhxm->setText("张三");
+    ClickClosingModal(w.BitBtnczxm);
+    EXPECT_EQ(CurrentId(), 2) << "张三 sorts before 张三丰";
+}
+
+TEST_F(MainWindowTest, TypedNamesNeverBecomePartOfTheStatement) {
+    AddPatients({{"张三", 0}, {"O_%\\", 0}});
+    TFormQorvynabldjxt& w = Open();
+    w.Editblhxm->setText("O'Brien");
+    QTest::mouseClick(w.BitBtnczxm, Qt::LeftButton);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_FALSE(w.Queryczxm.Active()) << "the query stays closed until the next search";
+    EXPECT_EQ(w.Tablebingren.RecordCount(), 2);
+    for (const char* text : {"%", "_", "\\", "x' OR '1'='1", "张三%' --"}) {
+        Paste(QString::fromUtf8(text));
+        ClickClosingModal(w.BitBtnczxm);
+    }
+    w.Editblhxm->setText(QString(5000, QChar(u'张')));
+    QTest::mouseClick(w.BitBtnczxm, Qt::LeftButton);
+    EXPECT_EQ(w.Editblhxm->text(), "没找到!请重新输入姓名");
+    EXPECT_EQ(w.Tablebingren.RecordCount(), 2);
+}
+
+TEST_F(MainWindowTest, TheReminderListsThePatientsDueTomorrowInAnyShortDateFormat) {
+    AddPatients({{"明天甲", 1}, {"今天", 0}, {"明天乙", 1}, {"后天", 2}});
+    for (const char* format : {"yyyy-M-d", "d/M/yyyy", "dd.MM.yyyy"}) {
+        dates::SetShortDateFormat(format);
+        TFormQorvynabldjxt& w = Open();
+        w.Tablebingren.Last();
+        std::vector<std::string> listed;
+        ClickClosingModal(w.BitBtnTsfz, [&](QWidget* reminder) {
+            EXPECT_EQ(reminder->windowTitle(), "提示复诊病人");
+            for (w.Tablebingren.First(); !w.Tablebingren.Eof(); w.Tablebingren.Next()) {
+                listed.push_back(w.TablebingrenXm->AsString());
+            }
+        });
+        EXPECT_EQ(listed, (std::vector<std::string>{"明天甲", "明天乙"})) << format;
+        EXPECT_FALSE(w.Tablebingren.Filtered());
+        EXPECT_FALSE(w.Tablebingren.Filter().empty()) << "the text stays, inactive";
+        EXPECT_EQ(CurrentId(), 1) << "the first patient of the whole table";
+        EXPECT_EQ(w.Tablebingren.RecordCount(), 4);
+        EXPECT_TRUE(messages_.empty());
+        EXPECT_EQ(w.BitBtnTsfz->shortcut(), QKeySequence(Qt::ALT | Qt::Key_T));
+    }
+}
+
+TEST_F(MainWindowTest, CellClicksOnTheFollowUpColumnsProposeADate) {
+    AddPatients({{"张三", 0}});
+    TFormQorvynabldjxt& w = Open();
+    w.DBGridBingren->OnCellClick(w.DBGridBingren->Columns()[6]);
+    EXPECT_EQ(w.Tablebingren.State(), TDataSetState::dsEdit);
+    EXPECT_EQ(w.TablebingrenFzyysj->AsDateTime(), dates::Today() + 7);
+    w.DBGridbingli->OnCellClick(w.DBGridbingli->Columns()[3]);
+    EXPECT_EQ(w.TableBingli.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(w.TableBingliFzyysj->AsDateTime(), dates::Today() + 7);
+    EXPECT_EQ(w.TableBingliXbs->AsString(), "现病史：");
+}

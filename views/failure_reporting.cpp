@@ -19,6 +19,11 @@ TApplication::MessageBox& Box() {
     return box;
 }
 
+QString& TitleText() {
+    static QString title;
+    return title;
+}
+
 // The last character's first byte: ASCII, or the lead of a multi-byte character (which, in GBK
 // as in UTF-8, is 0x80 or above and so sorts after ".").
 unsigned char LastCharacterLead(const std::string& text) {
@@ -103,12 +108,16 @@ void TApplication::HandleException(const std::exception_ptr& failure) {
         std::rethrow_exception(failure);
     } catch (const EAbort&) {
     } catch (const Exception& e) {
-        ShowMessage(applicationDisplayName(),
+        ShowMessage(Title(),
                     QString::fromStdString(WithClosingPeriod(e.Message())));
     } catch (...) {
         ShowMessage(kStartupCaption, QString::fromStdString(StartupFailureText(failure)));
     }
 }
+
+void TApplication::SetTitle(const QString& title) { TitleText() = title.left(255); }
+
+QString TApplication::Title() { return TitleText(); }
 
 void TApplication::SetMessageBox(MessageBox box) { Box() = std::move(box); }
 

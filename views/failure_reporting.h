@@ -38,6 +38,10 @@ public:
     // The application failure handler: what escaped an event handler.
     void HandleException(const std::exception_ptr& failure);
 
+    // The application title: the task-bar text and the caption of the run-time box.
+    static void SetTitle(const QString& title);
+    static QString Title();
+
     // Shows a message box; tests replace it to see what the user would read.
     using MessageBox = std::function<void(const QString& caption, const QString& text)>;
     static void SetMessageBox(MessageBox box);

@@ -225,3 +225,20 @@ TEST_F(MainWindowTest, CellClicksOnTheFollowUpColumnsProposeADate) {
     EXPECT_EQ(w.TableBingliFzyysj->AsDateTime(), dates::Today() + 7);
     EXPECT_EQ(w.TableBingliXbs->AsString(), "现病史：");
 }
+
+TEST_F(MainWindowTest, SplitterBarsHoldThirtyPixelsAndCollapseBelow) {
+    TFormQorvynabldjxt& w = Open();
+    w.resize(716, 900);
+    QApplication::processEvents();
+    const int grid = w.DBGridZhushu->height();
+    const int room = grid + w.DBGridbingli->height() - 30;
+    EXPECT_EQ(w.Splitter1->ClampedHeight(grid + 20), grid + 20);
+    EXPECT_EQ(w.Splitter1->ClampedHeight(room + 500), room) << "30 pixels stay for the visits";
+    EXPECT_EQ(w.Splitter1->ClampedHeight(30), 0) << "30 pixels or less collapse";
+    EXPECT_EQ(w.Splitter1->ClampedHeight(31), 31);
+    const QPoint bar = w.Splitter1->rect().center();
+    QTest::mousePress(w.Splitter1, Qt::LeftButton, {}, bar);
+    QTest::mouseMove(w.Splitter1, bar + QPoint(0, 40));
+    QTest::mouseRelease(w.Splitter1, Qt::LeftButton, {}, bar + QPoint(0, 40));
+    EXPECT_EQ(w.DBGridZhushu->height(), grid + 40);
+}

@@ -53,6 +53,24 @@ std::vector<std::pair<const char*, TDataSetNotifyEvent TDataSet::*>> EventLog::E
             {"AfterRefresh", &TDataSet::AfterRefresh}};
 }
 
+std::string MessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
+std::string FailureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        return std::string(e.ClassName()) + ": " + e.Message();
+    }
+    return "(no error)";
+}
+
 void EventLog::Attach(TDataSet& dataSet) {
     dataSet_ = &dataSet;
     for (const auto& [name, event] : Events()) {

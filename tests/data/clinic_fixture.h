@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,11 @@ protected:
     std::filesystem::path root_;
     std::unique_ptr<ClinicRecordSets> data_;
 };
+
+// What the action throws: its message, or with FailureOf its class and message; "(no error)"
+// when it throws nothing.
+std::string MessageOf(const std::function<void()>& action);
+std::string FailureOf(const std::function<void()>& action);
 
 // Records the events of a record set as a list of names, until it goes.
 class EventLog {

@@ -1,19 +1,6 @@
 // Field conversions and their messages.
 #include "clinic_fixture.h"
 
-namespace {
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return std::string(e.ClassName()) + ": " + e.Message();
-    }
-    return "(no error)";
-}
-
-}  // namespace
-
 class FieldsTest : public ClinicFixture {
 protected:
     void SetUp() override {
@@ -38,11 +25,11 @@ TEST_F(FieldsTest, IntegersAcceptDecimalTextWithinTheirRange) {
     data_->TablebingrenNl->SetAsString("");
     EXPECT_TRUE(data_->TablebingrenNl->IsNull());
     EXPECT_EQ(data_->TablebingrenNl->AsString(), "");
-    EXPECT_EQ(MessageOf([&] { data_->TablebingrenNl->SetAsString("12a"); }),
+    EXPECT_EQ(FailureOf([&] { data_->TablebingrenNl->SetAsString("12a"); }),
               "EDatabaseError: '12a' is not a valid integer value for field '年龄'");
-    EXPECT_EQ(MessageOf([&] { data_->TablebingrenNl->SetAsString("99999999999"); }),
+    EXPECT_EQ(FailureOf([&] { data_->TablebingrenNl->SetAsString("99999999999"); }),
               "EDatabaseError: '99999999999' is not a valid integer value for field '年龄'");
-    EXPECT_EQ(MessageOf([&] { data_->TablebingrenNl->SetAsString("40000"); }),
+    EXPECT_EQ(FailureOf([&] { data_->TablebingrenNl->SetAsString("40000"); }),
               "EDatabaseError: 40000 is not a valid value for field '年龄'. The allowed range is "
               "-32768 to 32767");
     EXPECT_EQ(data_->TablebingrenNl->AsString(), "") << "a refused value leaves the field";
@@ -56,7 +43,7 @@ TEST_F(FieldsTest, DatesKeepTheDayAndUseTheShortDateFormat) {
     EXPECT_EQ(data_->TablebingrenFzyysj->AsString(), "8/12/2026");
     data_->TablebingrenFzyysj->SetAsString("1/2/2027");
     EXPECT_EQ(data_->TablebingrenFzyysj->AsDateTime(), dates::FromCivil(2027, 2, 1));
-    EXPECT_EQ(MessageOf([&] { data_->TablebingrenFzyysj->SetAsString("2027-02-01"); }),
+    EXPECT_EQ(FailureOf([&] { data_->TablebingrenFzyysj->SetAsString("2027-02-01"); }),
               "EConvertError: '2027-02-01' is not a valid date");
     data_->TablebingrenFzyysj->Clear();
     EXPECT_EQ(data_->TablebingrenFzyysj->AsDateTime(), 0) << "a missing date reads as day 0";
@@ -81,7 +68,7 @@ TEST_F(BindingTest, DeclaredFieldsMustMatchTheStoredColumns) {
     wrongName.SetDatabaseName(kClinicDatabase);
     wrongName.SetTableName("bingren.DB");
     wrongName.AddField<TStringField>("Missing", 10)->SetDisplayLabel("缺少");
-    EXPECT_EQ(MessageOf([&] { wrongName.Open(); }),
+    EXPECT_EQ(FailureOf([&] { wrongName.Open(); }),
               "EDatabaseError: Tablebingren: Field '缺少' not found");
     EXPECT_FALSE(wrongName.Active());
 
@@ -89,7 +76,7 @@ TEST_F(BindingTest, DeclaredFieldsMustMatchTheStoredColumns) {
     wrongKind.SetDatabaseName(kClinicDatabase);
     wrongKind.SetTableName("bingren.DB");
     wrongKind.AddField<TIntegerField>("Xm");
-    EXPECT_EQ(MessageOf([&] { wrongKind.Open(); }),
+    EXPECT_EQ(FailureOf([&] { wrongKind.Open(); }),
               "EDatabaseError: Tablebingren: Type mismatch for field 'Xm', expecting: Integer "
               "actual: String");
 

@@ -3,19 +3,6 @@
 
 using Strings = std::vector<std::string>;
 
-namespace {
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return std::string(e.ClassName()) + ": " + e.Message();
-    }
-    return "(no error)";
-}
-
-}  // namespace
-
 class LocateTest : public ClinicFixture {
 protected:
     void SetUp() override {
@@ -36,12 +23,12 @@ TEST_F(LocateTest, ARecordNumberTakesTheKeyPath) {
     EXPECT_EQ(CurrentId(), 4);
     EXPECT_EQ(log.Take(), (Strings{"BeforeScroll"})) << "no AfterScroll when nothing is found";
     for (const char* bad : {"12a", "-", "99999999999"}) {
-        EXPECT_EQ(MessageOf([&] { data_->Tablebingren.Locate("id", {bad}, {}); }),
+        EXPECT_EQ(FailureOf([&] { data_->Tablebingren.Locate("id", {bad}, {}); }),
                   "EDatabaseError: Invalid value for field '病历号'")
             << bad;
     }
     EXPECT_EQ(CurrentId(), 4);
-    EXPECT_EQ(MessageOf([&] { data_->Tablebingren.Locate("nothing", {"1"}, {}); }),
+    EXPECT_EQ(FailureOf([&] { data_->Tablebingren.Locate("nothing", {"1"}, {}); }),
               "EDatabaseError: Tablebingren: Field 'nothing' not found");
 }
 
@@ -60,9 +47,9 @@ TEST_F(LocateTest, ANameTakesTheScanPathAndFindsTheFirstInTableOrder) {
 }
 
 TEST_F(LocateTest, ScanPathConversionsFailBeforeReading) {
-    EXPECT_EQ(MessageOf([&] { data_->Tablebingren.Locate("nl", {"12a"}, {}); }),
+    EXPECT_EQ(FailureOf([&] { data_->Tablebingren.Locate("nl", {"12a"}, {}); }),
               "EConvertError: '12a' is not a valid integer value");
-    EXPECT_EQ(MessageOf([&] { data_->Tablebingren.Locate("czrq", {"2026/1/1"}, {}); }),
+    EXPECT_EQ(FailureOf([&] { data_->Tablebingren.Locate("czrq", {"2026/1/1"}, {}); }),
               "EConvertError: '2026/1/1' is not a valid date");
     EXPECT_EQ(CurrentId(), 1);
 }
@@ -136,7 +123,7 @@ TEST_F(FilterTest, ARefusedTextKeepsTheOldFilter) {
     t.SetFiltered(true);
     dates::SetShortDateFormat("d/M/yyyy");
     const std::string slashed = "Fzyysj =" + dates::FormatShortDate(dates::Today() + 1);
-    EXPECT_EQ(MessageOf([&] { t.SetFilter(slashed); }),
+    EXPECT_EQ(FailureOf([&] { t.SetFilter(slashed); }),
               "EDatabaseError: Arithmetic in filter expressions not supported");
     EXPECT_EQ(t.Filter(), followUp_);
     EXPECT_EQ(t.RecordCount(), 3);

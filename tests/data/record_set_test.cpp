@@ -4,19 +4,6 @@
 using ::testing::ElementsAre;
 using Strings = std::vector<std::string>;
 
-namespace {
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
-
-}  // namespace
-
 class RecordSetTest : public ClinicFixture {};
 
 TEST_F(RecordSetTest, OpensWithDeclaredFieldsAndEmptyTables) {

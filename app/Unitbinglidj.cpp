@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/forms/UnitBinglixq.h"
 #include "app/forms/Unitczxmjg.h"
 #include "app/forms/Unittsfzbr.h"
 #include "app/window_style.h"
@@ -340,10 +341,24 @@ void TFormQorvynabldjxt::BitBtnTsfzClick() {
     Tablebingren.SetFiltered(false);
 }
 
-// The browse and detail windows open from these double-clicks.
+// The browse windows open from these double-clicks.
 void TFormQorvynabldjxt::DBGridBingrenDblClick(TDBGrid*) {}
 void TFormQorvynabldjxt::DBGridbingliDblClick(TDBGrid*) {}
-void TFormQorvynabldjxt::DBMemoXbsDblClick(TDBMemo*) {}
-void TFormQorvynabldjxt::DBMemoJcsjDblClick(TDBMemo*) {}
-void TFormQorvynabldjxt::DBMemoZhengduanDblClick(TDBMemo*) {}
-void TFormQorvynabldjxt::DBMemoZhiliaoDblClick(TDBMemo*) {}
+
+// The detail window shows the double-clicked memo's field; its caption names the patient who is
+// current now and keeps that name until the next double-click. "xbs" names Xbs, case ignored.
+void TFormQorvynabldjxt::DBMemoXbsDblClick(TDBMemo*) {
+    Formblxq->ShowField(TablebingrenXm->AsString(), QStringLiteral(":病历详情-现病史"), "xbs");
+}
+
+void TFormQorvynabldjxt::DBMemoJcsjDblClick(TDBMemo*) {
+    Formblxq->ShowField(TablebingrenXm->AsString(), QStringLiteral(":病历详情-检查所见"), "Jcsj");
+}
+
+void TFormQorvynabldjxt::DBMemoZhengduanDblClick(TDBMemo*) {
+    Formblxq->ShowField(TablebingrenXm->AsString(), QStringLiteral(":病历详情-诊断"), "Zhengduan");
+}
+
+void TFormQorvynabldjxt::DBMemoZhiliaoDblClick(TDBMemo*) {
+    Formblxq->ShowField(TablebingrenXm->AsString(), QStringLiteral(":病历详情-治疗"), "Zhiliao");
+}

@@ -21,6 +21,8 @@
 #include "views/input_method_line_edit.h"
 #include "views/splitter.h"
 
+class TFormblxq;
+
 class TFormQorvynabldjxt : public QWidget, public ClinicRecordSets, public TRecordRules {
 public:
     // Throws when a record set cannot be opened.
@@ -45,6 +47,10 @@ public:
     TSplitter* Splitter6;
     TDBGrid* DBGridbingli;
     TDBNavigator* DBNavigatorBingli;
+
+    // The record-detail window, which start-up creates after this window and sets here; the
+    // memos' double-clicks show it.
+    TFormblxq* Formblxq = nullptr;
 
     // ---- Handlers ----
     void FormCreate();

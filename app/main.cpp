@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
         // any window is shown.
         TFormQorvynabldjxt FormQorvynabldjxt;
         TFormblxq Formblxq(&FormQorvynabldjxt.DataSourceBingli);
+        FormQorvynabldjxt.Formblxq = &Formblxq;
         FormQorvynabldjxt.showMaximized();
         return QApplication::exec();
     } catch (...) {

@@ -7,7 +7,9 @@
 #include <optional>
 
 #include "app/forms/UnitBinglixq.h"
+#include "app/forms/UnitBingren.h"
 #include "app/forms/Unitczxmjg.h"
+#include "app/forms/Unitjzlc.h"
 #include "app/forms/Unittsfzbr.h"
 #include "app/window_style.h"
 #include "data/dates.h"
@@ -341,9 +343,19 @@ void TFormQorvynabldjxt::BitBtnTsfzClick() {
     Tablebingren.SetFiltered(false);
 }
 
-// The browse windows open from these double-clicks.
-void TFormQorvynabldjxt::DBGridBingrenDblClick(TDBGrid*) {}
-void TFormQorvynabldjxt::DBGridbingliDblClick(TDBGrid*) {}
+// The browse windows: modal, maximized, and gone once closed. Whatever state the record sets
+// are left in stays as it is.
+void TFormQorvynabldjxt::DBGridBingrenDblClick(TDBGrid*) {
+    TFormAllBingren patients(&DataSourceBingren, this);
+    patients.setWindowState(Qt::WindowMaximized);
+    patients.exec();
+}
+
+void TFormQorvynabldjxt::DBGridbingliDblClick(TDBGrid*) {
+    TFormjzlc history(&DataSourceBingren, &DataSourceBingli, this);
+    history.setWindowState(Qt::WindowMaximized);
+    history.exec();
+}
 
 // The detail window shows the double-clicked memo's field; its caption names the patient who is
 // current now and keeps that name until the next double-click. "xbs" names Xbs, case ignored.

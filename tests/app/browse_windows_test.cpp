@@ -7,14 +7,20 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <map>
 #include <optional>
+#include <set>
 
 #include "app/Unitbinglidj.h"
 #include "app/forms/UnitBinglixq.h"
+#include "app/forms/UnitBingren.h"
+#include "app/forms/Unitjzlc.h"
 #include "clinic_fixture.h"
 #include "data/dates.h"
+#include "data/table.h"
 #include "views/confirm_delete.h"
 #include "views/failure_reporting.h"
+#include "views/grid_cell_editor.h"
 
 namespace {
 
@@ -52,10 +58,27 @@ void DoubleClick(TDBMemo* memo) {
     DoubleClick(memo->viewport());
 }
 
+// Row -1 is the title row.
+void DoubleClickCell(TDBGrid* grid, int column, int row) {
+    DoubleClick(grid->viewport(), grid->CellRect(column, row).center());
+}
+
+void ClickCell(TDBGrid* grid, int column, int row) {
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->CellRect(column, row).center());
+}
+
 // A navigator button acts just after its release.
 void Press(TDBNavigator* navigator, Btn button) {
     QTest::mouseClick(navigator->Button(button), Qt::LeftButton);
     QApplication::processEvents();
+}
+
+std::vector<std::string> FieldNames(const TDBGrid* grid) {
+    std::vector<std::string> names;
+    for (int i = 0; i < grid->Columns().Count(); ++i) {
+        names.push_back(grid->Columns()[i]->FieldName());
+    }
+    return names;
 }
 
 QFont Bold16() {
@@ -338,4 +361,332 @@ TEST_F(BrowseWindowsTest, ARefusedPostFromTheDetailNavigatorIsShownAndTheWindowS
     EXPECT_TRUE(detail_->isVisible());
     EXPECT_EQ(w.TableBingli.State(), TDataSetState::dsEdit);
     EXPECT_EQ(detail_->windowTitle(), "张三:病历详情-现病史");
+}
+
+// ---- The all-patients window ----
+
+TEST_F(BrowseWindowsTest, APatientRowDoubleClickOpensAllPatientsModalMaximizedOnThatPatient) {
+    AddPatientWithVisit("张三", "一");
+    AddPatientWithVisit("李四", "二");
+    TFormQorvynabldjxt& w = Open();
+    QPointer<QWidget> opened;
+    WithModal([&] { DoubleClickCell(w.DBGridBingren, 2, 1); },
+              [&](QWidget* modal) {
+                  opened = modal;
+                  auto* all = dynamic_cast<TFormAllBingren*>(modal);
+                  ASSERT_TRUE(all);
+                  EXPECT_EQ(all->objectName(), "FormAllBingren");
+                  EXPECT_EQ(all->windowTitle(), "所有病人档案");
+                  EXPECT_TRUE(all->windowState() & Qt::WindowMaximized);
+                  EXPECT_EQ(all->parent(), &w);
+                  EXPECT_EQ(all->DBGrid1->DataSource(), &w.DataSourceBingren);
+                  EXPECT_EQ(all->DBNavigator1->DataSource(), &w.DataSourceBingren);
+                  EXPECT_EQ(CurrentId(), 2);
+                  EXPECT_EQ(all->focusWidget(), all->DBGrid1);
+              });
+    EXPECT_TRUE(opened.isNull()) << "destroyed once closed";
+    EXPECT_EQ(CurrentId(), 2);
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(BrowseWindowsTest, TheAllPatientsGridHasItsColumnsFontsAndAllTenButtons) {
+    AddPatient("张三");
+    TFormQorvynabldjxt& w = Open();
+    WithModal(
+        [&] { DoubleClickCell(w.DBGridBingren, 0, -1); },
+        [&](QWidget* modal) {
+            auto* all = static_cast<TFormAllBingren*>(modal);
+            const TDBGrid* grid = all->DBGrid1;
+            EXPECT_EQ(FieldNames(grid), (std::vector<std::string>{
+                                            "Czrq", "Id", "Xm", "Xb", "Nl", "Lxdh", "Fzyysj",
+                                            "Sfylxfz", "Dfhf", "Jtcy", "Gzdw", "Txdz", "Dzyx"}));
+            const std::set<std::string> leftTitles = {"Sfylxfz", "Dfhf", "Jtcy"};
+            const std::map<std::string, std::string> imeNames = {
+                {"Xm", "中文 (简体) - 智能 ABC"},
+                {"Xb", "中文 (简体) - 智能 ABC"},
+                {"Jtcy", "中文 (简体) - 智能 ABC"},
+                {"Gzdw", "王码五笔型输入法86版"},
+                {"Txdz", "中文 (简体) - 智能 ABC"}};
+            for (int i = 0; i < grid->Columns().Count(); ++i) {
+                const TColumn* column = grid->Columns()[i];
+                const std::string& field = column->FieldName();
+                const bool firstOrLast = i == 0 || i == grid->Columns().Count() - 1;
+                EXPECT_EQ(column->Width(), firstOrLast ? column->DefaultWidth() : 64) << field;
+                EXPECT_EQ(column->Title().Alignment(), leftTitles.count(field)
+                                                           ? TAlignment::taLeftJustify
+                                                           : TAlignment::taCenter)
+                    << field;
+                EXPECT_EQ(column->ImeName(), imeNames.count(field) ? imeNames.at(field) : "")
+                    << field;
+                EXPECT_EQ(column->ImeMode(), TImeMode::imDontCare) << field;
+            }
+            EXPECT_EQ(grid->Columns()[3]->PickList(), QStringList({"男", "女"}));
+            EXPECT_EQ(grid->Columns()[7]->PickList(), QStringList({"是", "否"}));
+            EXPECT_EQ(grid->Columns()[8]->PickList(),
+                      QStringList({"按时复诊", "改时再约", "放弃治疗", "无人应答", "电话换号"}));
+            EXPECT_EQ(grid->Font().pixelSize(), 13);
+            EXPECT_EQ(grid->TitleFont().pixelSize(), 11);
+            EXPECT_EQ(all->DBNavigator1->VisibleButtons().size(), 10u);
+            EXPECT_TRUE(all->DBNavigator1->ConfirmDelete());
+            EXPECT_FALSE(all->DBNavigator1->ShowHint());
+            EXPECT_EQ(all->DBNavigator1->maximumHeight(), 25);
+        });
+}
+
+TEST_F(BrowseWindowsTest, DoubleClickingAFollowUpCellProposesTheDateThenShowsThePendingEdit) {
+    AddPatient("张三");
+    AddPatient("李四");
+    TFormQorvynabldjxt& w = Open();
+    WithModal([&] { DoubleClickCell(w.DBGridBingren, 6, 1); },
+              [&](QWidget* modal) {
+                  EXPECT_TRUE(dynamic_cast<TFormAllBingren*>(modal));
+                  EXPECT_EQ(CurrentId(), 2);
+                  EXPECT_EQ(PatientState(), TDataSetState::dsEdit);
+                  EXPECT_EQ(w.TablebingrenFzyysj->AsDateTime(), dates::Today() + 7);
+              });
+    EXPECT_EQ(PatientState(), TDataSetState::dsEdit) << "neither posted nor cancelled";
+}
+
+TEST_F(BrowseWindowsTest, MovingToTheLastPatientThereLeavesHimAndHisVisitsCurrent) {
+    AddPatientWithVisit("张三", "一");
+    AddPatientWithVisit("李四", "二");
+    const int last = AddPatientWithVisit("王五", "三");
+    TFormQorvynabldjxt& w = Open();
+    WithModal([&] { DoubleClickCell(w.DBGridBingren, 2, 0); },
+              [&](QWidget* modal) {
+                  Press(static_cast<TFormAllBingren*>(modal)->DBNavigator1, Btn::nbLast);
+              });
+    EXPECT_EQ(CurrentId(), last);
+    EXPECT_EQ(w.TableBingliBrid->AsInteger(), last);
+    EXPECT_EQ(w.TableBingliZhsu->AsString(), "主诉三");
+}
+
+TEST_F(BrowseWindowsTest, DeletingAPatientThereAsksFirstAndKeepsHisVisits) {
+    AddPatientWithVisit("张三", "一");
+    AddPatientWithVisit("李四", "二");
+    TFormQorvynabldjxt& w = Open();
+    WithModal([&] { DoubleClickCell(w.DBGridBingren, 2, 0); },
+              [&](QWidget* modal) {
+                  TDBNavigator* navigator = static_cast<TFormAllBingren*>(modal)->DBNavigator1;
+                  confirmAnswer_ = false;
+                  Press(navigator, Btn::nbDelete);
+                  EXPECT_EQ(w.Tablebingren.RecordCount(), 2) << "cancelled";
+                  confirmAnswer_ = true;
+                  Press(navigator, Btn::nbDelete);
+              });
+    EXPECT_EQ(confirmations_, 2);
+    EXPECT_EQ(w.Tablebingren.RecordCount(), 1);
+    EXPECT_EQ(w.TablebingrenXm->AsString(), "李四");
+    TTable visits("visits");
+    visits.SetDatabaseName(kClinicDatabase);
+    visits.SetTableName("bingli.DB");
+    visits.Open();
+    EXPECT_EQ(visits.RecordCount(), 2);
+}
+
+TEST_F(BrowseWindowsTest, OnlyTheAllPatientsNavigatorHasADeleteButton) {
+    AddPatientWithVisit("张三", "一");
+    TFormQorvynabldjxt& w = Open();
+    QList<TDBNavigator*> navigators = w.findChildren<TDBNavigator*>();
+    navigators.push_back(detail_->DBNavigatorblxq);
+    WithModal([&] { DoubleClickCell(w.DBGridbingli, 0, -1); },
+              [&](QWidget* modal) {
+                  navigators.push_back(static_cast<TFormjzlc*>(modal)->DBNavigatorBingLi);
+                  for (const TDBNavigator* navigator : navigators) {
+                      EXPECT_FALSE(navigator->VisibleButtons().count(Btn::nbDelete))
+                          << navigator->objectName().toStdString();
+                  }
+              });
+    WithModal(
+        [&] { DoubleClickCell(w.DBGridBingren, 0, -1); },
+        [&](QWidget* modal) {
+            EXPECT_TRUE(static_cast<TFormAllBingren*>(modal)->DBNavigator1->VisibleButtons().count(
+                Btn::nbDelete));
+        });
+    EXPECT_EQ(navigators.size(), 4u);
+}
+
+TEST_F(BrowseWindowsTest, InsertingThereGivesTheNewPatientTodayAndLeavesTheInsertPending) {
+    AddPatient("张三");
+    TFormQorvynabldjxt& w = Open();
+    WithModal([&] { DoubleClickCell(w.DBGridBingren, 0, -1); },
+              [&](QWidget* modal) {
+                  Press(static_cast<TFormAllBingren*>(modal)->DBNavigator1, Btn::nbInsert);
+                  EXPECT_EQ(PatientState(), TDataSetState::dsInsert);
+                  EXPECT_EQ(w.TablebingrenCzrq->AsDateTime(), dates::Today());
+              });
+    EXPECT_EQ(PatientState(), TDataSetState::dsInsert);
+}
+
+TEST_F(BrowseWindowsTest, ARefusedPostInsideABrowseWindowIsShownOverItAndItStaysOpen) {
+    AddPatient("张三");
+    TFormQorvynabldjxt& w = Open();
+    w.TablebingrenXm->SetRequired(true);
+    WithModal([&] { DoubleClickCell(w.DBGridBingren, 0, -1); },
+              [&](QWidget* modal) {
+                  TDBNavigator* navigator = static_cast<TFormAllBingren*>(modal)->DBNavigator1;
+                  Press(navigator, Btn::nbInsert);
+                  Press(navigator, Btn::nbPost);
+                  ASSERT_EQ(messages_.size(), 1u);
+                  EXPECT_TRUE(messages_[0].startsWith("Field '姓名' must have a value"))
+                      << messages_[0].toStdString();
+                  EXPECT_TRUE(modal->isVisible());
+                  EXPECT_EQ(QApplication::activeModalWidget(), modal);
+                  Press(navigator, Btn::nbCancel);
+              });
+    EXPECT_EQ(w.Tablebingren.RecordCount(), 1);
+}
+
+TEST_F(BrowseWindowsTest, AGridFontChosenThereEnlargesOnlyItsCellsAndIsGoneNextTime) {
+    AddPatient("张三");
+    TFormQorvynabldjxt& w = Open();
+    const QFont mainCells = w.DBGridBingren->Columns()[0]->Font();
+    WithModal([&] { DoubleClickCell(w.DBGridBingren, 0, -1); },
+              [&](QWidget* modal) {
+                  TDBGrid* grid = static_cast<TFormAllBingren*>(modal)->DBGrid1;
+                  const QFont before = grid->Font();
+                  const int rowHeight = grid->RowHeight(), titleHeight = grid->TitleRowHeight();
+                  DoubleClickCell(grid, 1, -1);
+                  EXPECT_EQ(grid->Font(), before) << "cancelled";
+                  chosen_ = Bold16();
+                  DoubleClickCell(grid, 1, 0);
+                  EXPECT_TRUE(IsBold16(grid->Font()));
+                  EXPECT_TRUE(IsBold16(grid->Columns()[4]->Font()))
+                      << "every column follows the grid";
+                  EXPECT_GT(grid->RowHeight(), rowHeight);
+                  EXPECT_EQ(grid->TitleRowHeight(), titleHeight);
+                  EXPECT_EQ(grid->TitleFont().pixelSize(), 11);
+              });
+    ASSERT_EQ(offered_.size(), 2u);
+    EXPECT_EQ(offered_[0].pixelSize(), 13) << "the dialog opens on the font in use";
+    EXPECT_EQ(w.DBGridBingren->Columns()[0]->Font(), mainCells);
+    WithModal([&] { DoubleClickCell(w.DBGridBingren, 0, -1); },
+              [&](QWidget* modal) {
+                  EXPECT_EQ(static_cast<TFormAllBingren*>(modal)->DBGrid1->Font().pixelSize(), 13);
+              });
+}
+
+TEST_F(BrowseWindowsTest, DoubleClickingTheSexEditorOpensAllPatientsWithoutSteppingItsPickList) {
+    AddPatient("张三");
+    TFormQorvynabldjxt& w = Open();
+    w.Tablebingren.Edit();
+    w.TablebingrenXb->SetAsString("男");
+    w.Tablebingren.Post();
+    ClickCell(w.DBGridBingren, 3, 0);
+    ClickCell(w.DBGridBingren, 3, 0);
+    ASSERT_TRUE(w.DBGridBingren->EditorMode());
+    bool allPatients = false;
+    // Left of the drop-down button, which takes most of this narrow column.
+    QWidget* editor = w.DBGridBingren->InplaceEditor();
+    WithModal([&] { DoubleClick(editor, QPoint(2, editor->height() / 2)); },
+              [&](QWidget* modal) { allPatients = dynamic_cast<TFormAllBingren*>(modal); });
+    EXPECT_TRUE(allPatients);
+    EXPECT_EQ(w.TablebingrenXb->AsString(), "男");
+    EXPECT_FALSE(w.DBGridBingren->CellModified());
+    EXPECT_EQ(PatientState(), TDataSetState::dsBrowse);
+}
+
+TEST_F(BrowseWindowsTest, ClicksOnFollowUpCellsOfTheBrowseGridsProposeNothing) {
+    AddPatientWithVisit("张三", "一");
+    TFormQorvynabldjxt& w = Open();
+    WithModal(
+        [&] { DoubleClickCell(w.DBGridBingren, 0, -1); },
+        [&](QWidget* modal) { ClickCell(static_cast<TFormAllBingren*>(modal)->DBGrid1, 6, 0); });
+    WithModal([&] { DoubleClickCell(w.DBGridbingli, 0, -1); },
+              [&](QWidget* modal) {
+                  auto* history = static_cast<TFormjzlc*>(modal);
+                  ClickCell(history->DBGridBingren, 6, 0);
+                  ClickCell(history->DBGridBingLi, 4, 0);
+              });
+    EXPECT_EQ(PatientState(), TDataSetState::dsBrowse);
+    EXPECT_EQ(w.TableBingli.State(), TDataSetState::dsBrowse);
+    EXPECT_TRUE(w.TablebingrenFzyysj->IsNull());
+    EXPECT_TRUE(w.TableBingliFzyysj->IsNull());
+}
+
+// ---- The visit-history window ----
+
+TEST_F(BrowseWindowsTest, TheVisitTitleRowOpensTheHistoryWithoutMovingAsDesigned) {
+    AddPatientWithVisit("张三", "一");
+    AddVisit("第二次");
+    TFormQorvynabldjxt& w = Open();
+    w.TableBingli.Last();
+    const int visit = w.TableBingliId->AsInteger();
+    WithModal(
+        [&] { DoubleClickCell(w.DBGridbingli, 2, -1); },
+        [&](QWidget* modal) {
+            auto* history = dynamic_cast<TFormjzlc*>(modal);
+            ASSERT_TRUE(history);
+            EXPECT_EQ(history->windowTitle(), "就诊历程");
+            EXPECT_TRUE(history->windowState() & Qt::WindowMaximized);
+            EXPECT_EQ(history->parent(), &w);
+            EXPECT_EQ(w.TableBingliId->AsInteger(), visit);
+            EXPECT_EQ(history->DBGridBingren->DataSource(), &w.DataSourceBingren);
+            EXPECT_EQ(history->DBGridBingLi->DataSource(), &w.DataSourceBingli);
+            EXPECT_EQ(history->DBNavigatorBingLi->DataSource(), &w.DataSourceBingli);
+            EXPECT_EQ(history->DBNavigatorBingLi->VisibleButtons(),
+                      (TNavigateBtns{Btn::nbFirst, Btn::nbPrior, Btn::nbNext, Btn::nbLast,
+                                     Btn::nbEdit, Btn::nbPost, Btn::nbCancel, Btn::nbRefresh}));
+            EXPECT_EQ(history->DBGridBingren->height(), 97);
+            EXPECT_EQ(history->Splitter1->height(), 3);
+            EXPECT_EQ(history->Splitter1->geometry().top(),
+                      history->DBGridBingren->geometry().bottom() + 1);
+            EXPECT_EQ(history->focusWidget(), history->DBGridBingren);
+            EXPECT_EQ(FieldNames(history->DBGridBingren),
+                      (std::vector<std::string>{"Id", "Xm", "Xb", "Nl", "Lxdh", "Czrq", "Fzyysj",
+                                                "Gzdw"}));
+            EXPECT_EQ(
+                FieldNames(history->DBGridBingLi),
+                (std::vector<std::string>{"Id", "Brid", "Lzrq", "Zhsu", "Fzyysj", "Jzys", "Jtcy"}));
+            EXPECT_EQ(history->DBGridBingren->Columns()[4]->Title().Alignment(),
+                      TAlignment::taLeftJustify);
+            EXPECT_EQ(history->DBGridBingren->Columns()[5]->Title().Alignment(),
+                      TAlignment::taCenter);
+            EXPECT_EQ(history->DBGridBingLi->Columns()[6]->Title().Alignment(),
+                      TAlignment::taLeftJustify);
+            EXPECT_EQ(history->DBGridBingLi->Columns()[3]->ImeMode(), TImeMode::imChinese);
+            EXPECT_EQ(history->DBGridBingLi->Columns()[6]->ImeName(), "中文 (简体) - 智能 ABC");
+            EXPECT_EQ(history->DBGridBingLi->Columns()[2]->ImeMode(), TImeMode::imDontCare);
+            EXPECT_EQ(history->DBGridBingLi->Font().pixelSize(), 11);
+            EXPECT_EQ(history->DBGridBingren->TitleFont().pixelSize(), 11);
+        });
+    EXPECT_EQ(w.TableBingliId->AsInteger(), visit);
+}
+
+TEST_F(BrowseWindowsTest, MovingInTheHistorysPatientGridChangesTheCurrentPatientAndHisVisits) {
+    AddPatientWithVisit("张三", "一");
+    const int second = AddPatientWithVisit("李四", "二");
+    TFormQorvynabldjxt& w = Open();
+    WithModal([&] { DoubleClickCell(w.DBGridbingli, 0, -1); },
+              [&](QWidget* modal) {
+                  auto* history = static_cast<TFormjzlc*>(modal);
+                  ClickCell(history->DBGridBingren, 1, 1);
+                  EXPECT_EQ(CurrentId(), second);
+                  EXPECT_EQ(history->DBGridBingLi->DataSet()->FieldByName("Zhsu")->AsString(),
+                            "主诉二");
+              });
+    EXPECT_EQ(CurrentId(), second);
+    EXPECT_EQ(w.TableBingliZhsu->AsString(), "主诉二");
+}
+
+TEST_F(BrowseWindowsTest, OnlyTheHistorysVisitGridOffersTheFontDialog) {
+    AddPatientWithVisit("张三", "一");
+    AddPatientWithVisit("李四", "二");
+    TFormQorvynabldjxt& w = Open();
+    chosen_ = Bold16();
+    WithModal([&] { DoubleClickCell(w.DBGridbingli, 0, -1); },
+              [&](QWidget* modal) {
+                  auto* history = static_cast<TFormjzlc*>(modal);
+                  const QFont patients = history->DBGridBingren->Font();
+                  DoubleClickCell(history->DBGridBingren, 1, 1);
+                  EXPECT_TRUE(offered_.empty());
+                  EXPECT_EQ(CurrentId(), 2) << "only the click's move";
+                  DoubleClickCell(history->DBGridBingLi, 1, 0);
+                  ASSERT_EQ(offered_.size(), 1u);
+                  EXPECT_EQ(offered_[0].pixelSize(), 11);
+                  EXPECT_TRUE(IsBold16(history->DBGridBingLi->Font()));
+                  EXPECT_EQ(history->DBGridBingren->Font(), patients);
+              });
+    EXPECT_EQ(w.DBGridbingli->Font().pixelSize(), 13);
+    EXPECT_FALSE(w.DBGridbingli->Font().bold());
 }

@@ -81,9 +81,12 @@ void TFontDialog::SetChoice(Choice choice) {
     TestChoice() = std::move(choice);
 }
 
-// Qt's own dialog rather than the platform's, so that the colour list can join it.
+// Qt's own dialog rather than the platform's, so that the colour list can join it. It lists
+// installed families only, so it opens on the family that the font resolves to.
 bool TFontDialog::AskUser() {
-    QFontDialog dialog(font_, owner_);
+    QFont shown = font_;
+    shown.setFamily(QFontInfo(font_).family());
+    QFontDialog dialog(shown, owner_);
     dialog.setOption(QFontDialog::DontUseNativeDialog);
     const QComboBox* colors = AddColorList(dialog, color_);
     if (dialog.exec() != QDialog::Accepted) return false;

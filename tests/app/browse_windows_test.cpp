@@ -334,6 +334,7 @@ TEST_F(BrowseWindowsTest, TheRealFontDialogOpensOnTheMemosFontAndOffersAColour) 
                   dialog = modal;
                   auto* fonts = qobject_cast<QFontDialog*>(modal);
                   ASSERT_TRUE(fonts);
+                  EXPECT_EQ(fonts->currentFont().family(), QFontInfo(before).family());
                   EXPECT_EQ(fonts->currentFont().pointSize(), QFontInfo(before).pointSize());
                   auto* colors = fonts->findChild<QComboBox*>("Color");
                   ASSERT_TRUE(colors);

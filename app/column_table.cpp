@@ -1,14 +1,14 @@
 #include "app/column_table.h"
 
-void AddColumns(TDBGrid* grid, std::initializer_list<TColumnSpec> specs) {
-    for (const TColumnSpec& spec : specs) {
+void AddColumns(TDBGrid* grid, std::initializer_list<TColumnEntry> entries) {
+    for (const TColumnEntry& entry : entries) {
         TColumn* column = grid->Columns().Add();
-        column->SetFieldName(spec.field);
-        column->Title().SetAlignment(spec.titleAlignment);
-        if (spec.width) column->SetWidth(spec.width);
-        if (!spec.pickList.isEmpty()) column->SetPickList(spec.pickList);
-        if (*spec.imeName) column->SetImeName(spec.imeName);
-        if (spec.imeMode != TImeMode::imDontCare) column->SetImeMode(spec.imeMode);
+        column->SetFieldName(entry.field);
+        column->Title().SetAlignment(entry.titleAlignment);
+        if (entry.width) column->SetWidth(entry.width);
+        if (!entry.pickList.isEmpty()) column->SetPickList(entry.pickList);
+        if (*entry.imeName) column->SetImeName(entry.imeName);
+        if (entry.imeMode != TImeMode::imDontCare) column->SetImeMode(entry.imeMode);
     }
 }
 

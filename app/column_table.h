@@ -11,8 +11,9 @@
 inline constexpr const char* kSmartAbc = "中文 (简体) - 智能 ABC";
 inline constexpr const char* kWubi = "王码五笔型输入法86版";
 
-// One column: what is left at its default is not assigned, so it keeps following the grid.
-struct TColumnSpec {
+// One column. Its title alignment is always set; anything else left at its default is not
+// assigned, so that it keeps following the grid.
+struct TColumnEntry {
     const char* field;
     TAlignment titleAlignment = TAlignment::taCenter;
     int width = 0;  // 0: the default width
@@ -22,7 +23,7 @@ struct TColumnSpec {
 };
 
 // Adds the columns to the grid, in this order.
-void AddColumns(TDBGrid* grid, std::initializer_list<TColumnSpec> specs);
+void AddColumns(TDBGrid* grid, std::initializer_list<TColumnEntry> entries);
 
 // Every field of a patient, as the large patient lists show them: the creation date first,
 // 64-pixel columns in between, the follow-up answers with their pick lists, the e-mail last.

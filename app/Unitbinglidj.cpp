@@ -8,6 +8,7 @@
 
 #include "app/forms/UnitBinglixq.h"
 #include "app/forms/UnitBingren.h"
+#include "app/column_table.h"
 #include "app/forms/Unitczxmjg.h"
 #include "app/forms/Unitjzlc.h"
 #include "app/forms/Unittsfzbr.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-const char* const kSmartAbc = "中文 (简体) - 智能 ABC";
 const char* const kQuanPin = "中文 (简体) - 全拼";
 
 // How a search text is taken, by comparing it with "A" as unsigned bytes.
@@ -28,33 +28,12 @@ SearchKind KindOf(const std::string& text) {
     return static_cast<unsigned char>(text[0]) < 'A' ? SearchKind::RecordNumber : SearchKind::Name;
 }
 
-struct ColumnSpec {
-    const char* field;
-    TAlignment titleAlignment;
-    int width = 0;  // 0: the default width
-    TImeMode imeMode = TImeMode::imDontCare;
-    const char* imeName = "";
-    QStringList pickList = {};
-    std::optional<TAlignment> alignment = std::nullopt;
-};
-
 constexpr TAlignment kCentre = TAlignment::taCenter;
 constexpr TAlignment kLeft = TAlignment::taLeftJustify;
 
-// Adds the columns to a grid, each with the grid font of its own where `cellFont` is given.
-void AddColumns(TDBGrid* grid, std::initializer_list<ColumnSpec> specs,
-                const std::optional<QFont>& cellFont) {
-    for (const ColumnSpec& spec : specs) {
-        TColumn* column = grid->Columns().Add();
-        column->SetFieldName(spec.field);
-        column->Title().SetAlignment(spec.titleAlignment);
-        if (spec.width) column->SetWidth(spec.width);
-        if (spec.imeMode != TImeMode::imDontCare) column->SetImeMode(spec.imeMode);
-        if (*spec.imeName) column->SetImeName(spec.imeName);
-        if (!spec.pickList.isEmpty()) column->SetPickList(spec.pickList);
-        if (spec.alignment) column->SetAlignment(*spec.alignment);
-        if (cellFont) column->SetFont(*cellFont);
-    }
+// Every column of the grid carries the font of its own.
+void SetColumnFonts(TDBGrid* grid, const QFont& font) {
+    for (int i = 0; i < grid->Columns().Count(); ++i) grid->Columns()[i]->SetFont(font);
 }
 
 QStringList NavigatorHints(const char* subject, const char* deleteHint, const char* subjectOne) {
@@ -129,27 +108,25 @@ void TFormQorvynabldjxt::CreateLookup() {
 }
 
 void TFormQorvynabldjxt::CreatePatientViews() {
-    const QFont cells = ClinicFont(kGridFontPixels);
     DBGridBingren = new TDBGrid(this);
     DBGridBingren->setObjectName("DBGridBingren");
     DBGridBingren->setFixedHeight(88);
     DBGridBingren->SetDataSource(&DataSourceBingren);
     AddColumns(DBGridBingren,
-               {{"Czrq", kCentre, 0, TImeMode::imClose},
-                {"Id", kCentre, 0, TImeMode::imDontCare, "", {}, kLeft},
-                {"Xm", kCentre, 0, TImeMode::imChinese, kSmartAbc},
-                {"Xb", kCentre, 0, TImeMode::imDontCare, kQuanPin, {"男", "女"}},
-                {"Nl", kCentre, 0, TImeMode::imClose, "", {}, kLeft},
-                {"Lxdh", kCentre, 0, TImeMode::imClose, kSmartAbc},
-                {"Fzyysj", kCentre, 0, TImeMode::imClose},
-                {"Sfylxfz", kLeft, 0, TImeMode::imDontCare, "", {"是", "否"}},
-                {"Dfhf", kLeft, 0, TImeMode::imDontCare, "",
-                 {"按时复诊", "改时再约", "放弃治疗", "无人应答", "电话换号"}},
-                {"Txdz", kCentre, 0, TImeMode::imChinese, kSmartAbc},
-                {"Gzdw", kCentre, 0, TImeMode::imChinese, kSmartAbc},
-                {"Dzyx", kCentre, 0, TImeMode::imClose},
-                {"Jtcy", kLeft}},
-               cells);
+               {{"Czrq", kCentre, 0, {}, "", TImeMode::imClose},
+                {"Id", kCentre, 0, {}, "", TImeMode::imDontCare, kLeft},
+                {"Xm", kCentre, 0, {}, kSmartAbc, TImeMode::imChinese},
+                {"Xb", kCentre, 0, {"男", "女"}, kQuanPin},
+                {"Nl", kCentre, 0, {}, "", TImeMode::imClose, kLeft},
+                {"Lxdh", kCentre, 0, {}, kSmartAbc, TImeMode::imClose},
+                {"Fzyysj", kCentre, 0, {}, "", TImeMode::imClose},
+                {"Sfylxfz", kLeft, 0, {"是", "否"}},
+                {"Dfhf", kLeft, 0, {"按时复诊", "改时再约", "放弃治疗", "无人应答", "电话换号"}},
+                {"Txdz", kCentre, 0, {}, kSmartAbc, TImeMode::imChinese},
+                {"Gzdw", kCentre, 0, {}, kSmartAbc, TImeMode::imChinese},
+                {"Dzyx", kCentre, 0, {}, "", TImeMode::imClose},
+                {"Jtcy", kLeft}});
+    SetColumnFonts(DBGridBingren, ClinicFont(kGridFontPixels));
     DBGridBingren->OnCellClick = [this](TColumn* column) { DBGridBingrenCellClick(column); };
     DBGridBingren->OnDblClick = [this](TDBGrid* grid) { DBGridBingrenDblClick(grid); };
 
@@ -171,7 +148,7 @@ void TFormQorvynabldjxt::CreateVisitViews() {
     DBGridZhushu->SetFont(ClinicFont(kGridFontPixels));
     DBGridZhushu->SetImeMode(TImeMode::imChinese);
     DBGridZhushu->SetImeName(kSmartAbc);
-    AddColumns(DBGridZhushu, {{"Zhsu", kLeft, 997}}, std::nullopt);
+    AddColumns(DBGridZhushu, {{"Zhsu", kLeft, 997}});
     DBGridZhushu->Columns()[0]->Title().SetCaption(QStringLiteral("主     诉"));
 
     DBGridbingli = new TDBGrid(this);
@@ -182,12 +159,11 @@ void TFormQorvynabldjxt::CreateVisitViews() {
     AddColumns(DBGridbingli,
                {{"Id", kCentre},
                 {"Brid", kCentre},
-                {"Lzrq", kCentre, 0, TImeMode::imClose},
-                {"Fzyysj", kCentre, 0, TImeMode::imClose},
+                {"Lzrq", kCentre, 0, {}, "", TImeMode::imClose},
+                {"Fzyysj", kCentre, 0, {}, "", TImeMode::imClose},
                 {"Jzys", kCentre},
-                {"Jtcy", kLeft, 135, TImeMode::imChinese, kSmartAbc},
-                {"Zhsu", kCentre, 469, TImeMode::imChinese, kSmartAbc}},
-               std::nullopt);
+                {"Jtcy", kLeft, 135, {}, kSmartAbc, TImeMode::imChinese},
+                {"Zhsu", kCentre, 469, {}, kSmartAbc, TImeMode::imChinese}});
     DBGridbingli->OnCellClick = [this](TColumn* column) { DBGridbingliCellClick(column); };
     DBGridbingli->OnDblClick = [this](TDBGrid* grid) { DBGridbingliDblClick(grid); };
 

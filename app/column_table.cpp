@@ -9,6 +9,7 @@ void AddColumns(TDBGrid* grid, std::initializer_list<TColumnEntry> entries) {
         if (!entry.pickList.isEmpty()) column->SetPickList(entry.pickList);
         if (*entry.imeName) column->SetImeName(entry.imeName);
         if (entry.imeMode != TImeMode::imDontCare) column->SetImeMode(entry.imeMode);
+        if (entry.alignment) column->SetAlignment(*entry.alignment);
     }
 }
 

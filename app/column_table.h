@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <initializer_list>
+#include <optional>
 
 #include "views/db_grid.h"
 
@@ -20,6 +21,7 @@ struct TColumnEntry {
     QStringList pickList = {};
     const char* imeName = "";
     TImeMode imeMode = TImeMode::imDontCare;
+    std::optional<TAlignment> alignment = std::nullopt;  // of the cells; default: the field's
 };
 
 // Adds the columns to the grid, in this order.

@@ -1,4 +1,4 @@
-// Entry points for starting the engine, errors, databases, queries and the reserved calls.
+// Entry points for starting the engine, errors, databases, queries and session passwords.
 #include <cstring>
 
 #include "engine/api_support.h"
@@ -31,17 +31,6 @@ int FieldIndex(const Cursor& cursor, std::uint16_t fieldNo) {
     }
     return fieldNo - 1;
 }
-
-namespace {
-
-DBIResult NotSupported() {
-    return Call([] {
-        Started();
-        throw EngineError(DBIERR_NOTSUPPORTED);
-    });
-}
-
-}  // namespace
 
 }  // namespace dbe::api
 
@@ -92,7 +81,7 @@ DBIResult dbeOpenDatabase(const char* name, int openMode, int, hDBIDb* db) {
         if (name != nullptr && *name != '\0') {
             throw EngineError(DBIERR_NOTFOUND_FILE, std::string("Unknown database alias: ") + name);
         }
-        auto database = std::make_unique<Database>(openMode == dbiREADONLY);
+        auto database = std::make_unique<Database>(openMode == dbiREADONLY, engine.keys);
         *db = reinterpret_cast<hDBIDb>(engine.databases.Add(std::move(database)));
     });
 }
@@ -159,14 +148,24 @@ DBIResult dbeQFree(hDBIStmt stmt) {
     return Call([&] { Started().statements.Remove(stmt); });
 }
 
-DBIResult dbeAddPassword(const char*) {
-    return NotSupported();
+DBIResult dbeAddPassword(const char* password) {
+    return Call([&] {
+        Engine& engine = Started();
+        Require(password);
+        engine.keys.Add(password);
+    });
 }
-DBIResult dbeDropPassword(const char*) {
-    return NotSupported();
+
+DBIResult dbeDropPassword(const char* password) {
+    return Call([&] {
+        Engine& engine = Started();
+        Require(password);
+        engine.keys.Drop(password);
+    });
 }
+
 DBIResult dbeDropAllPasswords(void) {
-    return NotSupported();
+    return Call([] { Started().keys.DropAll(); });
 }
 
 }  // extern "C"

@@ -16,6 +16,7 @@
 #include "engine/database.h"
 #include "engine/dbengine.h"
 #include "engine/errors.h"
+#include "engine/key_ring.h"
 #include "engine/record.h"
 
 namespace dbe::api {
@@ -61,6 +62,8 @@ struct QueryStatement {
 };
 
 struct Engine {
+    // The passwords outlive the databases whose files they opened.
+    KeyRing keys;
     // Cursors and statements are declared after databases so that they close first.
     HandleTable<Database> databases;
     HandleTable<QueryStatement> statements;

@@ -81,7 +81,9 @@ std::shared_ptr<TableFile> Database::Share(const std::string& path) {
     const std::string key = CanonicalPath(path);
     if (auto shared = tables_[key].lock()) return shared;
     try {
-        auto table = std::make_shared<TableFile>(path);
+        std::optional<tablecrypt::UnlockedFile> unlocked;
+        if (tablecrypt::IsProtected(path)) unlocked = keys_.Unlock(path);
+        auto table = std::make_shared<TableFile>(path, unlocked);
         tables_[key] = table;
         return table;
     } catch (const sqlitekit::Error& error) {

@@ -5,6 +5,8 @@
 //   new one exists (DBIERR_NOTFOUND_FILE with an entry naming it).
 // - All cursors of one database on one file share one TableFile (one SQLite connection); it
 //   closes when the last of them does.
+// - A protected table file opens with the session's passwords (KeyRing), whether for a table
+//   or a query; the open fails with the key ring's answer when none of them opens it.
 // - OpenTable() never creates a file. Asked for writing, a file that cannot be written answers
 //   DBIERR_READONLY and opens nothing.
 // - PrepareQuery() checks the text, the table and the fields; the View it answers makes a
@@ -16,13 +18,15 @@
 #include <string>
 
 #include "engine/cursor.h"
+#include "engine/key_ring.h"
 #include "engine/table_file.h"
 
 namespace dbe {
 
 class Database {
   public:
-    explicit Database(bool readOnly) : readOnly_(readOnly) {}
+    // `keys` opens protected tables; it outlives the database.
+    Database(bool readOnly, KeyRing& keys) : readOnly_(readOnly), keys_(keys) {}
 
     void SetDirectory(const std::string& dir);
     std::unique_ptr<Cursor> OpenTable(const std::string& name, const std::string& indexName,
@@ -33,6 +37,7 @@ class Database {
     std::shared_ptr<TableFile> Share(const std::string& path);
 
     bool readOnly_;
+    KeyRing& keys_;
     std::string directory_ = ".";
     std::map<std::string, std::weak_ptr<TableFile>> tables_;
 };

@@ -187,7 +187,9 @@ typedef struct {
 #define xltFIELD 2
 
 // Opens `tableName` (with its extension) in the database's directory on its primary index.
-// A file that cannot be written answers DBIERR_READONLY when opened with dbiREADWRITE.
+// A file that cannot be written answers DBIERR_READONLY when opened with dbiREADWRITE; a
+// protected file that no session password opens, DBIERR_NOTSUFFTABLERIGHTS; a protected file
+// whose header is damaged, DBIERR_CORRUPT.
 DBEAPI DBIResult dbeOpenTable(hDBIDb db, const char* tableName, const char* indexName,
                               int openMode, int shareMode, int xltMode, hDBICur* cur);
 DBEAPI DBIResult dbeCloseCursor(hDBICur cur);
@@ -374,7 +376,13 @@ DBEAPI DBIResult dbeQPrepare(hDBIDb db, const char* text, hDBIStmt* stmt);
 DBEAPI DBIResult dbeQExec(hDBIStmt stmt, hDBICur* answer);
 DBEAPI DBIResult dbeQFree(hDBIStmt stmt);
 
-// ---- Session passwords: reserved; this engine answers DBIERR_NOTSUPPORTED. ----
+// ---- Session passwords. ----
+// A table file can be protected by a password: it is then encrypted, and opening it (or
+// preparing a query over it) takes a password of the session's list; without one the call
+// answers DBIERR_NOTSUFFTABLERIGHTS. Passwords are bytes in the program's code page, at most
+// DBIMAXPASSWORDLEN of them (DBIERR_INVALIDPARAM otherwise); they stay until dropped or until
+// the engine ends. Dropping a password the list does not hold does nothing.
+#define DBIMAXPASSWORDLEN 255
 DBEAPI DBIResult dbeAddPassword(const char* password);
 DBEAPI DBIResult dbeDropPassword(const char* password);
 DBEAPI DBIResult dbeDropAllPasswords(void);

@@ -61,6 +61,8 @@ constexpr CodeText kTexts[] = {
 
 DBIResult CodeForSqlite(int extended) {
     switch (extended) {
+        case SQLITE_IOERR_DATA:
+            return DBIERR_CORRUPT;
         case SQLITE_CONSTRAINT_UNIQUE:
         case SQLITE_CONSTRAINT_PRIMARYKEY:
         case SQLITE_CONSTRAINT_ROWID:
@@ -122,7 +124,12 @@ const char* EngineError::what() const noexcept {
 EngineError FromSqlite(const sqlitekit::Error& error) {
     const DBIResult code = CodeForSqlite(error.Code());
     EngineError engineError(code);
-    engineError.With(code, error.Code(), error.what());
+    // The protected VFS's answer for a page that does not decrypt to what was written.
+    const bool pageCheck = error.Code() == SQLITE_IOERR_DATA;
+    engineError.With(code, error.Code(),
+                     pageCheck ? "A page of the protected table file failed its check: the file "
+                                 "is damaged or was altered"
+                               : error.what());
     return engineError;
 }
 

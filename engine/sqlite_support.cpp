@@ -84,10 +84,10 @@ std::string_view Statement::ColumnBlob(int column) const {
     return bytes == nullptr ? std::string_view() : std::string_view(bytes, size);
 }
 
-Connection Connection::Open(const std::string& path, int flags) {
+Connection Connection::Open(const std::string& path, int flags, const char* vfs) {
     Connection connection;
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_EXRESCODE, nullptr);
+    const int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_EXRESCODE, vfs);
     connection.db_.reset(db);
     if (rc != SQLITE_OK) Throw(db, rc);
     sqlite3_busy_timeout(db, kBusyTimeoutMs);

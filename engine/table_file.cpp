@@ -11,11 +11,19 @@ namespace {
 // that the cache cannot grow without limit.
 constexpr std::size_t kMaxCachedCounts = 256;
 
+std::unique_ptr<tablecrypt::KeyGrant> GrantFor(
+    const std::string& path, const std::optional<tablecrypt::UnlockedFile>& unlocked) {
+    if (!unlocked) return nullptr;
+    return std::make_unique<tablecrypt::KeyGrant>(path, *unlocked);
+}
+
 }  // namespace
 
-TableFile::TableFile(std::string path)
+TableFile::TableFile(std::string path, const std::optional<tablecrypt::UnlockedFile>& unlocked)
     : path_(std::move(path)),
-      connection_(sqlitekit::Connection::Open(path_, SQLITE_OPEN_READWRITE)),
+      grant_(GrantFor(path_, unlocked)),
+      connection_(sqlitekit::Connection::Open(path_, SQLITE_OPEN_READWRITE,
+                                              grant_ ? tablecrypt::ProtectedVfs() : nullptr)),
       quotedTable_(sqlitekit::QuoteIdentifier(FileStem(path_))),
       schema_(ReadSchema(connection_.Handle(), FileStem(path_))) {
     RegisterFilterFunctions(connection_.Handle());

@@ -2,6 +2,7 @@
 // on that file, so that each cursor sees the others' writes at once.
 //
 // Contracts:
+// - A protected file is reached through the protected VFS while the file object lives.
 // - Opening never creates a file and reads the schema at once: a file that is no SQLite
 //   database, or has no table named after its stem, fails here with DBIERR_NOTADB. The
 //   connection has the functions that filter conditions call (filter.h).
@@ -21,6 +22,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "engine/protected_vfs.h"
 #include "engine/schema.h"
 #include "engine/sqlite_support.h"
 
@@ -28,7 +30,8 @@ namespace dbe {
 
 class TableFile {
   public:
-    explicit TableFile(std::string path);
+    // A protected file opens through the protected VFS with the keys `unlocked`.
+    TableFile(std::string path, const std::optional<tablecrypt::UnlockedFile>& unlocked);
 
     const std::string& Path() const { return path_; }
     // The SQL table's name, quoted for SQL text.
@@ -58,6 +61,8 @@ class TableFile {
     Stamp CurrentStamp();
 
     std::string path_;
+    // Declared before the connection, which may use the grant until it closes.
+    std::unique_ptr<tablecrypt::KeyGrant> grant_;
     sqlitekit::Connection connection_;
     std::string quotedTable_;
     Schema schema_;

@@ -72,7 +72,8 @@ TEST_F(FilterPlanTest, AFilterOnTheReturnDateStepsAndCountsThroughItsIndex) {
     EXPECT_EQ(Int(cur, rec, kId), kPatients - kDays + 5);
 
     // The engine's own classes, so that the statements its connection prepared can be seen.
-    dbe::Database database(false);
+    dbe::KeyRing keys;
+    dbe::Database database(false, keys);
     database.SetDirectory(dir_);
     for (const auto& [node, column, index] :
          {std::tuple{CompareNumber(kFzyysj, fltopEQ, kFirstDay + 7), "\"Fzyysj\"",

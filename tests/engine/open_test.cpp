@@ -54,7 +54,6 @@ TEST_F(OpenTest, HandlesAreChecked) {
     hDBICur cur = Open("bingren.DB");
     EXPECT_EQ(dbeCloseCursor(cur), DBIERR_NONE);
     EXPECT_EQ(dbeCloseCursor(cur), DBIERR_INVALIDHNDL);
-    EXPECT_EQ(dbeAddPassword("secret"), DBIERR_NOTSUPPORTED);
 }
 
 TEST_F(OpenTest, DatabaseAliasesDoNotExist) {

@@ -1,0 +1,455 @@
+#include "engine/protected_vfs.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+
+namespace tablecrypt {
+
+namespace {
+
+// ---- Grants ----
+
+std::mutex& GrantsMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
+std::multimap<KeyGrant::FileId, const UnlockedFile*>& Grants() {
+    static auto* grants = new std::multimap<KeyGrant::FileId, const UnlockedFile*>;
+    return *grants;
+}
+
+std::optional<KeyGrant::FileId> IdOf(const char* path) {
+    struct stat info {};
+    if (path == nullptr || ::stat(path, &info) != 0) return std::nullopt;
+    return KeyGrant::FileId{info.st_dev, info.st_ino};
+}
+
+// The master key granted for the table at `path`; with `header`, only the grant made from
+// that header.
+std::optional<MasterKey> GrantedKey(const char* path, const Digest* header) {
+    const auto id = IdOf(path);
+    if (!id) return std::nullopt;
+    std::lock_guard lock(GrantsMutex());
+    const auto [first, last] = Grants().equal_range(*id);
+    for (auto it = first; it != last; ++it) {
+        if (header == nullptr || it->second->header == *header) return it->second->master;
+    }
+    return std::nullopt;
+}
+
+// ---- One open file ----
+
+struct FileState {
+    std::unique_ptr<BlockCipher> cipher;
+    // A table's pages carry checks; its size is the file's size less the header. Journals and
+    // temporary files are written at any offset, so they keep their size in their header.
+    bool tablePages = false;
+    std::uint64_t auxiliarySize = 0;
+    Nonce auxiliaryNonce{};
+};
+
+struct ProtectedFile {
+    sqlite3_file base;
+    FileState* state;
+    // The default VFS's file follows this struct.
+    sqlite3_file* Real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
+};
+
+ProtectedFile& Of(sqlite3_file* file) {
+    return *reinterpret_cast<ProtectedFile*>(file);
+}
+
+sqlite3_vfs* Root(sqlite3_vfs* vfs) {
+    return static_cast<sqlite3_vfs*>(vfs->pAppData);
+}
+
+sqlite3_int64 Physical(std::uint64_t block) {
+    return static_cast<sqlite3_int64>((block + 1) * kBlockSize);
+}
+
+// Nothing may unwind through SQLite: a failure of the cryptography becomes an I/O error.
+template <typename Body>
+int Guarded(int failure, Body body) {
+    try {
+        return body();
+    } catch (...) {
+        return failure;
+    }
+}
+
+int RealRead(ProtectedFile& file, void* data, int size, sqlite3_int64 offset) {
+    return file.Real()->pMethods->xRead(file.Real(), data, size, offset);
+}
+
+int RealWrite(ProtectedFile& file, const void* data, int size, sqlite3_int64 offset) {
+    return file.Real()->pMethods->xWrite(file.Real(), data, size, offset);
+}
+
+// Block `block` in clear: SQLITE_IOERR_SHORT_READ (and zeros) past the end of the file.
+int ReadPlain(ProtectedFile& file, std::uint64_t block, Block& plain) {
+    FileState& state = *file.state;
+    const std::uint64_t start = block * kBlockSize;
+    if (!state.tablePages && start >= state.auxiliarySize) {
+        plain.fill(0);
+        return SQLITE_IOERR_SHORT_READ;
+    }
+    Block sealed;
+    const int rc = RealRead(file, sealed.data(), kBlockSize, Physical(block));
+    if (rc == SQLITE_IOERR_SHORT_READ) {
+        plain.fill(0);
+        return rc;
+    }
+    if (rc != SQLITE_OK) return rc;
+    state.cipher->Decrypt(block, sealed.data(), plain.data());
+    if (state.tablePages) {
+        return state.cipher->PageIntact(block, plain.data()) ? SQLITE_OK : SQLITE_IOERR_DATA;
+    }
+    // Bytes past a journal's end read as zeros, as they would in a plain file.
+    if (state.auxiliarySize - start < kBlockSize) {
+        std::fill(plain.begin() + (state.auxiliarySize - start), plain.end(), 0);
+    }
+    return SQLITE_OK;
+}
+
+// Page 1 must declare 4096-byte pages with room for the page check.
+bool HasRoomForChecks(const Block& page1) {
+    const unsigned pageSize = (page1[16] << 8) | page1[17];
+    return pageSize == kBlockSize && page1[20] >= kPageCheckSize;
+}
+
+int WritePlain(ProtectedFile& file, std::uint64_t block, Block& plain) {
+    FileState& state = *file.state;
+    if (state.tablePages) {
+        if (block == 0 && !HasRoomForChecks(plain)) return SQLITE_IOERR_WRITE;
+        state.cipher->SealPage(block, plain.data());
+    }
+    Block sealed;
+    state.cipher->Encrypt(block, plain.data(), sealed.data());
+    return RealWrite(file, sealed.data(), kBlockSize, Physical(block));
+}
+
+int WriteAuxiliaryHeader(ProtectedFile& file) {
+    const Block header = AuxiliaryHeader{file.state->auxiliaryNonce, file.state->auxiliarySize}.Encode();
+    return RealWrite(file, header.data(), kBlockSize, 0);
+}
+
+int WriteAuxiliarySize(ProtectedFile& file) {
+    const Block header = AuxiliaryHeader{file.state->auxiliaryNonce, file.state->auxiliarySize}.Encode();
+    return RealWrite(file, header.data() + kSizeOffset, sizeof(std::uint64_t), kSizeOffset);
+}
+
+// ---- I/O methods ----
+
+int Close(sqlite3_file* f) {
+    ProtectedFile& file = Of(f);
+    const int rc = file.Real()->pMethods->xClose(file.Real());
+    delete file.state;
+    file.state = nullptr;
+    return rc;
+}
+
+int Read(sqlite3_file* f, void* data, int size, sqlite3_int64 offset) {
+    return Guarded(SQLITE_IOERR_READ, [&] {
+        ProtectedFile& file = Of(f);
+        auto* out = static_cast<unsigned char*>(data);
+        bool shortRead = false;
+        for (std::uint64_t at = offset, end = offset + size; at < end;) {
+            const std::uint64_t block = at / kBlockSize, within = at % kBlockSize;
+            const std::uint64_t count = std::min<std::uint64_t>(kBlockSize - within, end - at);
+            Block plain;
+            const int rc = ReadPlain(Of(f), block, plain);
+            if (rc == SQLITE_IOERR_SHORT_READ) shortRead = true;
+            else if (rc != SQLITE_OK) return rc;
+            std::memcpy(out + (at - offset), plain.data() + within, count);
+            at += count;
+        }
+        if (!file.state->tablePages && static_cast<std::uint64_t>(offset + size) > file.state->auxiliarySize) {
+            shortRead = true;
+        }
+        return shortRead ? SQLITE_IOERR_SHORT_READ : SQLITE_OK;
+    });
+}
+
+int Write(sqlite3_file* f, const void* data, int size, sqlite3_int64 offset) {
+    return Guarded(SQLITE_IOERR_WRITE, [&] {
+        ProtectedFile& file = Of(f);
+        const auto* in = static_cast<const unsigned char*>(data);
+        const std::uint64_t end = offset + size;
+        for (std::uint64_t at = offset; at < end;) {
+            const std::uint64_t block = at / kBlockSize, within = at % kBlockSize;
+            const std::uint64_t count = std::min<std::uint64_t>(kBlockSize - within, end - at);
+            Block plain;
+            if (count < kBlockSize) {
+                const int rc = ReadPlain(file, block, plain);
+                if (rc != SQLITE_OK && rc != SQLITE_IOERR_SHORT_READ) return rc;
+            }
+            std::memcpy(plain.data() + within, in + (at - offset), count);
+            if (const int rc = WritePlain(file, block, plain); rc != SQLITE_OK) return rc;
+            at += count;
+        }
+        if (file.state->tablePages || end <= file.state->auxiliarySize) return SQLITE_OK;
+        file.state->auxiliarySize = end;
+        return WriteAuxiliarySize(file);
+    });
+}
+
+int Truncate(sqlite3_file* f, sqlite3_int64 size) {
+    ProtectedFile& file = Of(f);
+    const std::uint64_t blocks = (size + kBlockSize - 1) / kBlockSize;
+    const int rc = file.Real()->pMethods->xTruncate(file.Real(), Physical(blocks) );
+    if (rc != SQLITE_OK || file.state->tablePages) return rc;
+    file.state->auxiliarySize = std::min<std::uint64_t>(file.state->auxiliarySize, size);
+    return WriteAuxiliarySize(file);
+}
+
+int Sync(sqlite3_file* f, int flags) {
+    return Of(f).Real()->pMethods->xSync(Of(f).Real(), flags);
+}
+
+int FileSize(sqlite3_file* f, sqlite3_int64* size) {
+    ProtectedFile& file = Of(f);
+    if (!file.state->tablePages) {
+        *size = static_cast<sqlite3_int64>(file.state->auxiliarySize);
+        return SQLITE_OK;
+    }
+    sqlite3_int64 physical = 0;
+    const int rc = file.Real()->pMethods->xFileSize(file.Real(), &physical);
+    // A block cut short by a crash while the file grew was never committed.
+    *size = std::max<sqlite3_int64>(0, physical - kHeaderSize) / kBlockSize * kBlockSize;
+    return rc;
+}
+
+int Lock(sqlite3_file* f, int level) {
+    return Of(f).Real()->pMethods->xLock(Of(f).Real(), level);
+}
+
+int Unlock(sqlite3_file* f, int level) {
+    return Of(f).Real()->pMethods->xUnlock(Of(f).Real(), level);
+}
+
+int CheckReservedLock(sqlite3_file* f, int* reserved) {
+    return Of(f).Real()->pMethods->xCheckReservedLock(Of(f).Real(), reserved);
+}
+
+int FileControl(sqlite3_file* f, int op, void* arg) {
+    switch (op) {
+        case SQLITE_FCNTL_POWERSAFE_OVERWRITE:
+            // A block is rewritten whole, so a write never leaves its neighbours alone.
+            if (*static_cast<int*>(arg) < 0) *static_cast<int*>(arg) = 0;
+            return SQLITE_OK;
+        case SQLITE_FCNTL_MMAP_SIZE:
+            *static_cast<sqlite3_int64*>(arg) = 0;
+            return SQLITE_OK;
+        case SQLITE_FCNTL_SIZE_HINT:
+        case SQLITE_FCNTL_CHUNK_SIZE:
+            // Sizes here are content sizes; the file below is larger by its header.
+            return SQLITE_NOTFOUND;
+        default:
+            return Of(f).Real()->pMethods->xFileControl(Of(f).Real(), op, arg);
+    }
+}
+
+int SectorSize(sqlite3_file*) {
+    return kBlockSize;
+}
+
+int DeviceCharacteristics(sqlite3_file*) {
+    return 0;
+}
+
+int ShmMap(sqlite3_file* f, int region, int size, int extend, void volatile** memory) {
+    return Of(f).Real()->pMethods->xShmMap(Of(f).Real(), region, size, extend, memory);
+}
+
+int ShmLock(sqlite3_file* f, int offset, int n, int flags) {
+    return Of(f).Real()->pMethods->xShmLock(Of(f).Real(), offset, n, flags);
+}
+
+void ShmBarrier(sqlite3_file* f) {
+    Of(f).Real()->pMethods->xShmBarrier(Of(f).Real());
+}
+
+int ShmUnmap(sqlite3_file* f, int deleteFlag) {
+    return Of(f).Real()->pMethods->xShmUnmap(Of(f).Real(), deleteFlag);
+}
+
+// Version 2: no xFetch, so SQLite never maps the file into memory.
+const sqlite3_io_methods kMethods = {
+    2,        Close,        Read,     Write,         Truncate,   Sync,
+    FileSize, Lock,         Unlock,   CheckReservedLock,         FileControl,
+    SectorSize,             DeviceCharacteristics,   ShmMap,     ShmLock,
+    ShmBarrier,             ShmUnmap, nullptr,       nullptr};
+
+// ---- Opening ----
+
+constexpr int kAuxiliaryFlags = SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL | SQLITE_OPEN_TEMP_DB |
+                                SQLITE_OPEN_TEMP_JOURNAL | SQLITE_OPEN_SUBJOURNAL |
+                                SQLITE_OPEN_TRANSIENT_DB;
+
+int OpenTable(ProtectedFile& file, const char* name) {
+    Block block{};
+    const int rc = RealRead(file, block.data(), kBlockSize, 0);
+    if (rc != SQLITE_OK) return SQLITE_CANTOPEN;
+    TableHeader header;
+    try {
+        header = TableHeader::Decode(block);
+    } catch (const DamagedHeader&) {
+        return SQLITE_CANTOPEN;
+    }
+    const Digest digest = header.DigestOf();
+    const std::optional<MasterKey> master = GrantedKey(name, &digest);
+    if (!master) return SQLITE_CANTOPEN;
+    file.state->cipher = std::make_unique<BlockCipher>(*master, header.nonce);
+    file.state->tablePages = true;
+    return SQLITE_OK;
+}
+
+// A journal or WAL uses its table's key; a temporary file a key of its own. Either gets a
+// header of its own when it is new.
+int OpenAuxiliary(ProtectedFile& file, const char* name, int flags) {
+    std::optional<MasterKey> master;
+    if (flags & (SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL)) {
+        master = GrantedKey(sqlite3_filename_database(name), nullptr);
+        if (!master) return SQLITE_CANTOPEN;
+    } else {
+        master = RandomArray<MasterKey>();
+    }
+    Block block{};
+    const int rc = RealRead(file, block.data(), kBlockSize, 0);
+    if (rc != SQLITE_OK && rc != SQLITE_IOERR_SHORT_READ) return rc;
+    std::optional<AuxiliaryHeader> header = AuxiliaryHeader::Decode(block);
+    const bool fresh = !header;
+    if (fresh) header = AuxiliaryHeader{RandomArray<Nonce>(), 0};
+    file.state->cipher = std::make_unique<BlockCipher>(*master, header->nonce);
+    file.state->auxiliaryNonce = header->nonce;
+    file.state->auxiliarySize = header->size;
+    if (fresh && !(flags & SQLITE_OPEN_READONLY)) return WriteAuxiliaryHeader(file);
+    return SQLITE_OK;
+}
+
+int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
+    ProtectedFile& file = Of(f);
+    file.base.pMethods = nullptr;
+    // A super-journal holds file names only.
+    if (flags & SQLITE_OPEN_SUPER_JOURNAL) return Root(vfs)->xOpen(Root(vfs), name, f, flags, outFlags);
+    if (!(flags & (SQLITE_OPEN_MAIN_DB | kAuxiliaryFlags))) return SQLITE_CANTOPEN;
+    int rc = Root(vfs)->xOpen(Root(vfs), name, file.Real(), flags, outFlags);
+    if (rc != SQLITE_OK) return rc;
+    file.state = new (std::nothrow) FileState;
+    rc = file.state == nullptr ? SQLITE_NOMEM : Guarded(SQLITE_CANTOPEN, [&] {
+        return (flags & SQLITE_OPEN_MAIN_DB) ? OpenTable(file, name) : OpenAuxiliary(file, name, flags);
+    });
+    if (rc != SQLITE_OK) {
+        file.Real()->pMethods->xClose(file.Real());
+        delete file.state;
+        return rc;
+    }
+    file.base.pMethods = &kMethods;
+    return SQLITE_OK;
+}
+
+// ---- The VFS: everything but opening is the default VFS's ----
+
+int Delete(sqlite3_vfs* vfs, const char* name, int syncDir) {
+    return Root(vfs)->xDelete(Root(vfs), name, syncDir);
+}
+int Access(sqlite3_vfs* vfs, const char* name, int flags, int* result) {
+    return Root(vfs)->xAccess(Root(vfs), name, flags, result);
+}
+int FullPathname(sqlite3_vfs* vfs, const char* name, int size, char* out) {
+    return Root(vfs)->xFullPathname(Root(vfs), name, size, out);
+}
+void* DlOpen(sqlite3_vfs* vfs, const char* name) {
+    return Root(vfs)->xDlOpen(Root(vfs), name);
+}
+void DlError(sqlite3_vfs* vfs, int size, char* out) {
+    Root(vfs)->xDlError(Root(vfs), size, out);
+}
+void (*DlSym(sqlite3_vfs* vfs, void* library, const char* symbol))(void) {
+    return Root(vfs)->xDlSym(Root(vfs), library, symbol);
+}
+void DlClose(sqlite3_vfs* vfs, void* library) {
+    Root(vfs)->xDlClose(Root(vfs), library);
+}
+int Randomness(sqlite3_vfs* vfs, int size, char* out) {
+    return Root(vfs)->xRandomness(Root(vfs), size, out);
+}
+int Sleep(sqlite3_vfs* vfs, int microseconds) {
+    return Root(vfs)->xSleep(Root(vfs), microseconds);
+}
+int CurrentTime(sqlite3_vfs* vfs, double* now) {
+    return Root(vfs)->xCurrentTime(Root(vfs), now);
+}
+int GetLastError(sqlite3_vfs* vfs, int size, char* out) {
+    return Root(vfs)->xGetLastError(Root(vfs), size, out);
+}
+int CurrentTimeInt64(sqlite3_vfs* vfs, sqlite3_int64* now) {
+    return Root(vfs)->xCurrentTimeInt64(Root(vfs), now);
+}
+
+sqlite3_vfs* Register() {
+    sqlite3_vfs* root = sqlite3_vfs_find(nullptr);
+    if (root == nullptr) throw CryptoError("SQLite has no default VFS");
+    static sqlite3_vfs vfs = {2,
+                              static_cast<int>(sizeof(ProtectedFile)) + root->szOsFile,
+                              root->mxPathname,
+                              nullptr,
+                              "dbe-protected",
+                              root,
+                              Open,
+                              Delete,
+                              Access,
+                              FullPathname,
+                              DlOpen,
+                              DlError,
+                              DlSym,
+                              DlClose,
+                              Randomness,
+                              Sleep,
+                              CurrentTime,
+                              GetLastError,
+                              CurrentTimeInt64,
+                              nullptr,
+                              nullptr,
+                              nullptr};
+    if (sqlite3_vfs_register(&vfs, 0) != SQLITE_OK) throw CryptoError("The protected VFS could not be registered");
+    return &vfs;
+}
+
+}  // namespace
+
+const char* ProtectedVfs() {
+    static sqlite3_vfs* vfs = Register();
+    return vfs->zName;
+}
+
+KeyGrant::KeyGrant(const std::string& path, const UnlockedFile& unlocked) : unlocked_(unlocked) {
+    const auto id = IdOf(path.c_str());
+    if (!id) throw std::system_error(errno, std::generic_category(), path);
+    id_ = *id;
+    std::lock_guard lock(GrantsMutex());
+    Grants().emplace(id_, &unlocked_);
+}
+
+KeyGrant::~KeyGrant() {
+    std::lock_guard lock(GrantsMutex());
+    const auto [first, last] = Grants().equal_range(id_);
+    for (auto it = first; it != last; ++it) {
+        if (it->second == &unlocked_) {
+            Grants().erase(it);
+            break;
+        }
+    }
+}
+
+}  // namespace tablecrypt

@@ -1,0 +1,58 @@
+// Protecting a table file, unprotecting it, changing its password, and opening it either way;
+// for the tools and the tests (the engine opens its tables through KeyRing and TableFile).
+//
+// Contracts:
+// - Protect() and Unprotect() change a file in place safely: its content is copied (VACUUM
+//   INTO, which, unlike the backup interface, gives the copy the room that the page checks
+//   need) into a new file beside it, the copy is checked and made durable, then renamed over
+//   the old file; a crash at any moment leaves the old file or the new one, whole. A leftover
+//   copy of an earlier crash is removed first. The table must not be open elsewhere meanwhile.
+// - A password that is not the file's throws WrongPassword and changes nothing.
+// - A protected table's pages are kBlockSize bytes; Protect() converts any other page size.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "engine/protected_vfs.h"
+#include "engine/sqlite_support.h"
+
+namespace tablecrypt {
+
+class WrongPassword : public std::runtime_error {
+  public:
+    WrongPassword() : std::runtime_error("The password does not open the table file") {}
+};
+
+// A connection to a table file, plain or protected, holding the grant a protected one needs.
+class TableConnection {
+  public:
+    // `password` is used only when the file is protected; none then throws WrongPassword.
+    TableConnection(const std::string& path, int flags, std::optional<std::string_view> password);
+    ~TableConnection();
+    TableConnection(TableConnection&&) = delete;
+
+    const sqlitekit::Connection& Get() const { return connection_; }
+    bool Protected() const { return grant_ != nullptr; }
+    // A URI that opens this file from another connection (ATTACH, VACUUM INTO) while this
+    // one lives; such a connection needs SQLITE_OPEN_URI.
+    std::string Uri() const;
+
+  private:
+    std::string path_;
+    std::unique_ptr<KeyGrant> grant_;
+    sqlitekit::Connection connection_;
+};
+
+// The URI of `path`, through the protected VFS when `protectedFile`.
+std::string UriOf(const std::string& path, bool protectedFile);
+
+void Protect(const std::string& path, std::string_view password, const KdfCost& cost = {});
+void Unprotect(const std::string& path, std::string_view password);
+void ChangeTablePassword(const std::string& path, std::string_view oldPassword,
+                         std::string_view newPassword, const KdfCost& cost = {});
+
+}  // namespace tablecrypt

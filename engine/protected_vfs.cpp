@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -397,32 +398,21 @@ int CurrentTimeInt64(sqlite3_vfs* vfs, sqlite3_int64* now) {
     return Root(vfs)->xCurrentTimeInt64(Root(vfs), now);
 }
 
+// Each copy of this code in a process (the engine library, and a tool or test that links the
+// code itself) has grants of its own, so each registers a VFS under a name of its own.
 sqlite3_vfs* Register() {
     sqlite3_vfs* root = sqlite3_vfs_find(nullptr);
     if (root == nullptr) throw CryptoError("SQLite has no default VFS");
-    static sqlite3_vfs vfs = {2,
-                              static_cast<int>(sizeof(ProtectedFile)) + root->szOsFile,
-                              root->mxPathname,
-                              nullptr,
-                              "dbe-protected",
-                              root,
-                              Open,
-                              Delete,
-                              Access,
-                              FullPathname,
-                              DlOpen,
-                              DlError,
-                              DlSym,
-                              DlClose,
-                              Randomness,
-                              Sleep,
-                              CurrentTime,
-                              GetLastError,
-                              CurrentTimeInt64,
-                              nullptr,
-                              nullptr,
+    static char name[40];
+    std::snprintf(name, sizeof name, "dbe-protected-%p", static_cast<void*>(name));
+    static sqlite3_vfs vfs = {2,       static_cast<int>(sizeof(ProtectedFile)) + root->szOsFile,
+                              root->mxPathname, nullptr, name, root, Open, Delete, Access,
+                              FullPathname, DlOpen, DlError, DlSym, DlClose, Randomness, Sleep,
+                              CurrentTime, GetLastError, CurrentTimeInt64, nullptr, nullptr,
                               nullptr};
-    if (sqlite3_vfs_register(&vfs, 0) != SQLITE_OK) throw CryptoError("The protected VFS could not be registered");
+    if (sqlite3_vfs_register(&vfs, 0) != SQLITE_OK) {
+        throw CryptoError("The protected VFS could not be registered");
+    }
     return &vfs;
 }
 

@@ -1,16 +1,13 @@
 // A program killed at any moment loses no post that returned, and leaves sound files.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
-#include <thread>
 
 #include "data/clinic_record_sets.h"
+#include "tests/support/kill_while_posting.h"
 #include "tools/clinic_schema.h"
 #include "tools/database_check.h"
 
@@ -44,27 +41,7 @@ TEST(Durability, KilledWhilePostingLosesNothingThatWasPosted) {
     setenv("DBENGINE_ROOT", root.c_str(), 1);
     clinicdb::CreateTableFiles(dir, clinicdb::ClinicTables());
 
-    std::set<std::int32_t> posted;
-    for (int round = 0; round < 5; ++round) {
-        int pipeEnds[2];
-        ASSERT_EQ(pipe(pipeEnds), 0);
-        const pid_t child = fork();
-        if (child == 0) {
-            close(pipeEnds[0]);
-            PostUntilKilled(pipeEnds[1]);
-        }
-        close(pipeEnds[1]);
-        // Let the child post a few times however busy the machine is, then kill it mid-stream.
-        std::int32_t id = 0;
-        for (int seen = 0; seen < 3 && read(pipeEnds[0], &id, sizeof id) == sizeof id; ++seen) {
-            posted.insert(id);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(7 * round));
-        kill(child, SIGKILL);
-        while (read(pipeEnds[0], &id, sizeof id) == sizeof id) posted.insert(id);
-        close(pipeEnds[0]);
-        waitpid(child, nullptr, 0);
-    }
+    const std::set<std::int32_t> posted = test_support::KillWhilePosting(5, PostUntilKilled);
     ASSERT_FALSE(posted.empty());
 
     const clinicdb::CheckReport report = clinicdb::CheckDatabase(dir);

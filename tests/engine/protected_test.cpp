@@ -1,19 +1,16 @@
 // Protected tables: opened only with a session password, encrypted in every file they write,
 // and a damaged file is an error rather than wrong rows.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <thread>
 
 #include "engine/table_protection.h"
 #include "tests/engine/engine_fixture.h"
+#include "tests/support/kill_while_posting.h"
 
 namespace dbe_test {
 namespace {
@@ -214,26 +211,8 @@ TEST_F(ProtectedTableTest, NoPageIsWrittenWithoutRoomForItsCheck) {
 
 TEST_F(ProtectedTableTest, KilledWhilePostingLosesNothingThatWasPosted) {
     MakeProtectedBingren();
-    std::set<int32_t> posted;
-    for (int round = 0; round < 8; ++round) {
-        int pipeEnds[2];
-        ASSERT_EQ(pipe(pipeEnds), 0);
-        const pid_t child = fork();
-        if (child == 0) {
-            close(pipeEnds[0]);
-            InsertUntilKilled(db_, pipeEnds[1]);
-        }
-        close(pipeEnds[1]);
-        int32_t id = 0;
-        for (int seen = 0; seen < 3 && read(pipeEnds[0], &id, sizeof id) == sizeof id; ++seen) {
-            posted.insert(id);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5 * round));
-        kill(child, SIGKILL);
-        while (read(pipeEnds[0], &id, sizeof id) == sizeof id) posted.insert(id);
-        close(pipeEnds[0]);
-        waitpid(child, nullptr, 0);
-    }
+    const std::set<int32_t> posted =
+        test_support::KillWhilePosting(8, [&](int report) { InsertUntilKilled(db_, report); });
     ASSERT_GT(posted.size(), 8u);
 
     // Read-write, so that a journal left by the last kill is rolled back first.

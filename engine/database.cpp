@@ -88,6 +88,8 @@ std::shared_ptr<TableFile> Database::Share(const std::string& path) {
         return table;
     } catch (const sqlitekit::Error& error) {
         throw FromSqlite(error).With("Table: " + path);
+    } catch (const TableInUse& error) {
+        throw EngineError(DBIERR_BUSY, error.what());
     } catch (EngineError& error) {
         error.With("Table: " + path);
         throw;

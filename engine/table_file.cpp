@@ -21,6 +21,7 @@ std::unique_ptr<tablecrypt::KeyGrant> GrantFor(
 
 TableFile::TableFile(std::string path, const std::optional<tablecrypt::UnlockedFile>& unlocked)
     : path_(std::move(path)),
+      use_(path_, TableUse::Kind::Shared),
       grant_(GrantFor(path_, unlocked)),
       connection_(sqlitekit::Connection::Open(path_, SQLITE_OPEN_READWRITE,
                                               grant_ ? tablecrypt::ProtectedVfs() : nullptr)),

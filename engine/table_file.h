@@ -3,6 +3,8 @@
 //
 // Contracts:
 // - A protected file is reached through the protected VFS while the file object lives.
+// - The file object holds a shared claim on the table (table_use.h) while it lives; opening
+//   throws TableInUse while a tool replaces the file.
 // - Opening never creates a file and reads the schema at once: a file that is no SQLite
 //   database, or has no table named after its stem, fails here with DBIERR_NOTADB. The
 //   connection has the functions that filter conditions call (filter.h).
@@ -24,6 +26,7 @@
 
 #include "engine/protected_vfs.h"
 #include "engine/schema.h"
+#include "engine/table_use.h"
 #include "engine/sqlite_support.h"
 
 namespace dbe {
@@ -61,6 +64,7 @@ class TableFile {
     Stamp CurrentStamp();
 
     std::string path_;
+    TableUse use_;
     // Declared before the connection, which may use the grant until it closes.
     std::unique_ptr<tablecrypt::KeyGrant> grant_;
     sqlitekit::Connection connection_;

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/table_use.h"
+
 namespace tablecrypt {
 
 namespace {
@@ -106,12 +108,14 @@ std::string UriOf(const std::string& path, bool protectedFile) {
             uri += escaped;
         }
     }
-    if (protectedFile) uri += std::string("?vfs=") + ProtectedVfs();
-    return uri;
+    // Named either way: a file attached to a connection would otherwise open through that
+    // connection's VFS.
+    return uri + "?vfs=" + (protectedFile ? ProtectedVfs() : sqlite3_vfs_find(nullptr)->zName);
 }
 
 void Protect(const std::string& path, std::string_view password, const KdfCost& cost) {
     if (IsProtected(path)) throw std::runtime_error("The table file is protected already");
+    const dbe::TableUse use(path, dbe::TableUse::Kind::Exclusive);
     // Read-write, so that a journal left by a crash is rolled back before copying.
     const TableConnection source(path, SQLITE_OPEN_READWRITE, std::nullopt);
     // The page size first: setting it resets the reserve that the page checks need.
@@ -128,6 +132,7 @@ void Protect(const std::string& path, std::string_view password, const KdfCost& 
 
 void Unprotect(const std::string& path, std::string_view password) {
     if (!IsProtected(path)) throw std::runtime_error("The table file is not protected");
+    const dbe::TableUse use(path, dbe::TableUse::Kind::Exclusive);
     const TableConnection source(path, SQLITE_OPEN_READWRITE, password);
     Copy copy(path);
     copy.Fill(source, UriOf(copy.Path(), false));

@@ -6,7 +6,8 @@
 //   INTO, which, unlike the backup interface, gives the copy the room that the page checks
 //   need) into a new file beside it, the copy is checked and made durable, then renamed over
 //   the old file; a crash at any moment leaves the old file or the new one, whole. A leftover
-//   copy of an earlier crash is removed first. The table must not be open elsewhere meanwhile.
+//   copy of an earlier crash is removed first. Both take the table exclusively (table_use.h):
+//   they throw dbe::TableInUse while a program has it open, and no program opens it meanwhile.
 // - A password that is not the file's throws WrongPassword and changes nothing.
 // - A protected table's pages are kBlockSize bytes; Protect() converts any other page size.
 #pragma once
@@ -47,7 +48,7 @@ class TableConnection {
     sqlitekit::Connection connection_;
 };
 
-// The URI of `path`, through the protected VFS when `protectedFile`.
+// The URI of `path`, through the protected VFS when `protectedFile`, else the default VFS.
 std::string UriOf(const std::string& path, bool protectedFile);
 
 void Protect(const std::string& path, std::string_view password, const KdfCost& cost = {});

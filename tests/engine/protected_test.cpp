@@ -9,6 +9,7 @@
 #include <set>
 
 #include "engine/table_protection.h"
+#include "engine/table_use.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/kill_while_posting.h"
 
@@ -171,6 +172,21 @@ TEST_F(ProtectedTableTest, ADamagedPageIsAnErrorNotWrongRows) {
     EXPECT_EQ(result, DBIERR_CORRUPT);
     EXPECT_NE(Entries().find("failed its check"), std::string::npos) << Entries();
     EXPECT_EQ(Bytes(Path("bingren.DB")), before);
+}
+
+TEST_F(ProtectedTableTest, AFileIsNeverReplacedWhileTheEngineHasItOpen) {
+    MakeProtectedBingren();
+    ASSERT_EQ(dbeAddPassword("secret"), DBIERR_NONE);
+    ASSERT_EQ(TryOpen("bingren.DB"), DBIERR_NONE);
+    EXPECT_THROW(tablecrypt::Unprotect(Path("bingren.DB"), "secret"), dbe::TableInUse);
+    EXPECT_TRUE(tablecrypt::IsProtected(Path("bingren.DB")));
+    CloseAll();
+    {
+        const dbe::TableUse tool(Path("bingren.DB"), dbe::TableUse::Kind::Exclusive);
+        EXPECT_EQ(TryOpen("bingren.DB"), DBIERR_BUSY);
+    }
+    tablecrypt::Unprotect(Path("bingren.DB"), "secret");
+    EXPECT_EQ(TryOpen("bingren.DB"), DBIERR_NONE) << Entries();
 }
 
 TEST_F(ProtectedTableTest, NoPageIsWrittenWithoutRoomForItsCheck) {

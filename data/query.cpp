@@ -1,5 +1,7 @@
 #include "data/query.h"
 
+#include "data/session.h"
+
 TQuery::TQuery(std::string name) : TEngineDataSet(std::move(name)) {}
 
 TQuery::~TQuery() { Close(); }
@@ -13,8 +15,10 @@ std::string TQuery::Text() const {
     return text;
 }
 
+// A query over a table protected by a password is prepared once the user has given it.
 hDBICur TQuery::OpenCursor(hDBIDb db) {
-    Check(Api().dbeQPrepare(db, Text().c_str(), &statement_));
+    const std::string text = Text();
+    Session().CheckWithPasswords([&] { return Api().dbeQPrepare(db, text.c_str(), &statement_); });
     hDBICur answer = nullptr;
     Check(Api().dbeQExec(statement_, &answer));
     return answer;

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "data/session.h"
+
 namespace {
 
 // Copies a value field to field, converted by the destination's kind.
@@ -34,17 +36,20 @@ TTable::TTable(std::string name) : TEngineDataSet(std::move(name)) {}
 TTable::~TTable() { Close(); }
 
 // Opens read-write and shared; a table that cannot be written is opened read-only instead.
+DBIResult TTable::OpenTable(hDBIDb db, hDBICur& cursor) const {
+    const DBIResult result = Api().dbeOpenTable(db, tableName_.c_str(), nullptr, dbiREADWRITE,
+                                                dbiOPENSHARED, xltFIELD, &cursor);
+    if (result != DBIERR_READONLY) return result;
+    return Api().dbeOpenTable(db, tableName_.c_str(), nullptr, dbiREADONLY, dbiOPENSHARED,
+                              xltFIELD, &cursor);
+}
+
+// A table protected by a password opens once the user has given it (TSession).
 hDBICur TTable::OpenCursor(hDBIDb db) {
     hDBICur cursor = nullptr;
-    DBIResult result = Api().dbeOpenTable(db, tableName_.c_str(), nullptr, dbiREADWRITE,
-                                          dbiOPENSHARED, xltFIELD, &cursor);
-    if (result == DBIERR_READONLY) {
-        result = Api().dbeOpenTable(db, tableName_.c_str(), nullptr, dbiREADONLY, dbiOPENSHARED,
-                                    xltFIELD, &cursor);
-    }
-    Check(result);
+    Session().CheckWithPasswords([&] { return OpenTable(db, cursor); });
     char locale[DBIMAXNAMELEN + 1] = {};
-    result = Api().dbeGetLdName(cursor, locale);
+    DBIResult result = Api().dbeGetLdName(cursor, locale);
     if (result == DBIERR_NONE && !indexName_.empty()) {
         result = Api().dbeSwitchToIndex(cursor, indexName_.c_str());
     }

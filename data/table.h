@@ -52,6 +52,7 @@ private:
     // The master's key: one value per master field, each null or its text.
     using Key = std::vector<std::optional<std::string>>;
 
+    DBIResult OpenTable(hDBIDb db, hDBICur& cursor) const;
     bool LinkedToMaster() const;
     std::vector<TField*> MasterFieldList() const;
     std::vector<TField*> ReadIndexFields() const;

@@ -8,6 +8,8 @@
 #include <cstdio>
 
 #include "data/exceptions.h"
+#include "data/session.h"
+#include "views/password_dialog.h"
 
 namespace {
 
@@ -87,7 +89,11 @@ std::string StartupFailureText(const std::exception_ptr& failure) {
     return text;
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    TSession::SetPasswordDialog(ExecutePasswordDialog);
+}
+
+TApplication::~TApplication() { TSession::SetPasswordDialog(nullptr); }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {

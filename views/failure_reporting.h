@@ -31,7 +31,10 @@ std::string StartupFailureText(const std::exception_ptr& failure);
 
 class TApplication : public QApplication {
 public:
+    // The session's password requests are answered by the password dialog while the
+    // application lives: from its start, so that a protected table opens before any window.
     TApplication(int& argc, char** argv);
+    ~TApplication() override;
 
     bool notify(QObject* receiver, QEvent* event) override;
 

@@ -11,6 +11,8 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <utility>
 #include <system_error>
 
 namespace tablecrypt {
@@ -57,6 +59,9 @@ struct FileState {
     bool tablePages = false;
     std::uint64_t auxiliarySize = 0;
     Nonce auxiliaryNonce{};
+    // Page 1, as last read or written, sealed and in clear. SQLite reads its change counter at
+    // the start of every transaction; an unchanged page need not be decrypted and checked again.
+    std::optional<std::pair<Block, Block>> page1;
 };
 
 struct ProtectedFile {
@@ -111,9 +116,15 @@ int ReadPlain(ProtectedFile& file, std::uint64_t block, Block& plain) {
         return rc;
     }
     if (rc != SQLITE_OK) return rc;
+    if (state.tablePages && block == 0 && state.page1 && state.page1->first == sealed) {
+        plain = state.page1->second;
+        return SQLITE_OK;
+    }
     state.cipher->Decrypt(block, sealed.data(), plain.data());
     if (state.tablePages) {
-        return state.cipher->PageIntact(block, plain.data()) ? SQLITE_OK : SQLITE_IOERR_DATA;
+        if (!state.cipher->PageIntact(block, plain.data())) return SQLITE_IOERR_DATA;
+        if (block == 0) state.page1.emplace(sealed, plain);
+        return SQLITE_OK;
     }
     // Bytes past a journal's end read as zeros, as they would in a plain file.
     if (state.auxiliarySize - start < kBlockSize) {
@@ -136,6 +147,7 @@ int WritePlain(ProtectedFile& file, std::uint64_t block, Block& plain) {
     }
     Block sealed;
     state.cipher->Encrypt(block, plain.data(), sealed.data());
+    if (state.tablePages && block == 0) state.page1.reset();
     return RealWrite(file, sealed.data(), kBlockSize, Physical(block));
 }
 

@@ -110,8 +110,12 @@ std::span<const TableDefinition* const> ClinicTables() {
     return kTables;
 }
 
+std::filesystem::path TableFile(const std::filesystem::path& dir, std::string_view name) {
+    return dir / (std::string(name) + ".DB");
+}
+
 std::filesystem::path TableFile(const std::filesystem::path& dir, const TableDefinition& table) {
-    return dir / (std::string(table.name) + ".DB");
+    return TableFile(dir, table.name);
 }
 
 void CreateTableFiles(const std::filesystem::path& dir,

@@ -36,6 +36,7 @@ const TableDefinition& VisitTable();
 std::span<const TableDefinition* const> ClinicTables();
 
 // DIR/<name>.DB
+std::filesystem::path TableFile(const std::filesystem::path& dir, std::string_view name);
 std::filesystem::path TableFile(const std::filesystem::path& dir, const TableDefinition& table);
 
 // Makes an empty file (table and indexes) for each table; see the contract above.

@@ -10,6 +10,7 @@
 #include "tools/database_check.h"
 #include "tools/database_summary.h"
 #include "tools/demo_loader.h"
+#include "tools/protection_commands.h"
 #include "tools/tool_error.h"
 
 namespace clinicdb {
@@ -32,8 +33,9 @@ int Demo(const Arguments& a, std::ostream& out) {
     return 0;
 }
 
-int Check(const Arguments& a, std::ostream& out, std::ostream& err) {
-    const CheckReport report = CheckDatabase(a.dir);
+int Check(const Arguments& a, PasswordSource& passwords, std::ostream& out, std::ostream& err) {
+    TableOpener tables(passwords);
+    const CheckReport report = CheckDatabase(a.dir, tables);
     for (const FileCheck& file : report.files) {
         if (file.problems.empty()) out << file.file << ": ok\n";
         for (const std::string& problem : file.problems)
@@ -53,8 +55,9 @@ int Check(const Arguments& a, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int ShowSummary(const Arguments& a, std::ostream& out) {
-    const Summary s = ReadSummary(a.dir, a.demo.today);
+int ShowSummary(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    TableOpener tables(passwords);
+    const Summary s = ReadSummary(a.dir, a.demo.today, tables);
     out << "patients: " << s.patients << "\n"
         << "visits: " << s.visits << "\n"
         << "due tomorrow (" << dates::FormatStoredDate(a.demo.today + 1) << "): " << s.dueTomorrow << "\n"
@@ -67,16 +70,36 @@ int ShowSummary(const Arguments& a, std::ostream& out) {
     return 0;
 }
 
-int Dispatch(const Arguments& a, std::ostream& out, std::ostream& err) {
+int ChangeProtection(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    const auto file = TableFile(a.dir, a.table);
+    if (a.command == Command::kProtect) {
+        ProtectTable(file, passwords);
+        out << "protected " << file.string() << "\n";
+    } else if (a.command == Command::kUnprotect) {
+        UnprotectTable(file, passwords);
+        out << "unprotected " << file.string() << "\n";
+    } else {
+        ChangeTablePassword(file, passwords);
+        out << "changed the password of " << file.string() << "\n";
+    }
+    return 0;
+}
+
+int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out,
+             std::ostream& err) {
     switch (a.command) {
         case Command::kCreate:
             return Create(a, out);
         case Command::kDemo:
             return Demo(a, out);
         case Command::kCheck:
-            return Check(a, out, err);
+            return Check(a, passwords, out, err);
         case Command::kSummary:
-            return ShowSummary(a, out);
+            return ShowSummary(a, passwords, out);
+        case Command::kProtect:
+        case Command::kUnprotect:
+        case Command::kPassword:
+            return ChangeProtection(a, passwords, out);
         case Command::kHelp:
             break;
     }
@@ -86,7 +109,8 @@ int Dispatch(const Arguments& a, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-int RunClinicDb(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
+int RunClinicDb(std::span<const std::string_view> args, PasswordSource& passwords,
+                std::ostream& out, std::ostream& err) {
     Arguments parsed;
     try {
         parsed = ParseArguments(args);
@@ -95,11 +119,12 @@ int RunClinicDb(std::span<const std::string_view> args, std::ostream& out, std::
         return 2;
     }
     try {
-        return Dispatch(parsed, out, err);
+        return Dispatch(parsed, passwords, out, err);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {
-        // Tool errors, SQLite's errors and file system errors all carry a readable message.
+        // Tool errors, SQLite's errors, protection errors and file system errors all carry a
+        // readable message.
         err << "clinicdb: " << e.what() << "\n";
         return 1;
     }

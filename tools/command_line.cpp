@@ -1,5 +1,7 @@
 #include "tools/command_line.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -11,11 +13,20 @@ const char* const kUsage =
     "       clinicdb demo DIR --patients N [--today YYYY-MM-DD] [--seed S]\n"
     "       clinicdb check DIR\n"
     "       clinicdb summary DIR [--today YYYY-MM-DD]\n"
+    "       clinicdb protect DIR TABLE\n"
+    "       clinicdb unprotect DIR TABLE\n"
+    "       clinicdb password DIR TABLE\n"
     "\n"
-    "  create   make empty bingren.DB and bingli.DB in DIR (refuses existing files)\n"
-    "  demo     fill DIR with N generated patients and their visits (empty tables only)\n"
-    "  check    check both files' integrity and report visits that belong to no patient\n"
-    "  summary  count patients, visits and tomorrow's follow-ups; list the first patients\n";
+    "  create     make empty bingren.DB and bingli.DB in DIR (refuses existing files)\n"
+    "  demo       fill DIR with N generated patients and their visits (empty tables only)\n"
+    "  check      check both files' integrity and report visits that belong to no patient\n"
+    "  summary    count patients, visits and tomorrow's follow-ups; list the first patients\n"
+    "  protect    encrypt TABLE's file (bingren or bingren.DB) under a new password\n"
+    "  unprotect  make TABLE's protected file plain again\n"
+    "  password   change the password of TABLE's protected file\n"
+    "\n"
+    "Passwords are read from the terminal without echo, or one a line from standard input;\n"
+    "check and summary ask for one when a table is protected and use it for every table.\n";
 
 namespace {
 
@@ -28,7 +39,10 @@ struct CommandName {
 constexpr CommandName kCommands[] = {{"create", Command::kCreate},
                                      {"demo", Command::kDemo},
                                      {"check", Command::kCheck},
-                                     {"summary", Command::kSummary}};
+                                     {"summary", Command::kSummary},
+                                     {"protect", Command::kProtect},
+                                     {"unprotect", Command::kUnprotect},
+                                     {"password", Command::kPassword}};
 
 template <typename Number>
 Number ParseNumber(std::string_view option, std::string_view text, Number low, Number high) {
@@ -43,6 +57,27 @@ Command ParseCommand(std::string_view name) {
     for (const CommandName& c : kCommands)
         if (c.name == name) return c.command;
     throw UsageError("unknown command '" + std::string(name) + "'");
+}
+
+bool TakesTable(Command command) {
+    return command == Command::kProtect || command == Command::kUnprotect ||
+           command == Command::kPassword;
+}
+
+// A table's name as its file's stem: "bingren" or "bingren.DB", never a path.
+std::string ParseTable(std::string_view typed) {
+    constexpr std::string_view kSuffix = ".db";
+    const auto sameLetter = [](char suffix, char c) {
+        return std::tolower(static_cast<unsigned char>(c)) == suffix;
+    };
+    std::string_view name = typed;
+    if (name.size() > kSuffix.size() &&
+        std::equal(kSuffix.begin(), kSuffix.end(), name.end() - kSuffix.size(), sameLetter))
+        name.remove_suffix(kSuffix.size());
+    if (name.empty() || name.front() == '.' || name.find('/') != std::string_view::npos)
+        throw UsageError("TABLE wants a table's name such as bingren, not '" +
+                         std::string(typed) + "'");
+    return std::string(name);
 }
 
 // Reads the options after DIR; each takes one value.
@@ -82,6 +117,11 @@ Arguments ParseArguments(std::span<const std::string_view> args) {
     if (args[1].empty()) throw UsageError("empty directory name");
     parsed.dir = std::filesystem::path(args[1]);
     parsed.demo.today = dates::Today();
+    if (TakesTable(parsed.command)) {
+        if (args.size() != 3) throw UsageError(args.size() < 3 ? "no table" : "too many arguments");
+        parsed.table = ParseTable(args[2]);
+        return parsed;
+    }
     ParseOptions(args.subspan(2), parsed);
     return parsed;
 }

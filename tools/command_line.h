@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <span>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 #include "data/dates.h"
@@ -14,11 +15,12 @@
 
 namespace clinicdb {
 
-enum class Command { kHelp, kCreate, kDemo, kCheck, kSummary };
+enum class Command { kHelp, kCreate, kDemo, kCheck, kSummary, kProtect, kUnprotect, kPassword };
 
 struct Arguments {
     Command command = Command::kHelp;
     std::filesystem::path dir;
+    std::string table;  // protect, unprotect, password: the table's name without ".DB"
     DemoOptions demo;  // demo.today serves summary too: the real local date unless given
 };
 

@@ -33,7 +33,8 @@ std::vector<std::string> IntegrityProblems(const Connection& db, const TableDefi
     return problems;
 }
 
-FileCheck CheckFile(const std::filesystem::path& dir, const TableDefinition& table) {
+FileCheck CheckFile(const std::filesystem::path& dir, const TableDefinition& table,
+                    TableOpener& tables) {
     const auto path = TableFile(dir, table);
     FileCheck result{path.filename().string(), {}};
     if (!std::filesystem::exists(path)) {
@@ -43,21 +44,25 @@ FileCheck CheckFile(const std::filesystem::path& dir, const TableDefinition& tab
     try {
         // Read-write, never create: a file that a killed program left with a hot journal is
         // rolled back first, as the program itself does when it opens it.
-        const auto db = Connection::Open(path, SQLITE_OPEN_READWRITE);
-        result.problems = IntegrityProblems(db, table);
+        const auto db = tables.Open(path, SQLITE_OPEN_READWRITE);
+        result.problems = IntegrityProblems(db.Get(), table);
     } catch (const sqlitekit::Error& e) {
         // A file too damaged to check at all is as unsound as one that fails the check.
         result.problems.emplace_back(e.what());
+    } catch (const tablecrypt::DamagedHeader&) {
+        result.problems.emplace_back("damaged protection header");
     }
     return result;
 }
 
-void FindOrphans(const std::filesystem::path& dir, CheckReport& report) {
-    const auto db = Connection::Open(TableFile(dir, VisitTable()), SQLITE_OPEN_READWRITE);
-    Statement attach(db.Handle(), "ATTACH DATABASE ?1 AS patients");
-    attach.BindText(1, TableFile(dir, PatientTable()).string());
+void FindOrphans(const std::filesystem::path& dir, TableOpener& tables, CheckReport& report) {
+    const auto visits = tables.Open(TableFile(dir, VisitTable()), SQLITE_OPEN_READWRITE);
+    // Attaching a protected file takes the grant that a connection of its own holds.
+    const auto patients = tables.Open(TableFile(dir, PatientTable()), SQLITE_OPEN_READONLY);
+    Statement attach(visits.Get().Handle(), "ATTACH DATABASE ?1 AS patients");
+    attach.BindText(1, patients.Uri());
     attach.Step();
-    Statement orphans(db.Handle(),
+    Statement orphans(visits.Get().Handle(),
                       "SELECT v.Id FROM main.bingli v WHERE NOT EXISTS "
                       "(SELECT 1 FROM patients.bingren p WHERE p.Id = v.Brid) ORDER BY v.Id");
     while (orphans.Step()) {
@@ -74,11 +79,11 @@ bool CheckReport::Sound() const {
                        [](const FileCheck& f) { return f.problems.empty(); });
 }
 
-CheckReport CheckDatabase(const std::filesystem::path& dir) {
+CheckReport CheckDatabase(const std::filesystem::path& dir, TableOpener& tables) {
     CheckReport report;
     for (const TableDefinition* table : ClinicTables())
-        report.files.push_back(CheckFile(dir, *table));
-    if (report.Sound()) FindOrphans(dir, report);
+        report.files.push_back(CheckFile(dir, *table, tables));
+    if (report.Sound()) FindOrphans(dir, tables, report);
     return report;
 }
 

@@ -4,12 +4,18 @@
 // table is damaged. A visit whose Brid names no patient is an orphan: a fact worth a warning,
 // not damage, because the files themselves are sound and the program shows such a visit under
 // no patient. The command exits 1 only for damage.
+//
+// Protected files are checked as the plain ones, opened with the password that `tables` asks
+// for; a damaged protection header is damage. A password that does not open a file is no
+// verdict on the files: it throws ToolError.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "tools/table_passwords.h"
 
 namespace clinicdb {
 
@@ -29,6 +35,6 @@ struct CheckReport {
 
 inline constexpr std::size_t kOrphansListed = 5;
 
-CheckReport CheckDatabase(const std::filesystem::path& dir);
+CheckReport CheckDatabase(const std::filesystem::path& dir, TableOpener& tables);
 
 }  // namespace clinicdb

@@ -10,10 +10,11 @@ namespace {
 using sqlitekit::Connection;
 using sqlitekit::Statement;
 
-Connection OpenExisting(const std::filesystem::path& dir, const TableDefinition& table) {
+tablecrypt::TableConnection OpenExisting(const std::filesystem::path& dir,
+                                         const TableDefinition& table, TableOpener& tables) {
     const auto file = TableFile(dir, table);
     if (!std::filesystem::exists(file)) throw ToolError(file.string() + " does not exist");
-    return Connection::Open(file, SQLITE_OPEN_READONLY);
+    return tables.Open(file, SQLITE_OPEN_READONLY);
 }
 
 std::int64_t Count(const Connection& db, const char* sql) {
@@ -38,9 +39,11 @@ std::vector<PatientLine> FirstPatients(const Connection& db) {
 
 }  // namespace
 
-Summary ReadSummary(const std::filesystem::path& dir, int today) {
-    const auto patients = OpenExisting(dir, PatientTable());
-    const auto visits = OpenExisting(dir, VisitTable());
+Summary ReadSummary(const std::filesystem::path& dir, int today, TableOpener& tables) {
+    const auto patientFile = OpenExisting(dir, PatientTable(), tables);
+    const auto visitFile = OpenExisting(dir, VisitTable(), tables);
+    const Connection& patients = patientFile.Get();
+    const Connection& visits = visitFile.Get();
     Summary summary;
     summary.patients = Count(patients, "SELECT count(*) FROM bingren");
     summary.visits = Count(visits, "SELECT count(*) FROM bingli");

@@ -1,8 +1,10 @@
 // The summary command: how many patients and visits a database directory holds, who is due
 // for a follow-up tomorrow, and its first few patients, for a quick look without the program.
 //
-// Contract: reads only; throws ToolError when a table file is missing and sqlitekit::Error
-// when SQLite cannot read it.
+// Contract: reads only; protected files are opened with the password that `tables` asks for.
+// Throws ToolError when a table file is missing or the password does not open it,
+// tablecrypt::DamagedHeader for a damaged protection header and sqlitekit::Error when SQLite
+// cannot read a file.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "data/dates.h"
+#include "tools/table_passwords.h"
 
 namespace clinicdb {
 
@@ -33,6 +36,6 @@ struct Summary {
 inline constexpr int kPatientsListed = 5;
 
 // `today` in days since 1899-12-30 (data/dates.h).
-Summary ReadSummary(const std::filesystem::path& dir, int today);
+Summary ReadSummary(const std::filesystem::path& dir, int today, TableOpener& tables);
 
 }  // namespace clinicdb

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/protected_file.h"
 #include "engine/sqlite_support.h"
 #include "tools/clinic_schema.h"
 #include "tools/tool_error.h"
@@ -49,6 +50,8 @@ void InsertRow(Statement& insert, const Values&... values) {
 void RequireEmptyOrAbsent(const std::filesystem::path& dir, const TableDefinition& table) {
     const auto file = TableFile(dir, table);
     if (!std::filesystem::exists(file)) return;
+    if (tablecrypt::IsProtected(file))
+        throw ToolError(file.string() + " is protected; demo data goes only into plain tables");
     const auto db = Connection::Open(file, SQLITE_OPEN_READONLY);
     Statement hasTable(db.Handle(),
                        "SELECT count(*) FROM sqlite_schema WHERE type='table' AND name=?1");

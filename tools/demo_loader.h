@@ -2,7 +2,7 @@
 //
 // Contracts:
 // - Creates whichever table file is missing; refuses (ToolError, nothing touched) when a table
-//   file exists but is not an empty clinic table.
+//   file exists but is not an empty clinic table, or is protected.
 // - Built for volume (a million patients): one transaction per table, statements reused, no
 //   journal and no syncing during the load, indexes made after it. A load that fails half-way
 //   therefore leaves files that are to be deleted, not repaired.

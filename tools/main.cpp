@@ -1,4 +1,5 @@
-// clinicdb: creates, fills with demo data, checks and summarises a clinic database directory.
+// clinicdb: creates, fills with demo data, checks, summarises and protects the tables of a clinic
+// database directory.
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -7,5 +8,6 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-    return clinicdb::RunClinicDb(args, std::cout, std::cerr);
+    const auto passwords = clinicdb::StandardInputPasswords(std::cerr);
+    return clinicdb::RunClinicDb(args, *passwords, std::cout, std::cerr);
 }

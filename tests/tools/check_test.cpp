@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/tools/tool_test_support.h"
 #include "tools/database_check.h"
 #include "tools/demo_loader.h"
@@ -11,11 +9,17 @@ namespace {
 
 using testing::Execute;
 using testing::RunTool;
+using testing::Scribble;
 using testing::TempDir;
 
 class Check : public ::testing::Test {
   protected:
     void SetUp() override { LoadDemo(dir_.Path(), {50, dates::FromCivil(2024, 5, 1), 5}); }
+
+    CheckReport CheckPlain() {
+        testing::PlainTables plain;
+        return CheckDatabase(dir_.Path(), plain.Get());
+    }
 
     TempDir dir_;
 };
@@ -29,7 +33,7 @@ TEST_F(Check, SoundDatabasePasses) {
 TEST_F(Check, ReportsOrphanVisitsAsAWarningOnly) {
     Execute(dir_ / "bingli.DB",
             "INSERT INTO bingli (Id, Brid) VALUES (90001, 999999), (90000, NULL)");
-    const CheckReport report = CheckDatabase(dir_.Path());
+    const CheckReport report = CheckPlain();
     EXPECT_TRUE(report.Sound());
     EXPECT_EQ(report.orphanCount, 2);
     EXPECT_EQ(report.firstOrphans, (std::vector<std::int64_t>{90000, 90001}));
@@ -43,16 +47,9 @@ TEST_F(Check, ReportsOrphanVisitsAsAWarningOnly) {
 TEST_F(Check, DeletedPatientLeavesHisVisitsOrphaned) {
     Execute(dir_ / "bingren.DB", "DELETE FROM bingren WHERE Id = 1");
     const auto visits = testing::Query(dir_ / "bingli.DB", "SELECT Id FROM bingli WHERE Brid = 1");
-    const CheckReport report = CheckDatabase(dir_.Path());
+    const CheckReport report = CheckPlain();
     EXPECT_EQ(report.orphanCount, static_cast<std::int64_t>(visits.size()));
     EXPECT_EQ(report.firstOrphans.front(), std::stoll(visits.front()[0]));
-}
-
-// Overwrites part of the file's pages from `offset` with a pattern no page holds.
-void Scribble(const std::filesystem::path& file, std::streamoff offset, std::size_t bytes) {
-    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(offset);
-    f << std::string(bytes, '\xA5');
 }
 
 TEST_F(Check, DamagedPagesFailTheCheck) {
@@ -66,7 +63,7 @@ TEST_F(Check, DamagedPagesFailTheCheck) {
 
 TEST_F(Check, FileThatIsNoDatabaseFailsTheCheck) {
     Scribble(dir_ / "bingren.DB", 0, 100);
-    EXPECT_FALSE(CheckDatabase(dir_.Path()).Sound());
+    EXPECT_FALSE(CheckPlain().Sound());
     EXPECT_EQ(RunTool({"check", dir_.Path()}).status, 1);
 }
 

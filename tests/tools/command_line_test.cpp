@@ -29,6 +29,13 @@ TEST(CommandLine, SummaryTakesToday) {
     EXPECT_EQ(a.demo.today, dates::FromCivil(2024, 12, 31));
 }
 
+TEST(CommandLine, ProtectionCommandsTakeATableWithOrWithoutItsSuffix) {
+    EXPECT_EQ(Parse({"protect", "d", "bingren"}).table, "bingren");
+    EXPECT_EQ(Parse({"unprotect", "d", "bingli.DB"}).command, Command::kUnprotect);
+    EXPECT_EQ(Parse({"unprotect", "d", "bingli.DB"}).table, "bingli");
+    EXPECT_EQ(Parse({"password", "d", "bingren.db"}).table, "bingren");
+}
+
 TEST(CommandLine, BadArgumentsExitWithStatusTwoAndUsage) {
     const std::vector<std::vector<std::string>> bad = {
         {},
@@ -44,7 +51,12 @@ TEST(CommandLine, BadArgumentsExitWithStatusTwoAndUsage) {
         {"demo", "d", "--patients", "-5"},
         {"demo", "d", "--patients", "5", "--seed", "-1"},
         {"demo", "d", "--patients", "5", "--today", "2024-02-30"},
-        {"summary", "d", "--patients", "5"}};
+        {"summary", "d", "--patients", "5"},
+        {"protect", "d"},
+        {"protect", "d", "bingren", "extra"},
+        {"unprotect", "d", ".DB"},
+        {"unprotect", "d", "../bingren"},
+        {"password", "d", ""}};
     for (const auto& args : bad) {
         const auto run = RunTool(args);
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 
 #include "tests/tools/tool_test_support.h"
 
@@ -24,11 +23,6 @@ std::vector<Row> IndexColumns(const std::filesystem::path& file) {
                  "SELECT l.name, c.name, c.coll, c.seqno FROM sqlite_schema s, "
                  "pragma_index_list(s.name) l, pragma_index_xinfo(l.name) c "
                  "WHERE s.type = 'table' AND c.key ORDER BY l.name, c.seqno");
-}
-
-std::string ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 TEST(Create, MakesPatientTableWithExactlyItsColumnsAndIndexes) {
@@ -94,7 +88,7 @@ TEST(Create, RefusesWhenEitherFileExistsAndTouchesNothing) {
         const auto run = RunTool({"create", dir.Path()});
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find(existing), std::string::npos) << run.err;
-        EXPECT_EQ(ReadFile(dir / existing), "keep me");
+        EXPECT_EQ(testing::ReadBytes(dir / existing), "keep me");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     }
 }

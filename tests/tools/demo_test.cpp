@@ -125,8 +125,9 @@ TEST_F(DemoData, SomeMemosRunPast200Bytes) {
 }
 
 TEST_F(DemoData, FilesAreSoundAndSummaryAgrees) {
-    EXPECT_TRUE(CheckDatabase(dir_->Path()).Sound());
-    const Summary s = ReadSummary(dir_->Path(), kToday);
+    testing::PlainTables plain;
+    EXPECT_TRUE(CheckDatabase(dir_->Path(), plain.Get()).Sound());
+    const Summary s = ReadSummary(dir_->Path(), kToday, plain.Get());
     EXPECT_EQ(s.patients, kPatients);
     EXPECT_EQ(s.visits, result_.visits);
     EXPECT_EQ(s.dueTomorrow, result_.dueTomorrow);

@@ -2,10 +2,12 @@
 
 #include <stdlib.h>
 
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
-#include "engine/sqlite_support.h"
+#include "engine/table_protection.h"
 #include "tools/clinicdb_app.h"
 
 namespace clinicdb::testing {
@@ -22,9 +24,10 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<Row> Query(const std::filesystem::path& file, std::string_view sql) {
-    const auto db = sqlitekit::Connection::Open(file, SQLITE_OPEN_READONLY);
-    sqlitekit::Statement statement(db.Handle(), sql);
+std::vector<Row> Query(const std::filesystem::path& file, std::string_view sql,
+                       std::optional<std::string_view> password) {
+    const tablecrypt::TableConnection db(file, SQLITE_OPEN_READONLY, password);
+    sqlitekit::Statement statement(db.Get().Handle(), sql);
     std::vector<Row> rows;
     while (statement.Step()) {
         Row row;
@@ -39,12 +42,33 @@ void Execute(const std::filesystem::path& file, std::string_view sql) {
     sqlitekit::Connection::Open(file, SQLITE_OPEN_READWRITE).Exec(sql);
 }
 
-ToolRun RunTool(const std::vector<std::string>& args) {
+std::string ReadBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void Scribble(const std::filesystem::path& file, std::streamoff offset, std::size_t bytes) {
+    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(offset);
+    f << std::string(bytes, '\xA5');
+}
+
+ToolRun RunTool(const std::vector<std::string>& args, const std::vector<std::string>& passwords) {
     const std::vector<std::string_view> views(args.begin(), args.end());
+    std::string lines;
+    for (const std::string& password : passwords) lines += password + "\n";
+    std::istringstream in(lines);
+    LinePasswords source(in);
     std::ostringstream out;
     std::ostringstream err;
-    const int status = RunClinicDb(views, out, err);
+    const int status = RunClinicDb(views, source, out, err);
     return {status, out.str(), err.str()};
+}
+
+std::optional<std::string> ScriptedPasswords::Next(std::string_view prompt) {
+    prompts_.emplace_back(prompt);
+    if (given_ == passwords_.size()) return std::nullopt;
+    return passwords_[given_++];
 }
 
 }  // namespace clinicdb::testing

@@ -1,0 +1,42 @@
+#include "tools/table_passwords.h"
+
+#include "data/gbk_text.h"
+#include "engine/dbengine.h"
+#include "tools/tool_error.h"
+
+namespace clinicdb {
+
+std::string AskPassword(PasswordSource& source, std::string_view prompt) {
+    const std::optional<std::string> typed = source.Next(prompt);
+    if (!typed) throw ToolError("no password given");
+    if (typed->empty()) throw ToolError("an empty password is refused");
+    std::string password = gbk::Encode(*typed);
+    if (password.size() > DBIMAXPASSWORDLEN)
+        throw ToolError("the password is longer than " + std::to_string(DBIMAXPASSWORDLEN) +
+                        " bytes");
+    return password;
+}
+
+std::string AskNewPassword(PasswordSource& source) {
+    std::string password = AskPassword(source, "New password: ");
+    if (source.Confirms() && AskPassword(source, "Repeat the new password: ") != password)
+        throw ToolError("the two passwords differ");
+    return password;
+}
+
+tablecrypt::TableConnection TableOpener::Open(const std::filesystem::path& file, int flags) {
+    std::optional<std::string_view> password;
+    if (tablecrypt::IsProtected(file)) {
+        if (!password_) password_ = AskPassword(source_, "Password: ");
+        password = *password_;
+    }
+    try {
+        return tablecrypt::TableConnection(file, flags, password);
+    } catch (const tablecrypt::WrongPassword&) {
+        throw ToolError("the password does not open " + file.string());
+    } catch (const tablecrypt::DamagedHeader& e) {
+        throw tablecrypt::DamagedHeader(file.string() + ": " + e.what());
+    }
+}
+
+}  // namespace clinicdb

@@ -1,0 +1,299 @@
+#include "bench/spine_operations.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "data/clinic_record_sets.h"
+#include "data/dates.h"
+#include "data/session.h"
+#include "engine/table_protection.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MicrosSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
+double MicrosPerOp(int reps, const std::function<void(int)>& op) {
+    op(0);  // warm the caches and prepared statements
+    const auto start = Clock::now();
+    for (int i = 1; i <= reps; ++i) op(i);
+    return MicrosSince(start) / reps;
+}
+
+double ResidentMiB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
+// Reads the files through once, so that every run starts with them in the page cache.
+void WarmPageCache(const std::string& dir) {
+    for (const char* name : {"/bingren.DB", "/bingli.DB"}) {
+        std::ifstream file(dir + name, std::ios::binary);
+        static char buffer[1 << 20];
+        while (file.read(buffer, sizeof buffer)) {
+        }
+    }
+}
+
+// A view of a grid's height: the record sets keep this many records at hand.
+class GridRows : public TDataLink {
+public:
+    int BufferCount() const override { return 30; }
+    void DataEvent(TDataEvent, TField*, int) override {}
+};
+
+// The plain statements, on connections of their own; a protected file opens with the password.
+struct Plain {
+    Plain(const std::string& dir, const std::optional<std::string>& password)
+        : patientFile(dir + "/bingren.DB", SQLITE_OPEN_READWRITE, password),
+          visitFile(dir + "/bingli.DB", SQLITE_OPEN_READWRITE, password) {}
+
+    // Runs a statement with integer parameters and steps it to the end; answers the rows.
+    int Rows(const sqlitekit::Connection& db, const char* sql, std::initializer_list<std::int64_t> args) {
+        sqlitekit::Statement statement(db.Handle(), sql);
+        int index = 1;
+        for (std::int64_t arg : args) statement.BindInt(index++, arg);
+        int rows = 0;
+        while (statement.Step()) {
+            for (int c = 0; c < sqlite3_column_count(statement.Handle()); ++c) statement.ColumnText(c);
+            ++rows;
+        }
+        return rows;
+    }
+
+    tablecrypt::TableConnection patientFile;
+    tablecrypt::TableConnection visitFile;
+    const sqlitekit::Connection& patients = patientFile.Get();
+    const sqlitekit::Connection& visits = visitFile.Get();
+};
+
+// The timed operations after opening, on one database.
+class Operations {
+public:
+    Operations(ClinicRecordSets& data, Plain& plain, std::vector<SpineFigure>& figures)
+        : data_(data), plain_(plain), figures_(figures) {
+        patients_.SetDatabaseName(kClinicDatabase);
+        patients_.SetTableName("bingren.DB");
+        source_.SetDataSet(&patients_);
+        grid_.SetDataSource(&source_);
+    }
+
+    void Run() {
+        OpenPatients();
+        Moves();
+        Counts();
+        Writes();
+        Locates();
+        FollowUpFilter();
+    }
+
+    // Walks every patient with Next; answers how many.
+    int Walk() {
+        const auto start = Clock::now();
+        int walked = 0;
+        for (patients_.First(); !patients_.Eof(); patients_.Next()) ++walked;
+        figures_.push_back({"walk with Next, per patient", MicrosSince(start) / walked, {}});
+        return walked;
+    }
+
+private:
+    void Add(const char* name, double recordSets, double statements) {
+        figures_.push_back({name, recordSets, statements});
+    }
+
+    void OpenPatients() {
+        patients_.Open();
+        const auto start = Clock::now();
+        count_ = patients_.RecordCount();
+        middle_ = count_ / 2;
+        figures_.push_back({"first RecordCount after open", MicrosSince(start), {}});
+    }
+
+    void Moves() {
+        Add("First (30-row grid)", MicrosPerOp(200, [&](int) { patients_.First(); }),
+            MicrosPerOp(200, [&](int) {
+                plain_.Rows(plain_.patients, "SELECT * FROM bingren ORDER BY Id LIMIT 30", {});
+            }));
+        Add("Last (30-row grid)", MicrosPerOp(200, [&](int) { patients_.Last(); }),
+            MicrosPerOp(200, [&](int) {
+                plain_.Rows(plain_.patients, "SELECT * FROM bingren ORDER BY Id DESC LIMIT 30", {});
+            }));
+        // Without a grid the record set keeps one record: each move reads 30 new ones.
+        grid_.SetDataSource(nullptr);
+        patients_.First();
+        patients_.MoveBy(count_ / 2);
+        Add("MoveBy(30) back and forth",
+            MicrosPerOp(400, [&](int i) { patients_.MoveBy(i % 2 ? 30 : -30); }),
+            MicrosPerOp(400, [&](int i) {
+                plain_.Rows(plain_.patients,
+                            i % 2 ? "SELECT * FROM bingren WHERE Id > ? ORDER BY Id LIMIT 30"
+                                  : "SELECT * FROM bingren WHERE Id < ? ORDER BY Id DESC LIMIT 30",
+                            {middle_});
+            }));
+        TTable& master = data_.Tablebingren;
+        master.First();
+        master.MoveBy(count_ / 2);
+        Add("master move + visit re-range",
+            MicrosPerOp(400, [&](int i) { master.MoveBy(i % 2 ? 1 : -1); }),
+            MicrosPerOp(400, [&](int i) {
+                const std::int64_t id = middle_ + i % 2;
+                plain_.Rows(plain_.patients, "SELECT * FROM bingren WHERE Id = ?", {id});
+                plain_.Rows(plain_.visits, "SELECT * FROM bingli WHERE Brid = ? ORDER BY Id LIMIT 1", {id});
+            }));
+    }
+
+    void Counts() {
+        Add("RecordCount (patients)", MicrosPerOp(200, [&](int) { patients_.RecordCount(); }),
+            MicrosPerOp(20, [&](int) { plain_.Rows(plain_.patients, "SELECT count(*) FROM bingren", {}); }));
+        Add("RecordCount (visits of a patient)",
+            MicrosPerOp(200, [&](int) { data_.TableBingli.RecordCount(); }),
+            MicrosPerOp(200, [&](int) {
+                plain_.Rows(plain_.visits, "SELECT count(*) FROM bingli WHERE Brid = ?", {middle_});
+            }));
+    }
+
+    void Writes() {
+        TTable& master = data_.Tablebingren;
+        Add("Edit+Post of a patient",
+            MicrosPerOp(100, [&](int i) {
+                master.Edit();
+                data_.TablebingrenNl->SetAsInteger(20 + i % 50);
+                master.Post();
+            }),
+            MicrosPerOp(100, [&](int i) {
+                sqlitekit::Transaction t(plain_.patients);
+                plain_.Rows(plain_.patients, "SELECT * FROM bingren WHERE Id = ?", {middle_});
+                plain_.Rows(plain_.patients, "UPDATE bingren SET Nl = ? WHERE Id = ?", {20 + i % 50, middle_});
+                t.Commit();
+            }));
+        Add("Insert+Post of a visit",
+            MicrosPerOp(100, [&](int) {
+                data_.TableBingli.Insert();
+                data_.TableBingliZhsu->SetAsString("基准测试");
+                data_.TableBingli.Post();
+            }),
+            MicrosPerOp(100, [&](int) {
+                sqlitekit::Transaction t(plain_.visits);
+                plain_.Rows(plain_.visits, "INSERT INTO bingli (Brid, Zhsu) VALUES (?, 'x')", {middle_});
+                t.Commit();
+            }));
+    }
+
+    void Locates() {
+        patients_.Locate("id", {std::to_string(middle_)}, {});
+        const std::string middleName = patients_.FieldByName("Xm")->AsString();
+        Add("Locate Id (key path)",
+            MicrosPerOp(400, [&](int i) {
+                patients_.Locate("id", {std::to_string(1 + (i * 7919) % count_)}, {});
+            }),
+            MicrosPerOp(400, [&](int i) {
+                plain_.Rows(plain_.patients, "SELECT * FROM bingren WHERE Id = ?", {1 + (i * 7919) % count_});
+            }));
+        Add("Locate Xm, partial key (scan path)",
+            MicrosPerOp(100, [&](int) { patients_.Locate("xm", {middleName}, {.loPartialKey = true}); }),
+            MicrosPerOp(100, [&](int) {
+                sqlitekit::Statement s(plain_.patients.Handle(),
+                                       "SELECT * FROM bingren WHERE substr(Xm, 1, length(?1)) = ?1 "
+                                       "ORDER BY Id LIMIT 1");
+                s.BindText(1, middleName);
+                s.Step();
+            }));
+    }
+
+    void FollowUpFilter() {
+        const std::string tomorrow = dates::FormatStoredDate(dates::Today() + 1);
+        dates::SetShortDateFormat("yyyy-M-d");
+        const std::string followUp = "Fzyysj =" + dates::FormatShortDate(dates::Today() + 1);
+        Add("follow-up filter + RecordCount",
+            MicrosPerOp(100, [&](int i) {
+                patients_.SetFilter(i % 2 ? followUp : followUp + " ");
+                patients_.SetFiltered(true);
+                patients_.RecordCount();
+                patients_.SetFiltered(false);
+            }),
+            MicrosPerOp(100, [&](int) {
+                sqlitekit::Statement first(plain_.patients.Handle(),
+                                           "SELECT * FROM bingren WHERE Fzyysj = ? ORDER BY Id LIMIT 1");
+                first.BindText(1, tomorrow);
+                first.Step();
+                sqlitekit::Statement count(plain_.patients.Handle(),
+                                           "SELECT count(*) FROM bingren WHERE Fzyysj = ?");
+                count.BindText(1, tomorrow);
+                count.Step();
+            }));
+    }
+
+    ClinicRecordSets& data_;
+    Plain& plain_;
+    std::vector<SpineFigure>& figures_;
+    TTable patients_{"patients"};
+    TDataSource source_;
+    GridRows grid_;
+    int count_ = 0;
+    std::int64_t middle_ = 0;
+};
+
+// Opens the record sets, then the plain statements' files from nothing, as the program would.
+std::unique_ptr<ClinicRecordSets> OpenBoth(const std::string& dir,
+                                           const std::optional<std::string>& password,
+                                           std::vector<SpineFigure>& figures) {
+    auto data = std::make_unique<ClinicRecordSets>();
+    const auto openStart = Clock::now();
+    data->Open();
+    const double openUs = MicrosSince(openStart);
+    const auto plainOpenStart = Clock::now();
+    {
+        Plain fresh(dir, password);
+        fresh.Rows(fresh.patients, "SELECT * FROM bingren ORDER BY Id LIMIT 30", {});
+        fresh.Rows(fresh.visits, "SELECT * FROM bingli WHERE Brid = 1 ORDER BY Id LIMIT 30", {});
+    }
+    figures.push_back({"open (patients, query, visits)", openUs, MicrosSince(plainOpenStart)});
+    return data;
+}
+
+}  // namespace
+
+SpineFigures RunSpine(const std::string& root, const std::optional<std::string>& password) {
+    setenv("DBENGINE_ROOT", root.c_str(), 1);
+    SpineFigures result;
+    result.dir = root + "/d/qorvyna/bingli";
+    WarmPageCache(result.dir);
+    if (password) Session().AddPassword(*password);
+
+    result.baseMiB = ResidentMiB();
+    auto data = OpenBoth(result.dir, password, result.figures);
+    Plain plain(result.dir, password);
+    result.openedMiB = ResidentMiB();
+
+    Operations operations(*data, plain, result.figures);
+    operations.Run();
+    result.walked = operations.Walk();
+    result.walkedMiB = ResidentMiB();
+    return result;
+}
+
+int BenchMain(int argc, int argcWanted, const char* usage, const std::function<void()>& run) {
+    if (argc != argcWanted) {
+        std::fprintf(stderr, "%s\n", usage);
+        return 2;
+    }
+    try {
+        run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

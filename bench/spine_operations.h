@@ -1,0 +1,33 @@
+// The operations that the spine benchmarks time on one demo database: each through the record
+// sets over the engine and as the plain SQLite statements that do the same work.
+//
+// RunSpine points the engine at the root (DBENGINE_ROOT), so that the program's database
+// directory d:\qorvyna\bingli is ROOT/d/qorvyna/bingli, and opens everything afresh: runs on
+// several roots may follow one another in one process. A protected database needs its password:
+// the session is given it as the program gives the user's, and the plain statements open the
+// files with it. The operations write (a patient's age, new visits): run them on copies.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct SpineFigure {
+    std::string name;
+    double recordSets = 0;            // microseconds per operation
+    std::optional<double> statements;  // the same work as plain SQLite statements, if timed
+};
+
+struct SpineFigures {
+    std::string dir;
+    std::vector<SpineFigure> figures;
+    int walked = 0;  // patients visited with Next, the last figure
+    double baseMiB = 0, openedMiB = 0, walkedMiB = 0;  // resident memory
+};
+
+SpineFigures RunSpine(const std::string& root, const std::optional<std::string>& password);
+
+// A benchmark's main: refuses another number of arguments than `argcWanted` with `usage`, runs
+// `run` and reports its failure. Answers the exit status.
+int BenchMain(int argc, int argcWanted, const char* usage, const std::function<void()>& run);

@@ -10,6 +10,9 @@ std::string AskPassword(PasswordSource& source, std::string_view prompt) {
     const std::optional<std::string> typed = source.Next(prompt);
     if (!typed) throw ToolError("no password given");
     if (typed->empty()) throw ToolError("an empty password is refused");
+    // The engine takes a password as a C string: a NUL would cut it short there.
+    if (typed->find('\0') != std::string::npos)
+        throw ToolError("a password cannot hold a NUL byte");
     std::string password = gbk::Encode(*typed);
     if (password.size() > DBIMAXPASSWORDLEN)
         throw ToolError("the password is longer than " + std::to_string(DBIMAXPASSWORDLEN) +

@@ -7,8 +7,8 @@
 //
 // Contracts:
 // - AskPassword and AskNewPassword answer the password's GBK bytes, or throw ToolError when the
-//   input has ended, the password is empty or longer than the engine takes, or (new ones asked
-//   twice) the two differ.
+//   input has ended, the password is empty, holds a NUL byte or is longer than the engine takes,
+//   or (new ones asked twice) the two differ.
 // - TableOpener asks for a password once, when it first opens a protected file, and uses it for
 //   every protected file after; plain files need none.
 #pragma once

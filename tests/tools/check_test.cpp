@@ -16,11 +16,6 @@ class Check : public ::testing::Test {
   protected:
     void SetUp() override { LoadDemo(dir_.Path(), {50, dates::FromCivil(2024, 5, 1), 5}); }
 
-    CheckReport CheckPlain() {
-        testing::PlainTables plain;
-        return CheckDatabase(dir_.Path(), plain.Get());
-    }
-
     TempDir dir_;
 };
 
@@ -33,7 +28,7 @@ TEST_F(Check, SoundDatabasePasses) {
 TEST_F(Check, ReportsOrphanVisitsAsAWarningOnly) {
     Execute(dir_ / "bingli.DB",
             "INSERT INTO bingli (Id, Brid) VALUES (90001, 999999), (90000, NULL)");
-    const CheckReport report = CheckPlain();
+    const CheckReport report = CheckDatabase(dir_.Path());
     EXPECT_TRUE(report.Sound());
     EXPECT_EQ(report.orphanCount, 2);
     EXPECT_EQ(report.firstOrphans, (std::vector<std::int64_t>{90000, 90001}));
@@ -47,7 +42,7 @@ TEST_F(Check, ReportsOrphanVisitsAsAWarningOnly) {
 TEST_F(Check, DeletedPatientLeavesHisVisitsOrphaned) {
     Execute(dir_ / "bingren.DB", "DELETE FROM bingren WHERE Id = 1");
     const auto visits = testing::Query(dir_ / "bingli.DB", "SELECT Id FROM bingli WHERE Brid = 1");
-    const CheckReport report = CheckPlain();
+    const CheckReport report = CheckDatabase(dir_.Path());
     EXPECT_EQ(report.orphanCount, static_cast<std::int64_t>(visits.size()));
     EXPECT_EQ(report.firstOrphans.front(), std::stoll(visits.front()[0]));
 }
@@ -63,7 +58,7 @@ TEST_F(Check, DamagedPagesFailTheCheck) {
 
 TEST_F(Check, FileThatIsNoDatabaseFailsTheCheck) {
     Scribble(dir_ / "bingren.DB", 0, 100);
-    EXPECT_FALSE(CheckPlain().Sound());
+    EXPECT_FALSE(CheckDatabase(dir_.Path()).Sound());
     EXPECT_EQ(RunTool({"check", dir_.Path()}).status, 1);
 }
 

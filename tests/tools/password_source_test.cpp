@@ -163,9 +163,11 @@ TEST(AskPassword, HandsTheTablesGbkBytes) {
     EXPECT_EQ(AskPassword(source, "Password: "), "plain");
 }
 
-TEST(AskPassword, RefusesEmptyMissingAndOverlongPasswords) {
-    ScriptedPasswords empty({""});
+TEST(AskPassword, RefusesEmptyMissingCutAndOverlongPasswords) {
+    ScriptedPasswords empty({"", std::string("a\0b", 3)});
     EXPECT_EQ(Refusal([&] { AskPassword(empty, "Password: "); }), "an empty password is refused");
+    EXPECT_EQ(Refusal([&] { AskPassword(empty, "Password: "); }),
+              "a password cannot hold a NUL byte");
     EXPECT_EQ(Refusal([&] { AskPassword(empty, "Password: "); }), "no password given");
     std::string longest = "x";
     for (int i = 0; i < 127; ++i) longest += "密";

@@ -173,6 +173,18 @@ TEST_F(Protection, DamagedHeaderIsReportedAndLeftAlone) {
                       file_.string() + " has a damaged protection header; nothing was changed");
 }
 
+TEST_F(Protection, DamagedPageIsNotUnprotected) {
+    Protect("pw");
+    ASSERT_GT(std::filesystem::file_size(file_), 3u * 4096);
+    testing::Scribble(file_, 2 * 4096 + 8, 100);  // the second page
+    const std::string before = ReadBytes(file_);
+    const auto run = Run("unprotect", {"pw"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(file_.string() + ": "), std::string::npos) << run.err;
+    EXPECT_EQ(ReadBytes(file_), before);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "bingren.DB.copy"));
+}
+
 TEST_F(Protection, ChinesePasswordIsTheProgramsGbkBytes) {
     Protect("密码");
     EXPECT_EQ(Query(file_, kAllPatients, "\xC3\xDC\xC2\xEB"), plainRows_);

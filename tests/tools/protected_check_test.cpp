@@ -96,6 +96,17 @@ TEST_F(ProtectedDirectory, DamagedProtectionHeaderFailsTheCheck) {
               std::string::npos);
 }
 
+TEST_F(ProtectedDirectory, DamagedPageOfAProtectedFileFailsTheCheck) {
+    ProtectBoth();
+    ASSERT_GT(std::filesystem::file_size(dir_ / "bingli.DB"), 12u * 4096);
+    testing::Scribble(dir_ / "bingli.DB", 10 * 4096 + 8, 100);
+    const auto run = RunTool({"check", dir_.Path()}, {"pw"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "bingren.DB: ok\n");
+    EXPECT_NE(run.err.find("bingli.DB: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("check failed: the database is damaged"), std::string::npos);
+}
+
 TEST_F(ProtectedDirectory, SummaryReadsProtectedFilesWithTheirPassword) {
     const auto plain = RunTool({"summary", dir_.Path(), "--today", "2024-05-01"});
     ProtectBoth();

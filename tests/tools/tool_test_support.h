@@ -83,7 +83,7 @@ class PlainTables {
     TableOpener& Get() { return tables_; }
 
   private:
-    ScriptedPasswords none_{{}};
+    NoPasswords none_;
     TableOpener tables_{none_};
 };
 

@@ -14,6 +14,7 @@
 #include "app/forms/Unittsfzbr.h"
 #include "app/window_style.h"
 #include "data/dates.h"
+#include "views/caption_on_frame.h"
 #include "views/failure_reporting.h"
 
 namespace {
@@ -105,6 +106,7 @@ void TFormQorvynabldjxt::CreateLookup() {
     BitBtnTsfz->setObjectName("BitBtnTsfz");
     BitBtnTsfz->setGeometry(448, 16, 75, 25);
     connect(BitBtnTsfz, &QPushButton::clicked, this, [this] { BitBtnTsfzClick(); });
+    PutCaptionOnFrame(*GroupBox1);
 }
 
 void TFormQorvynabldjxt::CreatePatientViews() {

@@ -6,16 +6,12 @@
 #include <iterator>
 
 #include "data/session.h"
+#include "views/caption_on_frame.h"
 
 namespace {
 
-// The group box's caption sits on its frame line, so that the frame clears the edit box at its
-// fixed place (a style that sets the caption above the frame runs the frame through the edit
-// box). The platform's style may mask a password with a dot; this dialog shows "*".
-constexpr const char* kLook =
-    "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-    "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px 2px; }"
-    "QLineEdit { lineedit-password-character: 42; }";
+// The platform's style may mask a password with a dot; this dialog shows "*".
+constexpr const char* kLook = "QLineEdit { lineedit-password-character: 42; }";
 
 }  // namespace
 
@@ -64,6 +60,7 @@ void TPasswordDialog::CreatePasswordGroup() {
     RemoveAllButton->setObjectName("RemoveAllButton");
     RemoveAllButton->setGeometry(160, 46, 81, 25);
     connect(RemoveAllButton, &QPushButton::clicked, this, [this] { RemoveAllButtonClick(); });
+    PutCaptionOnFrame(*GroupBox1);
 }
 
 void TPasswordDialog::CreateButtons() {

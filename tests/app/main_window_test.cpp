@@ -7,6 +7,7 @@
 #include "app/Unitbinglidj.h"
 #include "app/forms/Unitczxmjg.h"
 #include "app/forms/Unittsfzbr.h"
+#include "app/window_style.h"
 #include "clinic_fixture.h"
 #include "views/failure_reporting.h"
 
@@ -241,4 +242,12 @@ TEST_F(MainWindowTest, SplitterBarsHoldThirtyPixelsAndCollapseBelow) {
     QTest::mouseMove(w.Splitter1, bar + QPoint(0, 40));
     QTest::mouseRelease(w.Splitter1, Qt::LeftButton, {}, bar + QPoint(0, 40));
     EXPECT_EQ(w.DBGridZhushu->height(), grid + 40);
+}
+
+TEST_F(MainWindowTest, TheLookupGroupKeepsTheWindowsFont) {
+    TFormQorvynabldjxt& w = Open();
+    for (QWidget* control : std::initializer_list<QWidget*>{w.GroupBox1, w.Label1, w.Editblhxm,
+                                                           w.BitBtnczxm, w.BitBtnTsfz}) {
+        EXPECT_EQ(control->font().pixelSize(), kWindowFontPixels) << control->objectName().toStdString();
+    }
 }

@@ -1,17 +1,26 @@
-// A program killed at any moment loses no post that returned, and leaves sound files.
+// A program killed at any moment loses no post that returned, and leaves sound files, plain or
+// protected.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <sstream>
 
 #include "data/clinic_record_sets.h"
+#include "data/session.h"
+#include "engine/protected_file.h"
+#include "engine/table_protection.h"
 #include "tests/support/kill_while_posting.h"
 #include "tools/clinic_schema.h"
 #include "tools/database_check.h"
+#include "tools/password_source.h"
 
 namespace {
+
+constexpr tablecrypt::KdfCost kTestCost{14, 8, 1};
+const std::string kPassword = "durable";
 
 // Posts a patient and a visit over and over, reporting each patient's Id once his post has
 // returned; never returns.
@@ -32,7 +41,12 @@ namespace {
 
 }  // namespace
 
-TEST(Durability, KilledWhilePostingLosesNothingThatWasPosted) {
+class Durability : public ::testing::TestWithParam<bool> {
+  protected:
+    bool Protected() const { return GetParam(); }
+};
+
+TEST_P(Durability, KilledWhilePostingLosesNothingThatWasPosted) {
     const std::filesystem::path root = std::filesystem::temp_directory_path() /
                                        ("clinic-durability-" + std::to_string(getpid()));
     const std::filesystem::path dir = root / "d" / "qorvyna" / "bingli";
@@ -40,11 +54,21 @@ TEST(Durability, KilledWhilePostingLosesNothingThatWasPosted) {
     std::filesystem::create_directories(dir);
     setenv("DBENGINE_ROOT", root.c_str(), 1);
     clinicdb::CreateTableFiles(dir, clinicdb::ClinicTables());
+    if (Protected()) {
+        for (const char* table : {"bingren.DB", "bingli.DB"})
+            tablecrypt::Protect((dir / table).string(), kPassword, kTestCost);
+        Session().AddPassword(kPassword);
+    }
 
     const std::set<std::int32_t> posted = test_support::KillWhilePosting(5, PostUntilKilled);
     ASSERT_FALSE(posted.empty());
 
-    const clinicdb::CheckReport report = clinicdb::CheckDatabase(dir);
+    std::istringstream typed(kPassword + "\n");
+    clinicdb::LinePasswords passwords(typed);
+    clinicdb::TableOpener tables(passwords);
+    for (const char* table : {"bingren.DB", "bingli.DB"})
+        EXPECT_EQ(tablecrypt::IsProtected(dir / table), Protected()) << table;
+    const clinicdb::CheckReport report = clinicdb::CheckDatabase(dir, tables);
     for (const auto& file : report.files) {
         for (const auto& problem : file.problems) ADD_FAILURE() << file.file << ": " << problem;
     }
@@ -57,5 +81,9 @@ TEST(Durability, KilledWhilePostingLosesNothingThatWasPosted) {
         }
     }
     for (std::int32_t id : posted) EXPECT_TRUE(stored.count(id)) << "patient " << id << " was lost";
+    Session().RemoveAllPasswords();
     std::filesystem::remove_all(root);
 }
+
+INSTANTIATE_TEST_SUITE_P(PlainAndProtected, Durability, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Protected" : "Plain"; });

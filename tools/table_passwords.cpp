@@ -1,5 +1,7 @@
 #include "tools/table_passwords.h"
 
+#include <optional>
+
 #include "data/gbk_text.h"
 #include "engine/dbengine.h"
 #include "tools/tool_error.h"
@@ -28,13 +30,19 @@ std::string AskNewPassword(PasswordSource& source) {
 }
 
 tablecrypt::TableConnection TableOpener::Open(const std::filesystem::path& file, int flags) {
-    std::optional<std::string_view> password;
-    if (tablecrypt::IsProtected(file)) {
-        if (!password_) password_ = AskPassword(source_, "Password: ");
-        password = *password_;
-    }
     try {
-        return tablecrypt::TableConnection(file, flags, password);
+        if (!tablecrypt::IsProtected(file)) return tablecrypt::TableConnection(file, flags, std::nullopt);
+        for (const std::string& known : passwords_) {
+            try {
+                return tablecrypt::TableConnection(file, flags, known);
+            } catch (const tablecrypt::WrongPassword&) {
+            }
+        }
+        const std::string prompt = passwords_.empty()
+                                       ? "Password: "
+                                       : "Password for " + file.filename().string() + ": ";
+        passwords_.push_back(AskPassword(source_, prompt));
+        return tablecrypt::TableConnection(file, flags, passwords_.back());
     } catch (const tablecrypt::WrongPassword&) {
         throw ToolError("the password does not open " + file.string());
     } catch (const tablecrypt::DamagedHeader& e) {

@@ -9,14 +9,15 @@
 // - AskPassword and AskNewPassword answer the password's GBK bytes, or throw ToolError when the
 //   input has ended, the password is empty, holds a NUL byte or is longer than the engine takes,
 //   or (new ones asked twice) the two differ.
-// - TableOpener asks for a password once, when it first opens a protected file, and uses it for
-//   every protected file after; plain files need none.
+// - TableOpener tries the passwords it was given on every protected file it opens, and asks for
+//   another only when none of them opens the file, naming the file after the first; plain files
+//   need none.
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/table_protection.h"
 #include "tools/password_source.h"
@@ -37,7 +38,7 @@ class TableOpener {
 
   private:
     PasswordSource& source_;
-    std::optional<std::string> password_;
+    std::vector<std::string> passwords_;
 };
 
 }  // namespace clinicdb

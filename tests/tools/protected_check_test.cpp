@@ -44,6 +44,19 @@ TEST_F(ProtectedDirectory, ThePasswordIsAskedOnceForEveryTable) {
     EXPECT_EQ(source.Prompts(), (std::vector<std::string>{"Password: "}));
 }
 
+TEST_F(ProtectedDirectory, ATableOfAnotherPasswordAsksForItByName) {
+    Protect("bingren");
+    tablecrypt::Protect(dir_ / "bingli.DB", "other", kQuickCost);
+    testing::ScriptedPasswords source({"pw", "other"});
+    TableOpener tables(source);
+    EXPECT_TRUE(CheckDatabase(dir_.Path(), tables).Sound());
+    EXPECT_EQ(source.Prompts(), (std::vector<std::string>{"Password: ", "Password for bingli.DB: "}));
+    const auto run = RunTool({"check", dir_.Path()}, {"pw", "wrong"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("the password does not open " + (dir_ / "bingli.DB").string()),
+              std::string::npos) << run.err;
+}
+
 TEST_F(ProtectedDirectory, PlainFilesAskForNoPassword) {
     testing::ScriptedPasswords source({"pw"});
     TableOpener tables(source);

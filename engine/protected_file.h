@@ -86,7 +86,9 @@ std::optional<UnlockedFile> Unlock(const std::string& path, std::string_view pas
 UnlockedFile CreateProtected(const std::string& path, std::string_view password,
                              const KdfCost& cost = {});
 
-// Wraps the master key of `unlocked` under `password` with a new salt.
+// Wraps the master key of `unlocked` under `password` with a new salt. Only the header's first
+// 512 bytes are rewritten, one disk sector, in one write made durable before returning: a crash
+// leaves the old password or the new one, and the pages are never touched.
 // Requires: `unlocked` came from this file's current header.
 void ChangePassword(const std::string& path, const UnlockedFile& unlocked,
                     std::string_view password, const KdfCost& cost = {});

@@ -4,16 +4,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
-#include <utility>
 #include <system_error>
+#include <utility>
 
 namespace tablecrypt {
 
@@ -151,13 +151,18 @@ int WritePlain(ProtectedFile& file, std::uint64_t block, Block& plain) {
     return RealWrite(file, sealed.data(), kBlockSize, Physical(block));
 }
 
+Block AuxiliaryHeaderOf(const FileState& state) {
+    return AuxiliaryHeader{state.auxiliaryNonce, state.auxiliarySize}.Encode();
+}
+
 int WriteAuxiliaryHeader(ProtectedFile& file) {
-    const Block header = AuxiliaryHeader{file.state->auxiliaryNonce, file.state->auxiliarySize}.Encode();
+    const Block header = AuxiliaryHeaderOf(*file.state);
     return RealWrite(file, header.data(), kBlockSize, 0);
 }
 
+// The size alone, so that the rest of the header is never rewritten.
 int WriteAuxiliarySize(ProtectedFile& file) {
-    const Block header = AuxiliaryHeader{file.state->auxiliaryNonce, file.state->auxiliarySize}.Encode();
+    const Block header = AuxiliaryHeaderOf(*file.state);
     return RealWrite(file, header.data() + kSizeOffset, sizeof(std::uint64_t), kSizeOffset);
 }
 
@@ -180,7 +185,7 @@ int Read(sqlite3_file* f, void* data, int size, sqlite3_int64 offset) {
             const std::uint64_t block = at / kBlockSize, within = at % kBlockSize;
             const std::uint64_t count = std::min<std::uint64_t>(kBlockSize - within, end - at);
             Block plain;
-            const int rc = ReadPlain(Of(f), block, plain);
+            const int rc = ReadPlain(file, block, plain);
             if (rc == SQLITE_IOERR_SHORT_READ) shortRead = true;
             else if (rc != SQLITE_OK) return rc;
             std::memcpy(out + (at - offset), plain.data() + within, count);
@@ -219,7 +224,7 @@ int Write(sqlite3_file* f, const void* data, int size, sqlite3_int64 offset) {
 int Truncate(sqlite3_file* f, sqlite3_int64 size) {
     ProtectedFile& file = Of(f);
     const std::uint64_t blocks = (size + kBlockSize - 1) / kBlockSize;
-    const int rc = file.Real()->pMethods->xTruncate(file.Real(), Physical(blocks) );
+    const int rc = file.Real()->pMethods->xTruncate(file.Real(), Physical(blocks));
     if (rc != SQLITE_OK || file.state->tablePages) return rc;
     file.state->auxiliarySize = std::min<std::uint64_t>(file.state->auxiliarySize, size);
     return WriteAuxiliarySize(file);

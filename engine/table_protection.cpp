@@ -139,11 +139,4 @@ void Unprotect(const std::string& path, std::string_view password) {
     copy.Replace(std::nullopt);
 }
 
-void ChangeTablePassword(const std::string& path, std::string_view oldPassword,
-                         std::string_view newPassword, const KdfCost& cost) {
-    const std::optional<UnlockedFile> unlocked = Unlock(path, oldPassword);
-    if (!unlocked) throw WrongPassword();
-    ChangePassword(path, *unlocked, newPassword, cost);
-}
-
 }  // namespace tablecrypt

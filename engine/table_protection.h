@@ -1,5 +1,6 @@
-// Protecting a table file, unprotecting it, changing its password, and opening it either way;
-// for the tools and the tests (the engine opens its tables through KeyRing and TableFile).
+// Protecting a table file, unprotecting it, and opening it either way (a password change is
+// ChangePassword() of protected_file.h); for the tools and the tests (the engine opens its
+// tables through KeyRing and TableFile).
 //
 // Contracts:
 // - Protect() and Unprotect() change a file in place safely: its content is copied (VACUUM
@@ -53,7 +54,5 @@ std::string UriOf(const std::string& path, bool protectedFile);
 
 void Protect(const std::string& path, std::string_view password, const KdfCost& cost = {});
 void Unprotect(const std::string& path, std::string_view password);
-void ChangeTablePassword(const std::string& path, std::string_view oldPassword,
-                         std::string_view newPassword, const KdfCost& cost = {});
 
 }  // namespace tablecrypt

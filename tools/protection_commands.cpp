@@ -59,7 +59,10 @@ void ChangeTablePassword(const path& file, PasswordSource& passwords,
         // The old password is tried before the new one is asked for.
         const auto unlocked = tablecrypt::Unlock(header, AskPassword(passwords, "Old password: "));
         if (!unlocked) throw tablecrypt::WrongPassword();
-        tablecrypt::ChangePassword(file, *unlocked, AskNewPassword(passwords), cost);
+        const std::string password = AskNewPassword(passwords);
+        // A running program would be asked for the new password at its next open of the table.
+        const dbe::TableUse use(file, dbe::TableUse::Kind::Exclusive);
+        tablecrypt::ChangePassword(file, *unlocked, password, cost);
     });
 }
 

@@ -160,6 +160,17 @@ TEST_F(Protection, TableOpenInARunningProgramIsLeftAlone) {
     EXPECT_EQ(ReadBytes(file_), before);
 }
 
+TEST_F(Protection, PasswordOfATableOpenInARunningProgramStays) {
+    Protect("pw");
+    const dbe::TableUse program(file_, dbe::TableUse::Kind::Shared);
+    const std::string before = ReadBytes(file_);
+    const auto run = Run("password", {"pw", "new"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "clinicdb: " + file_.string() +
+                           " is open in a running program; nothing was changed\n");
+    EXPECT_EQ(ReadBytes(file_), before);
+}
+
 TEST_F(Protection, MissingTableIsReported) {
     const auto run = RunTool({"protect", dir_.Path(), "zhenduan"}, {"pw"});
     EXPECT_EQ(run.status, 1);

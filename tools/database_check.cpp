@@ -87,10 +87,4 @@ CheckReport CheckDatabase(const std::filesystem::path& dir, TableOpener& tables)
     return report;
 }
 
-CheckReport CheckDatabase(const std::filesystem::path& dir) {
-    NoPasswords none;
-    TableOpener tables(none);
-    return CheckDatabase(dir, tables);
-}
-
 }  // namespace clinicdb

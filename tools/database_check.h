@@ -36,7 +36,5 @@ struct CheckReport {
 inline constexpr std::size_t kOrphansListed = 5;
 
 CheckReport CheckDatabase(const std::filesystem::path& dir, TableOpener& tables);
-// For a directory of plain files: a protected one throws ToolError for want of a password.
-CheckReport CheckDatabase(const std::filesystem::path& dir);
 
 }  // namespace clinicdb

@@ -49,13 +49,6 @@ class TerminalPasswords final : public PasswordSource {
     std::ostream& prompts_;
 };
 
-// Gives no password: for directories of plain files only.
-class NoPasswords final : public PasswordSource {
-  public:
-    std::optional<std::string> Next(std::string_view) override { return std::nullopt; }
-    bool Confirms() const override { return false; }
-};
-
 // The terminal when standard input is one, prompting on `prompts`; else standard input's lines.
 std::unique_ptr<PasswordSource> StandardInputPasswords(std::ostream& prompts);
 

@@ -28,7 +28,7 @@ TEST_F(Check, SoundDatabasePasses) {
 TEST_F(Check, ReportsOrphanVisitsAsAWarningOnly) {
     Execute(dir_ / "bingli.DB",
             "INSERT INTO bingli (Id, Brid) VALUES (90001, 999999), (90000, NULL)");
-    const CheckReport report = CheckDatabase(dir_.Path());
+    const CheckReport report = testing::CheckPlain(dir_.Path());
     EXPECT_TRUE(report.Sound());
     EXPECT_EQ(report.orphanCount, 2);
     EXPECT_EQ(report.firstOrphans, (std::vector<std::int64_t>{90000, 90001}));
@@ -42,7 +42,7 @@ TEST_F(Check, ReportsOrphanVisitsAsAWarningOnly) {
 TEST_F(Check, DeletedPatientLeavesHisVisitsOrphaned) {
     Execute(dir_ / "bingren.DB", "DELETE FROM bingren WHERE Id = 1");
     const auto visits = testing::Query(dir_ / "bingli.DB", "SELECT Id FROM bingli WHERE Brid = 1");
-    const CheckReport report = CheckDatabase(dir_.Path());
+    const CheckReport report = testing::CheckPlain(dir_.Path());
     EXPECT_EQ(report.orphanCount, static_cast<std::int64_t>(visits.size()));
     EXPECT_EQ(report.firstOrphans.front(), std::stoll(visits.front()[0]));
 }
@@ -58,7 +58,7 @@ TEST_F(Check, DamagedPagesFailTheCheck) {
 
 TEST_F(Check, FileThatIsNoDatabaseFailsTheCheck) {
     Scribble(dir_ / "bingren.DB", 0, 100);
-    EXPECT_FALSE(CheckDatabase(dir_.Path()).Sound());
+    EXPECT_FALSE(testing::CheckPlain(dir_.Path()).Sound());
     EXPECT_EQ(RunTool({"check", dir_.Path()}).status, 1);
 }
 

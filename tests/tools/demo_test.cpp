@@ -125,7 +125,7 @@ TEST_F(DemoData, SomeMemosRunPast200Bytes) {
 }
 
 TEST_F(DemoData, FilesAreSoundAndSummaryAgrees) {
-    EXPECT_TRUE(CheckDatabase(dir_->Path()).Sound());
+    EXPECT_TRUE(testing::CheckPlain(dir_->Path()).Sound());
     testing::PlainTables plain;
     const Summary s = ReadSummary(dir_->Path(), kToday, plain.Get());
     EXPECT_EQ(s.patients, kPatients);

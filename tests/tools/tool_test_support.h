@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/file_cipher.h"
+#include "tools/database_check.h"
 #include "tools/password_source.h"
 #include "tools/table_passwords.h"
 
@@ -77,6 +78,13 @@ class ScriptedPasswords final : public PasswordSource {
     std::vector<std::string> prompts_;
 };
 
+// Gives no password.
+class NoPasswords final : public PasswordSource {
+  public:
+    std::optional<std::string> Next(std::string_view) override { return std::nullopt; }
+    bool Confirms() const override { return false; }
+};
+
 // Opens plain table files; a protected one finds no password.
 class PlainTables {
   public:
@@ -86,5 +94,10 @@ class PlainTables {
     NoPasswords none_;
     TableOpener tables_{none_};
 };
+
+inline CheckReport CheckPlain(const std::filesystem::path& dir) {
+    PlainTables plain;
+    return CheckDatabase(dir, plain.Get());
+}
 
 }  // namespace clinicdb::testing

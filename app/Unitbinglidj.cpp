@@ -14,6 +14,7 @@
 #include "app/forms/Unittsfzbr.h"
 #include "app/window_style.h"
 #include "data/dates.h"
+#include "data/short_date_format.h"
 #include "views/caption_on_frame.h"
 #include "views/failure_reporting.h"
 
@@ -158,6 +159,7 @@ void TFormQorvynabldjxt::CreateVisitViews() {
     DBGridbingli->SetDataSource(&DataSourceBingli);
     DBGridbingli->SetFont(ClinicFont(kGridFontPixels));
     DBGridbingli->SetHint(QStringLiteral("病历"));
+    DBGridbingli->SetShowHint(true);
     AddColumns(DBGridbingli,
                {{"Id", kCentre},
                 {"Brid", kCentre},
@@ -293,8 +295,10 @@ void TFormQorvynabldjxt::BitBtnczxmClick() {
     Queryczxm.Open();
     const int found = Queryczxm.RecordCount();
     if (found < 1) {
+        // Selected, so that the next name typed replaces the message.
         Editblhxm->setText(QStringLiteral("没找到!请重新输入姓名"));
         Editblhxm->setFocus();
+        Editblhxm->selectAll();
     } else if (found == 1) {
         Tablebingren.Locate("xm", {QueryczxmXm->AsString()}, {.loPartialKey = true});
     } else {

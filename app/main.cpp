@@ -1,11 +1,14 @@
 // The clinic record system: start-up and end.
 #include "app/Unitbinglidj.h"
+#include "app/desktop_locale.h"
 #include "app/forms/UnitBinglixq.h"
 #include "app/window_style.h"
+#include "data/short_date_format.h"
 #include "views/failure_reporting.h"
 
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
+    dates::SetShortDateFormat(DesktopShortDateFormat(QLocale::system()));
     TApplication::SetTitle(ApplicationTitle());
     QApplication::setWindowIcon(ApplicationIcon());
     try {

@@ -13,6 +13,7 @@
 #include "data/clinic_record_sets.h"
 #include "data/dates.h"
 #include "data/session.h"
+#include "data/short_date_format.h"
 #include "engine/table_protection.h"
 
 namespace {

@@ -152,8 +152,7 @@ void TDataSet::Open() {
         InternalFirst();
         FillFromCursor(false);
     } catch (...) {
-        ClearBuffers();
-        spare_.clear();
+        ReleaseBuffers();
         InternalClose();
         throw;
     }
@@ -167,8 +166,7 @@ void TDataSet::Close() {
     Fire(BeforeClose);
     if (state_ == TDataSetState::dsEdit) InternalCancel();
     SetState(TDataSetState::dsInactive);
-    ClearBuffers();
-    spare_.clear();
+    ReleaseBuffers();
     InternalClose();
     Fire(AfterClose);
 }
@@ -225,21 +223,30 @@ void TDataSet::BeginInsert(bool append) {
     if (!CanModify()) DatabaseError(msg::DataSetReadOnly);
     Fire(BeforeInsert);
     Fire(BeforeScroll);
+    KeepReturnPoint();
     PlaceNewRecord(append);
     SetState(TDataSetState::dsInsert);
     try {
         InitNewRecord();
         Fire(OnNewRecord);
     } catch (...) {
-        DropNewRecord();
-        SetState(TDataSetState::dsBrowse);
-        Resync();
+        UndoInsert();
         throw;
     }
     modified_ = false;
     DataEvent(TDataEvent::deDataSetChange);
     Fire(AfterInsert);
     Fire(AfterScroll);
+}
+
+void TDataSet::KeepReturnPoint() {
+    returnRow_ = active_;
+    if (IsEmpty()) {
+        if (returnTo_) spare_.push_back(std::move(returnTo_));
+        return;
+    }
+    if (!returnTo_) returnTo_ = SpareBuffer();
+    CopyRecord(*ActiveBuffer(), *returnTo_);
 }
 
 void TDataSet::PlaceNewRecord(bool append) {
@@ -264,10 +271,13 @@ void TDataSet::PlaceNewRecord(bool append) {
     bof_ = eof_ = false;
 }
 
-void TDataSet::DropNewRecord() {
-    spare_.push_back(std::move(buffers_[static_cast<std::size_t>(active_)]));
-    buffers_.erase(buffers_.begin() + active_);
-    active_ = std::min(active_, std::max(0, BufferCount() - 1));
+// Drops the new record; the record that was current before it becomes current again, on its
+// row. Cancel, delete during an insert and a failed OnNewRecord all come here.
+void TDataSet::UndoInsert() {
+    ClearBuffers();
+    if (returnTo_) buffers_.push_back(std::move(returnTo_));
+    SetState(TDataSetState::dsBrowse);
+    ResyncAt(returnRow_);
 }
 
 void TDataSet::Edit() {
@@ -305,12 +315,12 @@ void TDataSet::Cancel() {
     const bool inserting = state_ == TDataSetState::dsInsert;
     if (inserting) {
         Fire(BeforeScroll);
-        DropNewRecord();
+        UndoInsert();
     } else {
         InternalCancel();
+        SetState(TDataSetState::dsBrowse);
+        Resync();
     }
-    SetState(TDataSetState::dsBrowse);
-    Resync();
     Fire(AfterCancel);
     if (inserting) Fire(AfterScroll);
 }
@@ -373,6 +383,28 @@ bool TDataSet::Locate(const std::string& keyFields, const std::vector<std::strin
     return true;
 }
 
+std::optional<double> TDataSet::KeyFraction() {
+    if (!Active() || IsEmpty() || State() == TDataSetState::dsInsert) return std::nullopt;
+    if (bof_) return 0.0;
+    if (eof_) return 1.0;
+    InternalSetToRecord(*ActiveBuffer());
+    return InternalKeyFraction();
+}
+
+bool TDataSet::MoveToKeyFraction(double fraction) {
+    CheckActive();
+    if (fraction <= 0 || fraction >= 1) {
+        fraction <= 0 ? First() : Last();
+        return true;
+    }
+    CheckBrowseMode();
+    Fire(BeforeScroll);
+    if (!InternalSetToKeyFraction(fraction)) return false;
+    Resync(TResyncMode::rmAfterCursor);
+    Fire(AfterScroll);
+    return true;
+}
+
 void TDataSet::SetFilter(const std::string& text) { ChangeFilter(text, filterOptions_); }
 
 void TDataSet::SetFilterOptions(TFilterOptions options) { ChangeFilter(filter_, options); }
@@ -415,6 +447,13 @@ void TDataSet::ClearBuffers() {
     for (auto& buffer : buffers_) spare_.push_back(std::move(buffer));
     buffers_.clear();
     active_ = 0;
+}
+
+// Frees every buffer, before the cursor that they belong to closes.
+void TDataSet::ReleaseBuffers() {
+    ClearBuffers();
+    spare_.clear();
+    returnTo_.reset();
 }
 
 // Fills the window from the cursor at the beginning (or, backwards, at the end).
@@ -479,6 +518,11 @@ bool TDataSet::ReadAnchor(TRecordBuffer& into, TResyncMode mode) {
         if (!GetRecord(into, TGetMode::gmCurrent)) DatabaseError(msg::RecordNotFound);
         return true;
     }
+    if (mode == TResyncMode::rmAfterCursor) {
+        if (GetRecord(into, TGetMode::gmNext)) return true;
+        InternalLast();
+        return GetRecord(into, TGetMode::gmPrior);
+    }
     if (IsEmpty()) {
         InternalFirst();
         return GetRecord(into, TGetMode::gmNext);
@@ -489,11 +533,17 @@ bool TDataSet::ReadAnchor(TRecordBuffer& into, TResyncMode mode) {
 }
 
 // Re-reads the window around the current record, which keeps its row where the neighbouring
-// records allow; a located record is centred instead.
+// records allow; a record found at the cursor is centred instead.
 void TDataSet::Resync(TResyncMode mode) {
+    ResyncAt(mode == TResyncMode::rmAtActive ? active_ : (capacity_ - 1) / 2, mode);
+}
+
+// Re-reads the window with the anchor record on `row` where the neighbouring records allow; the
+// views may have shrunk the window since the row was taken.
+void TDataSet::ResyncAt(int row, TResyncMode mode) {
+    row = std::min(row, capacity_ - 1);
     std::unique_ptr<TRecordBuffer> anchor = SpareBuffer();
     const bool found = ReadAnchor(*anchor, mode);
-    const int row = mode == TResyncMode::rmExactAtCursor ? (capacity_ - 1) / 2 : active_;
     ClearBuffers();
     if (!found) {
         spare_.push_back(std::move(anchor));

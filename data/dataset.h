@@ -124,6 +124,13 @@ public:
     bool Locate(const std::string& keyFields, const std::vector<std::string>& keyValues,
                 TLocateOptions options);
 
+    // Where the current record stands between the first record (0) and the last (1), and the
+    // move to a record at such a place: the engine's estimate from the keys of the current
+    // order, without counting, for scroll bars. 0 and 1 are exactly the first and the last
+    // record. Nothing, and no move, where the engine cannot estimate.
+    std::optional<double> KeyFraction();
+    bool MoveToKeyFraction(double fraction);
+
     // The filter: a condition in the filter language, in force while Filtered is on. A text
     // that does not parse is refused and the old one stays; on a closed record set the text
     // is only stored, and parsed at open.
@@ -182,6 +189,8 @@ protected:
     virtual bool GetRecord(TRecordBuffer& buffer, TGetMode mode) = 0;
     // Reads up to |count| records after (count > 0) or before the cursor, in the order read.
     virtual int GetRecords(int count, const std::vector<TRecordBuffer*>& into) = 0;
+    // Makes `to` a copy of `from`, including where it was read, so that it can be sought again.
+    virtual void CopyRecord(const TRecordBuffer& from, TRecordBuffer& to) = 0;
     virtual void InternalInitRecord(TRecordBuffer& buffer) = 0;  // blank record
     virtual void InternalEdit(TRecordBuffer& buffer) = 0;        // re-read and lock
     virtual void InternalPost(TRecordBuffer& buffer, bool inserting) = 0;
@@ -189,6 +198,9 @@ protected:
     virtual void InternalDelete(TRecordBuffer& buffer) = 0;
     virtual void InternalRefresh() = 0;
     virtual int GetRecordCount() = 0;
+    virtual std::optional<double> InternalKeyFraction() { return std::nullopt; }
+    // Puts the cursor before the record at `fraction` of the way; false where it cannot tell.
+    virtual bool InternalSetToKeyFraction(double) { return false; }
     virtual void WriteFieldData(TRecordBuffer& buffer, TField* field, const void* data) = 0;
     virtual void WriteBlobData(TRecordBuffer& buffer, TField* field, const std::string& text) = 0;
 
@@ -222,8 +234,9 @@ private:
     void MoveToEnd(bool last);
     void ChangeFilter(const std::string& text, TFilterOptions options);
     void BeginInsert(bool append);
+    void KeepReturnPoint();
     void PlaceNewRecord(bool append);
-    void DropNewRecord();
+    void UndoInsert();
     void CheckRequiredFields() const;
     void BeforeFieldWrite(const TField* field) const;
     void AfterFieldWrite(TField* field);
@@ -231,12 +244,16 @@ private:
     // The window of buffered records.
     std::unique_ptr<TRecordBuffer> SpareBuffer();
     void ClearBuffers();
+    void ReleaseBuffers();
     void FillFromCursor(bool backwards);
     int ReadRecords(int count);
     void PushRecord(std::unique_ptr<TRecordBuffer> buffer, bool atBack);
     // Re-reads the window around the current record, or around the record at the cursor.
-    enum class TResyncMode { rmAtActive, rmExactAtCursor };
+    // The record the window is read around: the current one, the one at the cursor, or the
+    // first one after the cursor (the last record when none is after it).
+    enum class TResyncMode { rmAtActive, rmExactAtCursor, rmAfterCursor };
     void Resync(TResyncMode mode = TResyncMode::rmAtActive);
+    void ResyncAt(int row, TResyncMode mode = TResyncMode::rmAtActive);
     bool ReadAnchor(TRecordBuffer& into, TResyncMode mode);
     void ResizeWindow();
     int WantedBufferCount() const;
@@ -254,6 +271,11 @@ private:
     int active_ = 0;    // the current record's index in buffers_
     int capacity_ = 1;  // how many records the views show
     int evicted_ = 0;   // records dropped from the window by the last reads (signed: front > 0)
+    // A copy of the record that was current when the insert began, and its row: undoing the
+    // insert comes back to it even when the new record pushed it out of the window. Null when
+    // the set was empty.
+    std::unique_ptr<TRecordBuffer> returnTo_;
+    int returnRow_ = 0;
     TRecordBuffer* keyBuffer_ = nullptr;  // while building a key
     TDataSetState keptState_ = TDataSetState::dsInactive;
 

@@ -160,6 +160,10 @@ int TEngineDataSet::GetRecords(int count, const std::vector<TRecordBuffer*>& int
     return static_cast<int>(got);
 }
 
+void TEngineDataSet::CopyRecord(const TRecordBuffer& from, TRecordBuffer& to) {
+    Check(Api().dbeCopyRecord(RecordOf(from), RecordOf(to)));
+}
+
 bool TEngineDataSet::GetFieldData(const TField* field, void* buffer, std::uint32_t size) const {
     const TRecordBuffer* active = ActiveBuffer();
     if (!active || field->FieldNo() == 0) return false;
@@ -189,6 +193,21 @@ int TEngineDataSet::GetRecordCount() {
     if (Api().dbeGetExactRecordCount(cursor_, &count) == DBIERR_NONE) return static_cast<int>(count);
     if (Api().dbeGetRecordCount(cursor_, &count) == DBIERR_NONE) return static_cast<int>(count);
     return -1;
+}
+
+std::optional<double> TEngineDataSet::InternalKeyFraction() {
+    double fraction = 0;
+    const DBIResult result = Api().dbeGetKeyFraction(cursor_, &fraction);
+    if (result == DBIERR_NOTSUPPORTED) return std::nullopt;
+    Check(result);
+    return fraction;
+}
+
+bool TEngineDataSet::InternalSetToKeyFraction(double fraction) {
+    const DBIResult result = Api().dbeSetToKeyFraction(cursor_, fraction);
+    if (result == DBIERR_NOTSUPPORTED) return false;
+    Check(result);
+    return true;
 }
 
 // ---- Writing ----

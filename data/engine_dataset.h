@@ -46,6 +46,7 @@ protected:
     void InternalSetToRecord(TRecordBuffer& buffer) override;
     bool GetRecord(TRecordBuffer& buffer, TGetMode mode) override;
     int GetRecords(int count, const std::vector<TRecordBuffer*>& into) override;
+    void CopyRecord(const TRecordBuffer& from, TRecordBuffer& to) override;
     void InternalInitRecord(TRecordBuffer& buffer) override;
     void InternalEdit(TRecordBuffer& buffer) override;
     void InternalPost(TRecordBuffer& buffer, bool inserting) override;
@@ -53,6 +54,8 @@ protected:
     void InternalDelete(TRecordBuffer& buffer) override;
     void InternalRefresh() override;
     int GetRecordCount() override;
+    std::optional<double> InternalKeyFraction() override;
+    bool InternalSetToKeyFraction(double fraction) override;
     void WriteFieldData(TRecordBuffer& buffer, TField* field, const void* data) override;
     void WriteBlobData(TRecordBuffer& buffer, TField* field, const std::string& text) override;
     bool LocateRecord(const std::vector<TField*>& fields, const std::vector<std::string>& values,

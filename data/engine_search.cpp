@@ -5,6 +5,7 @@
 #include "data/filter_parser.h"
 #include "data/gbk_text.h"
 #include "data/messages.h"
+#include "data/short_date_format.h"
 
 namespace {
 

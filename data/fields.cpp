@@ -8,6 +8,7 @@
 #include "data/dataset.h"
 #include "data/gbk_text.h"
 #include "data/messages.h"
+#include "data/short_date_format.h"
 
 namespace {
 

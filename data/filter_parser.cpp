@@ -10,6 +10,7 @@
 #include "data/filter_syntax.h"
 #include "data/gbk_text.h"
 #include "data/messages.h"
+#include "data/short_date_format.h"
 
 namespace {
 

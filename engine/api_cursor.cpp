@@ -169,4 +169,17 @@ DBIResult dbeGetRecordCount(hDBICur cur, uint32_t* count) {
     });
 }
 
+DBIResult dbeGetKeyFraction(hDBICur cur, double* fraction) {
+    return CursorCall(cur, [&](Cursor& cursor) {
+        Require(fraction);
+        const std::optional<double> at = cursor.KeyFraction();
+        if (!at) throw EngineError(DBIERR_NOTSUPPORTED, "The cursor's order has no numeric key");
+        *fraction = *at;
+    });
+}
+
+DBIResult dbeSetToKeyFraction(hDBICur cur, double fraction) {
+    return CursorCall(cur, [&](Cursor& cursor) { cursor.SetToKeyFraction(fraction); });
+}
+
 }  // extern "C"

@@ -78,6 +78,17 @@ class Cursor {
     // with either, the exact count.
     std::uint32_t EstimatedCount();
 
+    // Where the cursor stands between the first record it sees (0) and the last (1), estimated
+    // from the keys of the three without counting (cursor_position.cpp): by record number in
+    // the record number's order or where the key does not change (a range on one value),
+    // otherwise by the key's numeric value. At the beginning 0, at the end 1; nothing where
+    // the key is not a number or nothing is seen.
+    std::optional<double> KeyFraction();
+    // Puts the cursor on the crack before the first record at or after `fraction` of the way,
+    // on the same estimate; 0 or less goes to the beginning, 1 or more to the end. Throws
+    // DBIERR_NOTSUPPORTED where KeyFraction would answer nothing.
+    void SetToKeyFraction(double fraction);
+
     // Filters (cursor_filter.cpp). A filter's handle is its address, valid until it is dropped
     // or the cursor is destroyed; another value throws DBIERR_INVALIDHNDL. Activating or
     // deactivating puts the cursor at the beginning; so does dropping an active filter.
@@ -102,6 +113,13 @@ class Cursor {
         Key key;
     };
     using RowSink = std::function<void(const sqlitekit::Statement&, std::size_t)>;
+    // The keys' scale from the first record seen to the last.
+    struct KeyScale {
+        bool byRowid;
+        Key first;
+        double low, high;
+    };
+    std::optional<KeyScale> Scale();
 
     void SetOrder(Order order);
     // Reads the rows of `regions` that the cursor sees and that meet `extra`.

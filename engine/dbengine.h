@@ -248,6 +248,16 @@ DBEAPI DBIResult dbeGetExactRecordCount(hDBICur cur, uint32_t* count);
 // number (an upper bound); with either, the exact count.
 DBEAPI DBIResult dbeGetRecordCount(hDBICur cur, uint32_t* count);
 
+// Where the cursor stands between the first record it sees (0) and the last (1), estimated
+// from keys without counting: by record number where the index is the primary one or its key
+// is one value throughout the range, else by the key's numeric value. 0 at the beginning, 1 at
+// the end. DBIERR_NOTSUPPORTED where the key is not a number. For scroll bars.
+DBEAPI DBIResult dbeGetKeyFraction(hDBICur cur, double* fraction);
+// Puts the cursor on the crack before the first record at or after `fraction` of the way, on the
+// same estimate: the next record read is the one there. 0 or less: the beginning; 1 or more: the
+// end.
+DBEAPI DBIResult dbeSetToKeyFraction(hDBICur cur, double fraction);
+
 // ---- Record buffers. Owned by the caller; valid for cursors on the same table. ----
 DBEAPI DBIResult dbeAllocRecord(hDBICur cur, hDBIRec* rec);
 DBEAPI DBIResult dbeFreeRecord(hDBIRec rec);

@@ -307,10 +307,11 @@ void TDBGrid::EnterFromOutside() {
 }
 
 // The grid or its editor (`from`) lost the focus. Moving between the two is no loss; another
-// window taking the focus leaves the grid as it is.
+// window taking the focus leaves the grid as it is, and so does a focus that only passed through
+// on its way back to a grid that refused to let it go (it never came in here).
 void TDBGrid::FocusLeft(QFocusEvent* event, QWidget* from) {
     QWidget* now = QApplication::focusWidget();
-    if (now == this || now == editor_) return;
+    if (!focusWithin_ || now == this || now == editor_) return;
     focusWithin_ = false;
     ++focusLosses_;
     clickPending_ = false;
@@ -327,9 +328,10 @@ void TDBGrid::LeaveGrid(QWidget* from) {
             WritePendingText();
         }
     } catch (...) {
-        // The user corrects the text in the grid; the failure is reported on the way out.
-        QMetaObject::invokeMethod(
-            this, [this] { setFocus(Qt::OtherFocusReason); }, Qt::QueuedConnection);
+        // The focus comes back before the failure is reported, so that the control it was
+        // going to finds it refused and does nothing more (a press there neither moves nor
+        // opens anything); the user corrects the text in the grid.
+        setFocus(Qt::OtherFocusReason);
         throw;
     }
     editor_->hide();

@@ -13,6 +13,8 @@
 // - The grid posts nothing itself. It cancels on Esc without pending text, and cancels a new
 //   record that nothing has modified on Up, on Down and when the focus leaves the grid.
 // - Failures are thrown out of the event handlers (TApplication reports them).
+// - When the focus leaves while the pending text cannot be written, it comes back at once, before
+//   the failure is reported; a press on another grid that took it away does nothing there.
 // - OnCellClick fires on the release of a left click on a data cell that did not open the
 //   editor; OnDblClick on the second press of a left double-click anywhere in the grid or on
 //   its editor; OnTitleClick on the release of a left click in the title row.
@@ -131,6 +133,10 @@ public:
     QRect CellRect(int columnIndex, int row) const;
     QRect IndicatorRect(int row) const;
     TIndicatorMark IndicatorMark(int row) const;
+    // What a data cell shows: its field's display text, whole where it fits between the cell's
+    // margins or is at most a tenth too wide (it is drawn narrowed), else ended with an
+    // ellipsis; empty without a field or a record.
+    QString CellText(int columnIndex, int row) const;
 
     // Lays the grid out again after a change of fonts, columns or options.
     void LayoutChanged();
@@ -226,9 +232,12 @@ private:
     void UpdateRowCount();
     void UpdateScrollBars();
     void UpdateVerticalPosition();
+    QString FieldText(int columnIndex, int row) const;
+    int VerticalPosition() const;
     void MakeSelectedVisible();
     void ConnectScrollBars();
     void ScrollAction(int action);
+    void MoveToThumb(int position);
     void HorizontalScrolled(int value);
 
     // ---- Painting (grid_paint.cpp) ----
@@ -240,7 +249,7 @@ private:
     void PaintTrackLine(QPainter& painter) const;
 
     // ---- Mouse (grid_mouse.cpp) ----
-    bool TakeFocusForPress();
+    bool TakeFocusForPress(const QMouseEvent& event);
     void PressTitle(QPoint point, const THit& hit, Qt::MouseButton button);
     void PressDataRow(const THit& hit, Qt::MouseButton button);
     void ReleaseClick(QPoint point);

@@ -3,7 +3,10 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <QFontMetrics>
 #include <QMessageBox>
+#include <QPointer>
+#include <QStyle>
 #include <QWidget>
 #include <cstdio>
 
@@ -15,6 +18,9 @@ namespace {
 
 constexpr const char* kStartupCaption = "Application Error";
 constexpr std::size_t kStartupTextLimit = 1023;
+// Beside its caption a title bar holds the window's icon and its buttons, each about a square of
+// the bar's height.
+constexpr int kTitleBarSquares = 4;
 
 TApplication::MessageBox& Box() {
     static TApplication::MessageBox box;
@@ -61,7 +67,46 @@ FailureFacts FactsOf(const std::exception_ptr& failure) {
     return facts;
 }
 
+// A message box never narrower than its whole caption. By itself it fits its text, as it shows
+// and again whenever it lays itself out, and leaves the title bar to shorten the caption.
+class TFailureBox : public QMessageBox {
+public:
+    TFailureBox(const QString& caption, const QString& text, QWidget* owner)
+        : QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok, owner) {}
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QMessageBox::resizeEvent(event);
+        const int caption = TitleBarWidth(windowTitle());
+        if (width() < caption) setFixedWidth(caption);
+    }
+};
+
+// An open pop-up takes every key and press, and so does a keyboard grab: a modal box shown over
+// them would wait for input that never reaches it.
+void ReleaseInput() {
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->hide();
+    if (QWidget* grabber = QWidget::keyboardGrabber()) grabber->releaseKeyboard();
+}
+
+// The active window owns the box. A pop-up or a hidden window cannot: a window whose owner is not
+// on the screen may never be shown itself. Their own visible window owns it instead.
+QWidget* BoxOwner() {
+    QWidget* window = QApplication::activeWindow();
+    while (window && (window->windowType() == Qt::Popup || !window->isVisible())) {
+        QWidget* parent = window->parentWidget();
+        window = parent ? parent->window() : nullptr;
+    }
+    return window;
+}
+
 }  // namespace
+
+int TitleBarWidth(const QString& caption) {
+    const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+    const int square = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return metrics.horizontalAdvance(caption) + kTitleBarSquares * square;
+}
 
 std::string WithClosingPeriod(const std::string& message) {
     if (message.empty() || LastCharacterLead(message) <= '.') return message;
@@ -127,11 +172,17 @@ QString TApplication::Title() { return TitleText(); }
 
 void TApplication::SetMessageBox(MessageBox box) { Box() = std::move(box); }
 
+// The box comes up shown and active before the program waits in it; the window that was active
+// is active again when it closes.
 void TApplication::ShowMessage(const QString& caption, const QString& text) {
     if (Box()) return Box()(caption, text);
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok,
-                    QApplication::activeWindow());
+    ReleaseInput();
+    const QPointer<QWidget> owner = BoxOwner();
+    TFailureBox box(caption, text, owner);
+    box.show();
+    box.activateWindow();
     box.exec();
+    if (owner) owner->activateWindow();
 }
 
 int ReportStartupFailure(const std::exception_ptr& failure) {

@@ -29,6 +29,10 @@ std::string WithClosingPeriod(const std::string& message);
 // is empty or ends in one; at most 1,023 characters.
 std::string StartupFailureText(const std::exception_ptr& failure);
 
+// The width that a window needs for its title bar to show `caption` whole: the caption in the
+// title bar's font, with room for the window's icon and buttons.
+int TitleBarWidth(const QString& caption);
+
 class TApplication : public QApplication {
 public:
     // The session's password requests are answered by the password dialog while the
@@ -45,7 +49,10 @@ public:
     static void SetTitle(const QString& title);
     static QString Title();
 
-    // Shows a message box; tests replace it to see what the user would read.
+    // Shows a message box and waits until the user closes it. Any pop-up is closed and a keyboard
+    // grab released first; the active window (or, for a pop-up or a hidden one, its visible
+    // window) owns the box, which comes up shown, active and wide enough for its whole caption;
+    // that window is active again afterwards. Tests replace it to see what the user would read.
     using MessageBox = std::function<void(const QString& caption, const QString& text)>;
     static void SetMessageBox(MessageBox box);
     static void ShowMessage(const QString& caption, const QString& text);

@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "views/db_grid.h"
@@ -16,11 +17,12 @@ constexpr int kRowRoom = 3;
 constexpr int kTitleRoom = 4;
 // How near a column boundary in the title row a press starts resizing.
 constexpr int kResizeZone = 3;
-// The vertical scroll bar tells only where the current record is: at the top, in the middle or
-// at the bottom, so that it never needs to count records.
+// The vertical scroll bar places the current record between the first (top) and the last
+// (bottom) by the record set's key estimate, so that it never needs to count records; only the
+// first and the last record stand at the ends.
 constexpr int kScrollTop = 0;
-constexpr int kScrollMiddle = 2;
-constexpr int kScrollBottom = 4;
+constexpr int kScrollBottom = 1000;
+constexpr int kScrollPage = 50;
 
 int TextHeight(const QFont& font) {
     return QFontMetrics(font).size(0, QStringLiteral("Wg")).height();
@@ -175,6 +177,7 @@ void TDBGrid::UpdateRowCount() {
 
 void TDBGrid::UpdateScrollBars() {
     verticalScrollBar()->setRange(kScrollTop, kScrollBottom);
+    verticalScrollBar()->setPageStep(kScrollPage);
     verticalScrollBar()->setEnabled(DataSetActive());
     UpdateVerticalPosition();
     // Horizontally the grid scrolls by whole columns, as far as the last one fits.
@@ -193,12 +196,19 @@ void TDBGrid::UpdateScrollBars() {
     horizontalScrollBar()->setValue(leftShown_);
 }
 
+// While the thumb is dragged it stays under the pointer.
 void TDBGrid::UpdateVerticalPosition() {
-    int position = kScrollTop;
-    if (DataSetActive() && !DataSet()->Bof()) {
-        position = DataSet()->Eof() ? kScrollBottom : kScrollMiddle;
-    }
-    verticalScrollBar()->setValue(position);
+    if (verticalScrollBar()->isSliderDown()) return;
+    verticalScrollBar()->setValue(VerticalPosition());
+}
+
+int TDBGrid::VerticalPosition() const {
+    if (!DataSetActive() || DataSet()->Bof()) return kScrollTop;
+    if (DataSet()->Eof()) return kScrollBottom;
+    const std::optional<double> at = DataSet()->KeyFraction();
+    if (!at) return (kScrollTop + kScrollBottom) / 2;
+    return std::clamp(static_cast<int>(std::lround(*at * kScrollBottom)), kScrollTop + 1,
+                      kScrollBottom - 1);
 }
 
 void TDBGrid::MakeSelectedVisible() {
@@ -227,23 +237,27 @@ void TDBGrid::HorizontalScrolled(int value) {
 }
 
 // Moves run after the scroll bar has finished its own event, so that a failing move is reported
-// like any other. Dragging the thumb to an end moves to that end when it is let go.
+// like any other. A dragged thumb moves the record set as it goes; when it is let go, the bar
+// shows where the record set came to stand.
 void TDBGrid::ConnectScrollBars() {
     QScrollBar* vertical = verticalScrollBar();
     connect(
         vertical, &QAbstractSlider::actionTriggered, this,
         [this](int action) { ScrollAction(action); }, Qt::QueuedConnection);
     connect(
-        vertical, &QAbstractSlider::sliderReleased, this,
-        [this, vertical] {
-            const int value = vertical->value();
-            ScrollAction(value == kScrollTop      ? QAbstractSlider::SliderToMinimum
-                         : value == kScrollBottom ? QAbstractSlider::SliderToMaximum
-                                                  : QAbstractSlider::SliderNoAction);
-        },
+        vertical, &QAbstractSlider::sliderReleased, this, [this] { UpdateVerticalPosition(); },
         Qt::QueuedConnection);
     connect(horizontalScrollBar(), &QAbstractSlider::valueChanged, this,
             [this](int value) { HorizontalScrolled(value); });
+}
+
+// A drag reads the thumb's latest position when it runs, so the record set never lags behind
+// the pointer.
+void TDBGrid::MoveToThumb(int position) {
+    TDataSet& dataSet = *DataSet();
+    if (position <= kScrollTop) return dataSet.First();
+    if (position >= kScrollBottom) return dataSet.Last();
+    dataSet.MoveToKeyFraction(static_cast<double>(position) / kScrollBottom);
 }
 
 // A click on the vertical scroll bar moves the record set; the bar then shows where it stands.
@@ -268,6 +282,9 @@ void TDBGrid::ScrollAction(int action) {
             break;
         case QAbstractSlider::SliderToMaximum:
             dataSet.Last();
+            break;
+        case QAbstractSlider::SliderMove:
+            MoveToThumb(verticalScrollBar()->sliderPosition());
             break;
         default:
             break;

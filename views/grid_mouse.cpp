@@ -15,15 +15,17 @@ constexpr int kWheelNotch = 120;
 }  // namespace
 
 // A press first brings the focus into the grid; if the control that has it keeps it, the press
-// does nothing more.
-bool TDBGrid::TakeFocusForPress() {
-    if (!HasFocusWithin()) setFocus(Qt::MouseFocusReason);
+// does nothing more. Qt moves the focus for a press from the window system before delivering it;
+// asking again after a refusal would only make the control refuse, and report it, once more, or,
+// while the failure box leaves the window inactive, make this grid the focus it gets back.
+bool TDBGrid::TakeFocusForPress(const QMouseEvent& event) {
+    if (!event.spontaneous() && !HasFocusWithin()) setFocus(Qt::MouseFocusReason);
     return HasFocusWithin();
 }
 
 void TDBGrid::mousePressEvent(QMouseEvent* event) {
     clickPending_ = false;
-    if (!TakeFocusForPress()) return;
+    if (!TakeFocusForPress(*event)) return;
     const Qt::MouseButton button = event->button();
     if (button == Qt::LeftButton) {
         lastLeftPress_ = event->timestamp();
@@ -46,7 +48,7 @@ void TDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return mousePressEvent(event);
     clickPending_ = false;
     leftPressSeen_ = false;
-    if (!TakeFocusForPress()) return;
+    if (!TakeFocusForPress(*event)) return;
     const int losses = focusLosses_;
     RaiseDblClick();
     clickPending_ = focusLosses_ == losses;

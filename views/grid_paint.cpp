@@ -1,4 +1,5 @@
 // TDBGrid: painting the title row, the indicator column and the cells.
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -27,13 +28,41 @@ private:
     int previous_;
 };
 
+// How a text fits the room of a cell: whole; narrowed by up to a tenth where it is only a little
+// too wide (a ten-character date at 13 pixels in a 64-pixel column), since a cut digit would
+// change what is read; else cut with an ellipsis, which shows that more follows.
+struct TFittedText {
+    QString text;
+    qreal scale = 1;
+};
+constexpr qreal kNarrowest = 0.9;
+
+TFittedText Fit(const QString& text, const QFont& font, qreal room) {
+    const QFontMetricsF metrics(font);
+    const qreal natural = metrics.horizontalAdvance(text);
+    if (natural <= room) return {text};
+    if (natural * kNarrowest <= room) return {text, room / natural};
+    return {metrics.elidedText(text, Qt::ElideRight, room)};
+}
+
+qreal TextRoom(const QRect& cell) { return cell.width() - 2 * kTextMargin; }
+
+// The text stands on the baseline of the font's own face: Chinese characters drawn from a
+// fallback face with a taller ascent would otherwise push the line below the row.
 void DrawText(QPainter& painter, const QRect& cell, const QFont& font, TAlignment alignment,
               const QString& text) {
+    const TFittedText fitted = Fit(text, font, TextRoom(cell));
+    const qreal width = QFontMetricsF(font).horizontalAdvance(fitted.text) * fitted.scale;
+    const qreal left = cell.left() + kTextMargin;
+    qreal x = left;
+    if (alignment == TAlignment::taRightJustify) x = left + TextRoom(cell) - width;
+    if (alignment == TAlignment::taCenter) x = left + (TextRoom(cell) - width) / 2;
     painter.save();
     painter.setClipRect(cell);
     painter.setFont(font);
-    const QRect room = cell.adjusted(kTextMargin, kTextMargin, -kTextMargin, 0);
-    painter.drawText(room, ToQtAlignment(alignment) | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter.translate(x, cell.top() + kTextMargin + QFontMetricsF(font).ascent());
+    painter.scale(fitted.scale, 1);
+    painter.drawText(QPointF(0, 0), fitted.text);
     painter.restore();
 }
 
@@ -105,17 +134,21 @@ void TDBGrid::PaintCell(QPainter& painter, int columnIndex, int row) const {
         row == CurrentRow() && (columnIndex == selected_ || Option(TDBGridOption::dgRowSelect));
     const bool highlighted = showSelection && current && DataSetActive();
     painter.fillRect(cell, palette().color(highlighted ? QPalette::Highlight : QPalette::Base));
-    if (!DataSetActive() || DataSet()->IsEmpty()) return;
     const TColumn& column = *columns_[columnIndex];
-    const TField* field = column.Field();
-    if (!field) return;
-    QString text;
-    {
-        TDisplayRecord display(*DataSet(), row);
-        text = QString::fromStdString(field->AsString());
-    }
     painter.setPen(palette().color(highlighted ? QPalette::HighlightedText : QPalette::Text));
-    DrawText(painter, cell, column.Font(), column.Alignment(), text);
+    DrawText(painter, cell, column.Font(), column.Alignment(), FieldText(columnIndex, row));
+}
+
+QString TDBGrid::FieldText(int columnIndex, int row) const {
+    const TField* field = columns_[columnIndex]->Field();
+    if (!field || !DataSetActive() || DataSet()->IsEmpty()) return {};
+    TDisplayRecord display(*DataSet(), row);
+    return QString::fromStdString(field->AsString());
+}
+
+QString TDBGrid::CellText(int columnIndex, int row) const {
+    const QRect cell = CellRect(columnIndex, row);
+    return Fit(FieldText(columnIndex, row), columns_[columnIndex]->Font(), TextRoom(cell)).text;
 }
 
 void TDBGrid::PaintIndicator(QPainter& painter, int row) const {

@@ -6,7 +6,6 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
-#include <QVBoxLayout>
 #include <algorithm>
 
 #include "views/db_grid.h"
@@ -33,9 +32,6 @@ TGridPickList::TGridPickList(TDBGrid& grid)
     list_->setUniformItemSizes(true);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->viewport()->installEventFilter(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(kFrame, kFrame, kFrame, kFrame);
-    layout->addWidget(list_);
 }
 
 void TGridPickList::Open(TGridCellEditor& editor, const QStringList& entries, int rows,
@@ -57,21 +53,24 @@ void TGridPickList::Open(TGridCellEditor& editor, const QStringList& entries, in
     show();
 }
 
-// As wide as the editor or the widest entry, as high as `rows` entries (or all, if fewer);
-// below the editor unless that reaches past the bottom of the screen.
+// As wide as the editor or the widest entry with its item margins, whichever is wider, and
+// exactly as high as `rows` entries (or all, if fewer), inside the frame; below the editor unless
+// that reaches past the bottom of the screen. The scroll bar shows only when entries are hidden.
 void TGridPickList::Place(const TGridCellEditor& editor, int rows) {
     const int shown = std::min(rows, Count());
     const bool scrolls = Count() > shown;
-    const int widest = list_->sizeHintForColumn(0) +
-                       (scrolls ? list_->verticalScrollBar()->sizeHint().width() : 0);
-    const int width = std::max(editor.width(), widest + 2 * kFrame);
-    const int height = list_->sizeHintForRow(0) * shown + 2 * kFrame;
+    list_->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    const int bar = scrolls ? list_->verticalScrollBar()->sizeHint().width() : 0;
+    const int frame = 2 * frameWidth();
+    const QSize size(std::max(editor.width(), list_->sizeHintForColumn(0) + bar + frame),
+                     list_->sizeHintForRow(0) * shown + frame);
     QPoint topLeft = editor.mapToGlobal(QPoint(0, editor.height()));
     const QScreen* screen = editor.screen();
-    if (screen && topLeft.y() + height > screen->geometry().bottom() + 1) {
-        topLeft = editor.mapToGlobal(QPoint(0, -height));
+    if (screen && topLeft.y() + size.height() > screen->geometry().bottom() + 1) {
+        topLeft = editor.mapToGlobal(QPoint(0, -size.height()));
     }
-    setGeometry(QRect(topLeft, QSize(width, height)));
+    setGeometry(QRect(topLeft, size));
+    list_->setGeometry(contentsRect());
 }
 
 int TGridPickList::Count() const {

@@ -1,8 +1,10 @@
 #include "app/forms/Unitczxmjg.h"
 
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
 #include "app/window_style.h"
+#include "views/grid_cell_editor.h"
 
 TFormczxmjg::TFormczxmjg(TDataSource* results, QWidget* owner) : QDialog(owner) {
     setObjectName("Formczxmjg");
@@ -22,8 +24,28 @@ TFormczxmjg::TFormczxmjg(TDataSource* results, QWidget* owner) : QDialog(owner) 
         column->SetFieldName(field);
         column->Title().SetAlignment(TAlignment::taCenter);
     }
+    DBGridDczxm->OnDblClick = [this](TDBGrid*) { accept(); };
+    DBGridDczxm->installEventFilter(this);
+    DBGridDczxm->InplaceEditor()->installEventFilter(this);
 
     auto* fill = new QVBoxLayout(this);
     fill->setContentsMargins(0, 0, 0, 0);
     fill->addWidget(DBGridDczxm);
+}
+
+bool TFormczxmjg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                accept();
+                return true;
+            case Qt::Key_Escape:
+                reject();
+                return true;
+            default:
+                break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }

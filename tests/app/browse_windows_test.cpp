@@ -21,6 +21,7 @@
 #include "views/confirm_delete.h"
 #include "views/failure_reporting.h"
 #include "views/grid_cell_editor.h"
+#include "window_test_support.h"
 
 namespace {
 
@@ -47,12 +48,7 @@ bool WithModal(
     return opened;
 }
 
-// A double-click as the user makes it: a click, then the second press and its release.
-void DoubleClick(QWidget* widget, QPoint at = {}) {
-    QTest::mouseClick(widget, Qt::LeftButton, {}, at);
-    QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
-}
+using ::DoubleClick;
 
 void DoubleClick(TDBMemo* memo) {
     DoubleClick(memo->viewport());
@@ -652,6 +648,17 @@ TEST_F(BrowseWindowsTest, TheVisitTitleRowOpensTheHistoryWithoutMovingAsDesigned
             EXPECT_EQ(history->DBGridBingren->TitleFont().pixelSize(), 11);
         });
     EXPECT_EQ(w.TableBingliId->AsInteger(), visit);
+}
+
+TEST_F(BrowseWindowsTest, DraggingTheHistorysBarToTheBottomLeavesTheVisitsThirtyPixels) {
+    AddPatientWithVisit("张三", "一");
+    TFormQorvynabldjxt& w = Open();
+    WithModal([&] { DoubleClickCell(w.DBGridbingli, 0, -1); },
+              [&](QWidget* modal) {
+                  auto* history = static_cast<TFormjzlc*>(modal);
+                  ExpectDragsToTheBottomKeepTheWindow(history->Splitter1, history->DBGridBingLi,
+                                                      history->DBNavigatorBingLi);
+              });
 }
 
 TEST_F(BrowseWindowsTest, MovingInTheHistorysPatientGridChangesTheCurrentPatientAndHisVisits) {

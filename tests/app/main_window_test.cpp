@@ -5,11 +5,15 @@
 #include <QTimer>
 
 #include "app/Unitbinglidj.h"
+#include "app/desktop_locale.h"
 #include "app/forms/Unitczxmjg.h"
 #include "app/forms/Unittsfzbr.h"
 #include "app/window_style.h"
 #include "clinic_fixture.h"
+#include "data/short_date_format.h"
 #include "views/failure_reporting.h"
+#include "views/grid_cell_editor.h"
+#include "window_test_support.h"
 
 namespace {
 
@@ -98,6 +102,22 @@ TEST_F(MainWindowTest, AnEmptyPatientTableStillOpens) {
     EXPECT_TRUE(w.TableBingli.IsEmpty());
 }
 
+// Closing the window ends the program without a question: what is typed and not posted, even a
+// text that is no date, is dropped.
+TEST_F(MainWindowTest, ClosingTheWindowDropsAPendingTextThatCannotBeWritten) {
+    AddPatients(std::vector<std::pair<std::string, int>>(30, {"张三", 0}));
+    TFormQorvynabldjxt& w = Open();
+    w.Tablebingren.MoveBy(10);
+    w.TableBingli.Insert();
+    w.TableBingli.Post();
+    w.DBGridbingli->setFocus();
+    w.DBGridbingli->SetSelectedIndex(2);
+    QTest::keyClick(w.DBGridbingli, 'a');
+    ASSERT_TRUE(w.DBGridbingli->CellModified());
+    window_.reset();
+    EXPECT_TRUE(messages_.empty());
+}
+
 TEST_F(MainWindowTest, AMissingDatabaseFailsTheStartWithTheEngineMessage) {
     std::filesystem::remove_all(DatabaseDir());
     try {
@@ -152,6 +172,9 @@ TEST_F(MainWindowTest, TheNameSearchHasThreeOutcomes) {
     w.Editblhxm->setText("赵");
     w.BitBtnczxm->click();
     EXPECT_EQ(w.Editblhxm->text(), "没找到!请重新输入姓名");
+    EXPECT_EQ(w.Editblhxm->selectedText(), w.Editblhxm->text());
+    QTest::keyClicks(w.Editblhxm, "x");
+    EXPECT_EQ(w.Editblhxm->text(), "x") << "typing replaces the message";
 
     w.Editblhxm->setText("张");
     ClickClosingModal(w.BitBtnczxm, [](QWidget* results) {
@@ -160,6 +183,49 @@ TEST_F(MainWindowTest, TheNameSearchHasThreeOutcomes) {
     });
     EXPECT_EQ(w.Editblhxm->text(), "4") << "closing at once takes the first name in name order";
     EXPECT_EQ(CurrentId(), 4);
+}
+
+TEST_F(MainWindowTest, EnterADoubleClickOrEscClosesTheResultsOnTheRowThenCurrent) {
+    AddPatients({{"张c", 0}, {"张a", 0}, {"张b", 0}});  // in name order: 2, 3, 1
+    TFormQorvynabldjxt& w = Open();
+    struct Closing {
+        const char* how;
+        std::function<void(TFormczxmjg*)> close;
+        int taken;
+    };
+    const Closing closings[] = {
+        {"Enter on the second row",
+         [](TFormczxmjg* results) {
+             QTest::keyClick(results->DBGridDczxm, Qt::Key_Down);
+             QTest::keyClick(results->DBGridDczxm, Qt::Key_Return);
+         },
+         3},
+        {"a double-click on the third row",
+         [](TFormczxmjg* results) {
+             TDBGrid* grid = results->DBGridDczxm;
+             DoubleClick(grid->viewport(), grid->CellRect(1, 2).center());
+         },
+         1},
+        {"Esc in the cell editor on the second row",
+         [](TFormczxmjg* results) {
+             QTest::keyClick(results->DBGridDczxm, Qt::Key_Down);
+             QTest::keyClick(results->DBGridDczxm, Qt::Key_F2);
+             QTest::keyClick(results->DBGridDczxm->InplaceEditor(), Qt::Key_Escape);
+         },
+         3}};
+    for (const Closing& closing : closings) {
+        w.Tablebingren.First();
+        w.Editblhxm->setText("张");
+        ClickClosingModal(w.BitBtnczxm, [&](QWidget* modal) {
+            auto* results = dynamic_cast<TFormczxmjg*>(modal);
+            ASSERT_TRUE(results) << closing.how;
+            ASSERT_TRUE(QTest::qWaitForWindowActive(results)) << "a press needs the focus";
+            closing.close(results);
+            EXPECT_FALSE(results->isVisible()) << closing.how;
+        });
+        EXPECT_EQ(CurrentId(), closing.taken) << closing.how;
+        EXPECT_EQ(w.Editblhxm->text(), QString::number(closing.taken)) << closing.how;
+    }
 }
 
 TEST_F(MainWindowTest, OneMatchFindsTheFirstPatientInTableOrderWhoseNameBeginsWithIt) {
@@ -192,10 +258,11 @@ TEST_F(MainWindowTest, TypedNamesNeverBecomePartOfTheStatement) {
     EXPECT_EQ(w.Tablebingren.RecordCount(), 2);
 }
 
-TEST_F(MainWindowTest, TheReminderListsThePatientsDueTomorrowInAnyShortDateFormat) {
+TEST_F(MainWindowTest, EveryDesktopsDatesAreShownTypedAndRemindedInItsOwnFormat) {
     AddPatients({{"明天甲", 1}, {"今天", 0}, {"明天乙", 1}, {"后天", 2}});
-    for (const char* format : {"yyyy-M-d", "d/M/yyyy", "dd.MM.yyyy"}) {
-        dates::SetShortDateFormat(format);
+    for (const char* locale : {"zh_CN", "zh_TW", "en_US", "de_DE", "C"}) {
+        SCOPED_TRACE(locale);
+        dates::SetShortDateFormat(DesktopShortDateFormat(QLocale(locale)));
         TFormQorvynabldjxt& w = Open();
         w.Tablebingren.Last();
         std::vector<std::string> listed;
@@ -205,13 +272,27 @@ TEST_F(MainWindowTest, TheReminderListsThePatientsDueTomorrowInAnyShortDateForma
                 listed.push_back(w.TablebingrenXm->AsString());
             }
         });
-        EXPECT_EQ(listed, (std::vector<std::string>{"明天甲", "明天乙"})) << format;
+        EXPECT_EQ(listed, (std::vector<std::string>{"明天甲", "明天乙"}));
         EXPECT_FALSE(w.Tablebingren.Filtered());
         EXPECT_FALSE(w.Tablebingren.Filter().empty()) << "the text stays, inactive";
         EXPECT_EQ(CurrentId(), 1) << "the first patient of the whole table";
         EXPECT_EQ(w.Tablebingren.RecordCount(), 4);
-        EXPECT_TRUE(messages_.empty());
         EXPECT_EQ(w.BitBtnTsfz->shortcut(), QKeySequence(Qt::ALT | Qt::Key_T));
+
+        // A date typed into the grid as the grid shows dates is that day, shown the same.
+        const int day = dates::FromCivil(2027, 1, 17);
+        const QString shown = QString::fromStdString(dates::FormatShortDate(day));
+        EXPECT_TRUE(shown.contains("2027")) << "four-digit years";
+        w.DBGridBingren->setFocus();
+        w.DBGridBingren->SetSelectedIndex(6);
+        QTest::keyClick(w.DBGridBingren, shown[0].toLatin1());  // opens the cell editor
+        QTest::keyClicks(w.DBGridBingren->InplaceEditor(), shown.mid(1));
+        QTest::keyClick(w.DBGridBingren->InplaceEditor(), Qt::Key_Return);
+        EXPECT_EQ(w.TablebingrenFzyysj->AsDateTime(), day);
+        EXPECT_EQ(QString::fromStdString(w.TablebingrenFzyysj->AsString()), shown);
+        w.Tablebingren.Cancel();
+        for (const QString& m : messages_) ADD_FAILURE() << m.toStdString();
+        messages_.clear();
     }
 }
 
@@ -242,6 +323,51 @@ TEST_F(MainWindowTest, SplitterBarsHoldThirtyPixelsAndCollapseBelow) {
     QTest::mouseMove(w.Splitter1, bar + QPoint(0, 40));
     QTest::mouseRelease(w.Splitter1, Qt::LeftButton, {}, bar + QPoint(0, 40));
     EXPECT_EQ(w.DBGridZhushu->height(), grid + 40);
+}
+
+TEST_F(MainWindowTest, DraggingABarToTheBottomLeavesTheVisitsThirtyPixelsAndTheWindowItsHeight) {
+    TFormQorvynabldjxt& w = Open();
+    w.resize(716, 900);
+    for (TSplitter* bar : {w.Splitter1, w.Splitter2, w.Splitter4, w.Splitter6}) {
+        ExpectDragsToTheBottomKeepTheWindow(bar, w.DBGridbingli, w.DBNavigatorBingli);
+    }
+}
+
+TEST_F(MainWindowTest, ADraggedBarShowsTheNewEdgeAsADottedLine) {
+    TFormQorvynabldjxt& w = Open();
+    w.resize(716, 900);
+    QApplication::processEvents();
+    DragBar(w.Splitter1, 40, [&] {
+        QWidget* line = w.Splitter1->DragLine();
+        ASSERT_TRUE(line);
+        EXPECT_TRUE(line->isVisible());
+        EXPECT_EQ(line->geometry().top(), w.Splitter1->geometry().top() + 40);
+        const QImage image = line->grab().toImage();
+        ASSERT_GE(image.width(), 4);
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_NE(image.pixel(x, 0), image.pixel(x + 1, 0)) << "dots along the line";
+            EXPECT_NE(image.pixel(x, 0), image.pixel(x, 1)) << "and across it";
+        }
+    });
+    EXPECT_FALSE(w.Splitter1->DragLine());
+}
+
+TEST_F(MainWindowTest, TheVisitGridTheMemosTheNavigatorsAndTheSearchBoxShowTheirHints) {
+    TFormQorvynabldjxt& w = Open();
+    EXPECT_TRUE(w.DBGridbingli->ShowHint());
+    EXPECT_EQ(w.DBGridbingli->toolTip(), "病历");
+    const std::pair<TDBMemo*, const char*> memos[] = {{w.DBMemoXbs, "现病史"},
+                                                      {w.DBMemoJcsj, "检查所见"},
+                                                      {w.DBMemoZhengduan, "诊断"},
+                                                      {w.DBMemoZhiliao, "治疗"}};
+    for (const auto& [memo, hint] : memos) EXPECT_EQ(memo->toolTip(), hint);
+    EXPECT_TRUE(w.DBNavigatorydsj->ShowHint());
+    EXPECT_TRUE(w.DBNavigatorBingli->ShowHint());
+    EXPECT_EQ(w.Editblhxm->toolTip(), "请输入病历号或姓名");
+    for (const QWidget* silent : std::initializer_list<const QWidget*>{&w, w.DBGridBingren,
+                                                                      w.DBGridZhushu}) {
+        EXPECT_TRUE(silent->toolTip().isEmpty()) << silent->objectName().toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, TheLookupGroupKeepsTheWindowsFont) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/dates.h"
+#include "data/short_date_format.h"
 #include "tools/clinic_schema.h"
 
 void ClinicFixture::SetUp() {

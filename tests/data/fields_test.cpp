@@ -1,5 +1,6 @@
 // Field conversions and their messages.
 #include "clinic_fixture.h"
+#include "data/short_date_format.h"
 
 class FieldsTest : public ClinicFixture {
 protected:

@@ -8,6 +8,7 @@
 #include "data/dates.h"
 #include "data/filter_syntax.h"
 #include "data/number_format.h"
+#include "data/short_date_format.h"
 
 namespace {
 
@@ -216,6 +217,14 @@ TEST_F(FilterParserTest, DateConstantsAreReadInTheShortDateFormat) {
     EXPECT_EQ(Refusal("Fzyysj = 'tomorrow'"), "EConvertError: 'tomorrow' is not a valid date");
     EXPECT_EQ(Refusal("Fzyysj > 2026-2-30"), "EConvertError: '2026-2-30' is not a valid date");
     EXPECT_EQ(Refusal("Fzyysj = ''"), "EConvertError: '' is not a valid date");
+    // zh_CN and zh_TW, en_US, de_DE: the quoted date as shown, or with the common separators.
+    for (const char* pattern : {"yyyy/M/d", "M/d/yyyy", "dd.MM.yyyy"}) {
+        dates::SetShortDateFormat(pattern);
+        EXPECT_EQ(Parsed("Fzyysj = '" + Tomorrow() + "'"), "Fzyysj = 2026-12-09") << pattern;
+    }
+    dates::SetShortDateFormat("yyyy/M/d");
+    EXPECT_EQ(Parsed("Fzyysj = '2026年12月9日'"), "Fzyysj = 2026-12-09");
+    EXPECT_EQ(Parsed("Fzyysj = '2026-12-9'"), "Fzyysj = 2026-12-09");
 }
 
 // ---- Typing of constants ----

@@ -1,5 +1,6 @@
 // Locating by field values and filtering by a condition.
 #include "clinic_fixture.h"
+#include "data/short_date_format.h"
 
 using Strings = std::vector<std::string>;
 
@@ -49,8 +50,8 @@ TEST_F(LocateTest, ANameTakesTheScanPathAndFindsTheFirstInTableOrder) {
 TEST_F(LocateTest, ScanPathConversionsFailBeforeReading) {
     EXPECT_EQ(FailureOf([&] { data_->Tablebingren.Locate("nl", {"12a"}, {}); }),
               "EConvertError: '12a' is not a valid integer value");
-    EXPECT_EQ(FailureOf([&] { data_->Tablebingren.Locate("czrq", {"2026/1/1"}, {}); }),
-              "EConvertError: '2026/1/1' is not a valid date");
+    EXPECT_EQ(FailureOf([&] { data_->Tablebingren.Locate("czrq", {"2026/1/32"}, {}); }),
+              "EConvertError: '2026/1/32' is not a valid date");
     EXPECT_EQ(CurrentId(), 1);
 }
 
@@ -69,6 +70,31 @@ TEST_F(LocateTest, TheFoundRecordIsCentredInTheViewsRows) {
     data_->Tablebingren.Locate("id", {"12"}, {});
     EXPECT_EQ(data_->Tablebingren.ActiveRecord(), 2);
     EXPECT_EQ(CurrentId(), 12);
+}
+
+// A scroll bar's thumb places the record set by the key estimate; the ends are exact.
+TEST_F(LocateTest, AKeyFractionMovesToTheRecordAboutThereAndTheEndsExactly) {
+    for (int i = 0; i < 20; ++i) AddPatient("病人" + std::to_string(i));  // Ids 1..25
+    data_->Tablebingren.First();
+    RecordingLink grid(5);
+    grid.SetDataSource(&data_->DataSourceBingren);
+    EXPECT_EQ(data_->Tablebingren.KeyFraction(), 0.0);
+    data_->Tablebingren.Edit();
+    data_->TablebingrenNl->SetAsInteger(33);
+    EXPECT_TRUE(data_->Tablebingren.MoveToKeyFraction(0.5));
+    EXPECT_EQ(data_->Tablebingren.State(), TDataSetState::dsBrowse) << "the edit was posted";
+    EXPECT_EQ(CurrentId(), 13);
+    EXPECT_EQ(data_->Tablebingren.ActiveRecord(), 2) << "centred";
+    EXPECT_EQ(data_->Tablebingren.KeyFraction(), 0.5);
+    data_->Tablebingren.MoveToKeyFraction(1);
+    EXPECT_EQ(CurrentId(), 25);
+    EXPECT_TRUE(data_->Tablebingren.Eof());
+    data_->Tablebingren.MoveToKeyFraction(0.999);
+    EXPECT_EQ(CurrentId(), 24);
+    data_->Tablebingren.MoveToKeyFraction(0);
+    EXPECT_EQ(CurrentId(), 1);
+    EXPECT_TRUE(data_->Tablebingren.Bof());
+    EXPECT_EQ(data_->TablebingrenNl->AsInteger(), 33) << "as posted";
 }
 
 TEST_F(LocateTest, VisitsAreLocatedWithinTheCurrentPatient) {

@@ -193,3 +193,42 @@ TEST_F(RecordSetTest, TheWindowFollowsTheViewsAndScrolls) {
     EXPECT_EQ(t.ActiveRecord(), 3);
     EXPECT_EQ(data_->TablebingrenId->AsInteger(), 10);
 }
+
+TEST_F(RecordSetTest, UndoingAnInsertMakesThePreviousRecordCurrentAgainOnItsRow) {
+    TTable& t = data_->Tablebingren;
+    constexpr int kPatients = 35;
+    for (int i = 1; i <= kPatients; ++i) AddPatient("病人" + std::to_string(i));
+    const auto refusedNewRecord = [&](void (TDataSet::*begin)()) {
+        t.OnNewRecord = [](TDataSet*) { throw EDatabaseError("refused"); };
+        EXPECT_EQ(MessageOf([&] { (t.*begin)(); }), "refused");
+        t.OnNewRecord = nullptr;
+    };
+    const std::pair<const char*, std::function<void()>> undos[] = {
+        {"insert, cancel", [&] { t.Insert(), t.Cancel(); }},
+        {"append, cancel", [&] { t.Append(), t.Cancel(); }},
+        {"insert, delete", [&] { t.Insert(), t.Delete(); }},
+        {"insert, OnNewRecord fails", [&] { refusedNewRecord(&TDataSet::Insert); }},
+        {"append, OnNewRecord fails", [&] { refusedNewRecord(&TDataSet::Append); }}};
+    const std::pair<const char*, std::function<void()>> starts[] = {
+        {"first", [&] { t.First(); }},
+        {"middle", [&] { t.First(), t.MoveBy(kPatients / 2); }},
+        {"last", [&] { t.Last(); }}};
+    for (int rows : {1, 2, 30}) {
+        RecordingLink view(rows);
+        view.SetDataSource(&data_->DataSourceBingren);
+        for (const auto& [start, moveThere] : starts) {
+            for (const auto& [undo, action] : undos) {
+                moveThere();
+                const int id = data_->TablebingrenId->AsInteger(), row = t.ActiveRecord();
+                action();
+                const std::string where =
+                    std::to_string(rows) + " rows, from the " + start + ": " + undo;
+                EXPECT_EQ(t.State(), TDataSetState::dsBrowse) << where;
+                EXPECT_EQ(data_->TablebingrenId->AsInteger(), id) << where;
+                EXPECT_EQ(t.ActiveRecord(), row) << where;
+                EXPECT_EQ(t.BufferCount(), rows) << where;
+            }
+        }
+    }
+    EXPECT_EQ(t.RecordCount(), kPatients);
+}

@@ -200,6 +200,42 @@ TEST_F(CursorTest, EstimateWithoutACountIsTheHighestRecordNumber) {
     EXPECT_EQ(estimate, 5u);
 }
 
+// Scroll bars place a record by its key between the first and the last, without a count.
+TEST_F(CursorTest, KeyFractionsPlaceRecordsBetweenTheEnds) {
+    const auto fraction = [&](hDBICur cur) {
+        double at = -1;
+        EXPECT_EQ(dbeGetKeyFraction(cur, &at), DBIERR_NONE) << Entries();
+        return at;
+    };
+    const auto idAt = [&](hDBICur cur, double at) {
+        EXPECT_EQ(dbeSetToKeyFraction(cur, at), DBIERR_NONE) << Entries();
+        hDBIRec rec = Alloc(cur);
+        return dbeGetNextRecord(cur, dbiNOLOCK, rec) == DBIERR_NONE ? Int(cur, rec, kId) : -1;
+    };
+    Exec("bingli.DB", "INSERT INTO bingli (Id, Brid) VALUES (101, 1), (201, 1)");
+    hDBICur primary = Open("bingli.DB");
+    EXPECT_EQ(fraction(primary), 0.0) << "at the beginning";
+    EXPECT_EQ(idAt(primary, 0.5), 101) << "Ids 1..201: halfway is 101";
+    EXPECT_EQ(fraction(primary), 0.5);
+    EXPECT_EQ(idAt(primary, 0.3), 101) << "the first record at or after 61";
+    EXPECT_EQ(idAt(primary, 0), 1);
+    EXPECT_EQ(idAt(primary, 1), -1) << "the end";
+    EXPECT_EQ(fraction(primary), 1.0);
+    // One patient's visits: the key is one value, so the record number places them.
+    Range(1, 1);
+    EXPECT_EQ(Ids(cur_), (IdList{3, 6, 101, 201}));
+    EXPECT_EQ(idAt(cur_, 0.49), 101) << "Ids 3..201: 0.49 of the way is 100";
+    EXPECT_NEAR(fraction(cur_), 98.0 / 198, 1e-9);
+    // Patients 1 and 2: the key's value places them; a record past every key is at the end.
+    Range(1, 2);
+    EXPECT_EQ(idAt(cur_, 0.5), 3) << "Brid 1.5 rounds down to the first of Brid 1";
+    EXPECT_EQ(fraction(cur_), 0.0);
+    EXPECT_EQ(idAt(cur_, 0.99), 3);
+    dbeSetToEnd(cur_);
+    dbeGetPriorRecord(cur_, rec_);
+    EXPECT_EQ(fraction(cur_), 1.0) << "Brid 2";
+}
+
 // Every stepping statement is answered from an index (or the table's own rowid order), never
 // a sort of the whole table; every region bounded by a key is an index SEARCH, so its cost
 // does not grow with the table.

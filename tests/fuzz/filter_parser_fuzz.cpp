@@ -19,6 +19,7 @@
 #include "data/filter_parser.h"
 #include "data/filter_syntax.h"
 #include "data/number_format.h"
+#include "data/short_date_format.h"
 
 namespace {
 

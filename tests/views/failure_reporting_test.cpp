@@ -1,9 +1,11 @@
-// What the run-time and start-up boxes say.
+// What the run-time and start-up boxes say, and how the run-time box comes up.
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <regex>
 
 #include "data/exceptions.h"
+#include "failure_box_user.h"
 #include "views/failure_reporting.h"
 
 TEST(ClosingPeriod, FollowsLettersDigitsAndChineseButNotLowCharacters) {
@@ -35,4 +37,20 @@ TEST(StartupFailure, NamesTheClassModuleAndOffsetAndEndsTheMessageWithAPeriod) {
               "Exception EDatabaseError ");
     EXPECT_LE(StartupFailureText(std::make_exception_ptr(Exception(std::string(5000, 'x')))).size(),
               1023u);
+}
+
+TEST(RunTimeBox, ComesUpShownAndWideEnoughForTheWholeTitle) {
+    const QString title = "Lorvena口腔诊所病历登记系统 V2006.10";
+    TApplication::SetTitle(title);
+    FailureBoxUser user;
+    static_cast<TApplication*>(QApplication::instance())
+        ->HandleException(std::make_exception_ptr(EDatabaseError("x")));
+    ASSERT_EQ(user.Seen().size(), 1u);
+    const TSeenBox& box = user.Seen()[0];
+    EXPECT_EQ(box.caption, title);
+    EXPECT_EQ(box.text, "x.");
+    EXPECT_TRUE(box.shown);
+    EXPECT_GE(box.width, TitleBarWidth(title));
+    const QFontMetrics titleBar(QApplication::font("QMdiSubWindowTitleBar"));
+    EXPECT_GT(TitleBarWidth(title), titleBar.horizontalAdvance(title));
 }

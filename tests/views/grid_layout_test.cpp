@@ -1,5 +1,7 @@
 // Sizes from the fonts' metrics, column defaults, and how many records the grid keeps at hand.
+#include <QApplication>
 #include <QFontMetrics>
+#include <QScrollBar>
 #include <QTest>
 
 #include "grid_fixture.h"
@@ -94,6 +96,24 @@ TEST_F(GridLayout, TheEditorTakesTheColumnFontAndLiesOverTheCell) {
     EXPECT_EQ(Editor()->geometry(), grid_->CellRect(kXm, 0));
 }
 
+TEST_F(GridLayout, TextALittleTooWideIsNarrowedAndTextMuchTooWideEndsInAnEllipsis) {
+    AddPatients(1);
+    data_->Tablebingren.Edit();
+    data_->TablebingrenFzyysj->SetAsString("2026-12-19");
+    data_->Tablebingren.Post();
+    ShowPatientGrid();
+    EXPECT_EQ(grid_->CellText(kFzyysj, 0), "2026-12-19");
+    const qreal natural =
+        QFontMetricsF(grid_->Columns()[kFzyysj]->Font()).horizontalAdvance("2026-12-19");
+    grid_->Columns()[kFzyysj]->SetWidth(static_cast<int>(natural) + 4 - 3);
+    EXPECT_EQ(grid_->CellText(kFzyysj, 0), "2026-12-19") << "three pixels short: narrowed";
+    grid_->Columns()[kFzyysj]->SetWidth(40);
+    const QString shown = grid_->CellText(kFzyysj, 0);
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(QString("2026-12-19").startsWith(shown.chopped(1))) << shown.toStdString();
+    EXPECT_LE(QFontMetrics(grid_->Font()).horizontalAdvance(shown), 40 - 4);
+}
+
 TEST_F(GridLayout, AnEmptyRecordSetShowsOneEmptyRow) {
     ShowPatientGrid();
     EXPECT_TRUE(data_->Tablebingren.IsEmpty());
@@ -102,4 +122,34 @@ TEST_F(GridLayout, AnEmptyRecordSetShowsOneEmptyRow) {
     Click(kXm, 1);
     EXPECT_EQ(grid_->SelectedIndex(), kXm);
     EXPECT_EQ(State(), TDataSetState::dsBrowse);
+}
+
+// The thumb places the current record by its key, without a count; dragged, it moves the record
+// set; the top is the first record and the bottom the last.
+TEST_F(GridLayout, TheScrollBarsThumbIsDraggedThroughTheRecords) {
+    AddPatients(100);
+    ShowPatientGrid();
+    QScrollBar* bar = grid_->verticalScrollBar();
+    EXPECT_EQ(bar->value(), bar->minimum());
+    const auto drag = [&](int value) {
+        bar->setSliderDown(true);
+        bar->setSliderPosition(value);  // as a drag does: the bar triggers a slider move
+        QApplication::processEvents();
+        bar->setSliderDown(false);
+        QApplication::processEvents();
+    };
+    drag((bar->minimum() + bar->maximum()) / 2);
+    EXPECT_EQ(CurrentId(), "50") << "halfway from Id 1 to Id 100";
+    EXPECT_EQ(bar->value(), 495) << "where Id 50 stands";
+    drag(bar->maximum());
+    EXPECT_EQ(CurrentId(), "100");
+    EXPECT_EQ(bar->value(), bar->maximum());
+    Key(Qt::Key_Up);
+    EXPECT_LT(bar->value(), bar->maximum()) << "only the last record stands at the bottom";
+    EXPECT_GT(bar->value(), bar->maximum() * 9 / 10);
+    drag(bar->minimum());
+    EXPECT_EQ(CurrentId(), "1");
+    EXPECT_EQ(bar->value(), bar->minimum());
+    drag(bar->maximum() / 10);
+    EXPECT_EQ(CurrentId(), "10");
 }

@@ -4,6 +4,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "failure_box_user.h"
 #include "grid_fixture.h"
 #include "views/grid_cell_editor.h"
 
@@ -105,6 +106,36 @@ TEST_F(GridMouse, PressElsewhereWritesThePendingTextAndClosesTheEditor) {
     EXPECT_EQ(CurrentId(), "2");
     data_->Tablebingren.First();
     EXPECT_EQ(data_->TablebingrenXm->AsString(), "ab");
+}
+
+// The visit grid refuses the focus while its date cell holds no date: a press on the patient
+// grid finds it refused and does nothing there; the text stays for the user to correct.
+TEST_F(GridMouse, APressOnAnotherGridThatTheFocusCannotReachDoesNothing) {
+    AddVisit("toothache");
+    data_->TableBingli.Edit();
+    data_->TableBingliLzrq->SetAsString("2026-12-1");
+    data_->TableBingli.Post();
+    auto* visits = new TDBGrid(window_.get());
+    visits->setGeometry(210, 300, 490, 100);
+    visits->Columns().Add()->SetFieldName("Lzrq");
+    visits->SetDataSource(&data_->DataSourceBingli);
+    visits->show();
+    visits->setFocus();
+    Type("abc");
+    FailureBoxUser user;
+    Click(kXm, 1);
+    ASSERT_EQ(user.Seen().size(), 1u);
+    EXPECT_EQ(user.Seen()[0].text, "'abc' is not a valid date.");
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    EXPECT_EQ(Focused(), visits->InplaceEditor());
+    EXPECT_TRUE(visits->InplaceEditor()->isVisible());
+    EXPECT_EQ(visits->InplaceEditor()->text(), "abc");
+    EXPECT_EQ(CurrentId(), "1");
+    EXPECT_EQ(grid_->SelectedIndex(), kId);
+    EXPECT_THAT(TakeEvents(), IsEmpty());
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(visits->CellModified());
+    EXPECT_EQ(visits->CellText(0, 0), "2026-12-1");
 }
 
 TEST_F(GridMouse, DoubleClickOnTheEditorRaisesDblClick) {

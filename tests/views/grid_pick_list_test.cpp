@@ -2,9 +2,14 @@
 #include "views/grid_pick_list.h"
 
 #include <QListWidget>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 
+#include "data/exceptions.h"
+#include "failure_box_user.h"
 #include "grid_fixture.h"
+#include "views/failure_reporting.h"
 #include "views/grid_cell_editor.h"
 
 class GridPickList : public GridFixture {
@@ -31,13 +36,58 @@ TEST_F(GridPickList, AnEmptyCellHighlightsNothingAndEnterClosesWithoutChange) {
     Key(Qt::Key_Down, Qt::AltModifier);
     ASSERT_TRUE(List()->isVisible());
     EXPECT_EQ(List()->Highlighted(), -1);
-    EXPECT_GE(List()->width(), Editor()->width());
-    EXPECT_EQ(List()->geometry().top(), Editor()->mapToGlobal(QPoint(0, Editor()->height())).y());
     Key(Qt::Key_Return);
     EXPECT_FALSE(List()->isVisible());
     EXPECT_FALSE(grid_->EditorMode());
     EXPECT_EQ(State(), TDataSetState::dsBrowse);
     EXPECT_EQ(data_->TablebingrenXb->AsString(), "");
+}
+
+// Every entry shows whole: its text and the style's item margins fit the rows, which fill the
+// list exactly; a scroll bar only when entries are hidden.
+TEST_F(GridPickList, TheListShowsItsEntriesWholeBelowTheEditor) {
+    const QStringList lists[] = {
+        {"男", "女"},
+        {"按时复诊", "改时再约", "放弃治疗", "无人应答", "电话换号"},
+        {"一", "二", "三", "四", "五", "六", "七", "八", "九十百千万亿兆京垓"}};
+    QListWidget* list = List()->List();
+    for (const QStringList& entries : lists) {
+        grid_->Columns()[kXb]->SetPickList(entries);
+        Key(Qt::Key_Down, Qt::AltModifier);
+        ASSERT_TRUE(List()->isVisible());
+        const int shown = std::min<int>(entries.size(), 7);
+        EXPECT_EQ(List()->height(), list->sizeHintForRow(0) * shown + 4);
+        EXPECT_EQ(list->verticalScrollBar()->isVisible(), entries.size() > 7);
+        EXPECT_LE(list->visualItemRect(list->item(shown - 1)).bottom(),
+                  list->viewport()->height() - 1);
+        const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        for (const QString& entry : entries) {
+            EXPECT_GE(list->viewport()->width(),
+                      QFontMetrics(list->font()).horizontalAdvance(entry) + margins)
+                << entry.toStdString();
+        }
+        EXPECT_GE(List()->width(), Editor()->width());
+        EXPECT_EQ(List()->geometry().top(),
+                  Editor()->mapToGlobal(QPoint(0, Editor()->height())).y());
+        Key(Qt::Key_Escape);
+    }
+}
+
+// The list's pop-up holds the mouse and the keyboard: it closes before the box comes up, and the
+// window is the active one again once the box is closed.
+TEST_F(GridPickList, AFailureWhileTheListIsOpenComesUpInABoxThatTakesInput) {
+    Key(Qt::Key_Down, Qt::AltModifier);
+    ASSERT_TRUE(List()->isVisible());
+    FailureBoxUser user;
+    static_cast<TApplication*>(QApplication::instance())
+        ->HandleException(std::make_exception_ptr(EDatabaseError("Record locked")));
+    ASSERT_EQ(user.Seen().size(), 1u);
+    EXPECT_TRUE(user.Seen()[0].shown);
+    EXPECT_TRUE(user.Seen()[0].takesInput);
+    EXPECT_EQ(user.Seen()[0].owner, window_.get());
+    EXPECT_FALSE(List()->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    EXPECT_EQ(Focused(), Editor());
 }
 
 TEST_F(GridPickList, ChoosingWritesTheFieldAtOnceAndOtherTextIsStillAccepted) {

@@ -38,9 +38,10 @@ bool IsValid(int year, int month, int day) {
         .ok();
 }
 
+// Compared with the range's ends before any arithmetic on `days`, which could overflow.
 bool InStoredRange(int days) {
-    const int year = ToCivil(days).year;
-    return year >= 1 && year <= 9999;
+    static const int first = FromCivil(1, 1, 1), last = FromCivil(9999, 12, 31);
+    return days >= first && days <= last;
 }
 
 std::optional<int> ParseStoredDate(std::string_view text) {

@@ -123,7 +123,7 @@ std::string Quoted(const std::string& text) {
         } else if (IsLetter(text[i])) {
             std::size_t end = i;
             while (end < text.size() && IsLetter(text[end])) ++end;
-            out += "'" + text.substr(i, end - i) + "'";
+            out.append("'").append(text, i, end - i).append("'");
             i = end;
         } else {
             out += text[i++];

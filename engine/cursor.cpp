@@ -13,9 +13,7 @@ namespace {
 Order IndexOrder(const IndexDef& index, const Layout& layout) {
     if (index.desc.bPrimary) return Order::ByRowid(layout.AutoIncField());
     const std::string& column = layout.fields[index.keyField].column;
-    return {sqlitekit::QuoteIdentifier(column) + " COLLATE " +
-                sqlitekit::QuoteIdentifier(index.collation),
-            index.keyField};
+    return Order::ByKey(sqlitekit::QuoteIdentifier(column), index.collation, index.keyField);
 }
 
 }  // namespace
@@ -146,19 +144,32 @@ std::size_t Cursor::Move(bool forward, const std::vector<Record*>& out) {
     const From from = position_.at == At::kBegin ? From::kBegin
                       : position_.at == At::kEnd ? From::kEnd
                                                  : From::kKey;
-    Key last;
+    std::optional<Key> last;
+    if (from == From::kKey) last = position_.key;
     const std::size_t got =
         Fetch(StepRegions(order_, range_, from, position_.key, forward), out.size(), {},
               [&](const sqlitekit::Statement& row, std::size_t i) {
-                  last = Key{ColumnValue(row, 1), row.ColumnInt(0)};
+                  Key key{ColumnValue(row, 1), row.ColumnInt(0)};
+                  RequireStep(last, key, forward);
+                  last = std::move(key);
                   if (out[i] != nullptr) out[i]->Load(row, readFields_, order_.key);
               });
     if (got < out.size()) {
         position_ = {forward ? At::kEnd : At::kBegin, {}};
     } else {
-        position_ = {At::kRecord, last};
+        position_ = {At::kRecord, *last};
     }
     return got;
+}
+
+// Each step must go on in the order: a row that does not lies in a damaged b-tree, which would
+// otherwise hand out the same records again and again.
+void Cursor::RequireStep(const std::optional<Key>& from, const Key& to, bool forward) const {
+    if (!from) return;
+    const int order = CompareKeys(order_, *from, to);
+    if (forward ? order >= 0 : order <= 0) {
+        throw EngineError(DBIERR_CORRUPT, "Record " + std::to_string(to.rowid) + " is out of order");
+    }
 }
 
 void Cursor::LockCurrent() {

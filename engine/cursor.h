@@ -130,6 +130,7 @@ class Cursor {
                          const RowSink& sink);
     // The first visible record (in order) that also meets `extra`, read into `record`.
     std::optional<Key> First(const Where& extra, Record* record);
+    void RequireStep(const std::optional<Key>& from, const Key& to, bool forward) const;
     std::optional<Key> FindVisible(std::int64_t rowid, Record* record);
     std::vector<Where> CountConditions() const;
     std::string CountCacheKey(const std::vector<Where>& conditions) const;

@@ -63,10 +63,7 @@ Order AnswerOrder(const Layout& table, const Layout& answer,
     const int answerField = answer.Find(field.column);
     if (field.IsAutoInc()) return Order::ByRowid(answerField);
     const bool text = field.IsString() || field.IsMemo();
-    return {
-        QuotedColumn(table, orderBy[0]) +
-            (text ? std::string(" COLLATE ") + sqlitekit::QuoteIdentifier(gbk::kCollation) : ""),
-        answerField};
+    return Order::ByKey(QuotedColumn(table, orderBy[0]), text ? gbk::kCollation : "", answerField);
 }
 
 }  // namespace

@@ -277,9 +277,11 @@ DBEAPI DBIResult dbeGetField(hDBICur cur, uint16_t fieldNo, hDBIRec rec, void* d
 DBEAPI DBIResult dbePutField(hDBICur cur, uint16_t fieldNo, hDBIRec rec, const void* src);
 
 // ---- Memos (blobs) of a record buffer. Opening reads the stored content of the record the
-// buffer came from; writes change the buffer, which insert or modify then stores. ----
+// buffer came from; writes change the buffer, which insert or modify then stores. A write that
+// would make a memo longer than DBI_MAXMEMO bytes is refused with DBIERR_INVALIDPARAM. ----
 #define dbiBLOBREAD 0
 #define dbiBLOBWRITE 1
+#define DBI_MAXMEMO (16u * 1024 * 1024)
 
 DBEAPI DBIResult dbeOpenBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo, int mode);
 DBEAPI DBIResult dbeGetBlobSize(hDBICur cur, hDBIRec rec, uint16_t fieldNo, uint32_t* size);

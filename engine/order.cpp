@@ -1,5 +1,8 @@
 #include "engine/order.h"
 
+#include "data/gbk_text.h"
+#include "engine/schema.h"
+
 namespace dbe {
 
 namespace {
@@ -95,6 +98,60 @@ std::vector<Region> StepRegions(const Order& order, const Range& range, From fro
     }
     if (!forward && range.nulls) regions.push_back(NullRegion(order.key, nullFrom, key, forward));
     return regions;
+}
+
+Order Order::ByKey(const std::string& column, const std::string& collation, int field) {
+    const bool bytes = collation.empty() || SameName(collation, "BINARY");
+    return {bytes ? column : column + " COLLATE " + sqlitekit::QuoteIdentifier(collation), field,
+            bytes ? "" : collation};
+}
+
+namespace {
+
+int Sign(auto a, auto b) {
+    return a < b ? -1 : a > b ? 1 : 0;
+}
+
+// SQLite's classes of values in their sort order: null, number, text.
+int ValueClass(const Value& value) {
+    if (IsNull(value)) return 0;
+    return std::holds_alternative<std::string>(value) ? 2 : 1;
+}
+
+int CompareTexts(const std::string& a, const std::string& b, const std::string& collation) {
+    if (SameName(collation, gbk::kCollation)) return gbk::Compare(a, b);
+    if (SameName(collation, "NOCASE")) {
+        const auto lower = [](std::string s) {
+            for (char& c : s) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            return s;
+        };
+        return Sign(lower(a).compare(lower(b)), 0);
+    }
+    return Sign(a.compare(b), 0);
+}
+
+int CompareValues(const Value& a, const Value& b, const std::string& collation) {
+    if (ValueClass(a) != ValueClass(b)) return Sign(ValueClass(a), ValueClass(b));
+    if (IsNull(a)) return 0;
+    if (ValueClass(a) == 2)
+        return CompareTexts(std::get<std::string>(a), std::get<std::string>(b), collation);
+    const auto* i = std::get_if<std::int64_t>(&a);
+    const auto* j = std::get_if<std::int64_t>(&b);
+    if (i && j) return Sign(*i, *j);
+    const auto number = [](const Value& v) {
+        const auto* n = std::get_if<std::int64_t>(&v);
+        return n ? static_cast<double>(*n) : std::get<double>(v);
+    };
+    return Sign(number(a), number(b));
+}
+
+}  // namespace
+
+int CompareKeys(const Order& order, const Key& a, const Key& b) {
+    if (!order.IsRowid()) {
+        if (const int c = CompareValues(a.value, b.value, order.collation)) return c;
+    }
+    return Sign(a.rowid, b.rowid);
 }
 
 }  // namespace dbe

@@ -27,10 +27,18 @@ struct Order {
     std::string key;
     // The layout index of the leading key field, -1 when the layout lacks it.
     int field = -1;
+    // How the key's texts compare: "GBK", "NOCASE", or "" for byte order.
+    std::string collation;
 
-    static Order ByRowid(int field) { return {"rowid", field}; }
+    static Order ByRowid(int field) { return {"rowid", field, ""}; }
+    // `column` quoted; the collation is named only where it is not byte order.
+    static Order ByKey(const std::string& column, const std::string& collation, int field);
     bool IsRowid() const { return key == "rowid"; }
 };
+
+// Compares two keys as the order sorts them: null first, then numbers, then texts in the
+// order's collation; equal values by record number.
+int CompareKeys(const Order& order, const Key& a, const Key& b);
 
 // Which key values a cursor sees: nulls and/or non-null values within optional bounds.
 struct Range {

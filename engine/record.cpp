@@ -1,5 +1,6 @@
 #include "engine/record.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "data/dates.h"
@@ -10,13 +11,32 @@ namespace dbe {
 
 namespace {
 
+// Whether a whole number fits the field's kind: 16 bits for ages, 32 for the others.
+bool FitsInteger(const Field& field, std::int64_t value) {
+    switch (field.desc.iFldType) {
+        case fldINT16: return value >= INT16_MIN && value <= INT16_MAX;
+        case fldUINT16: return value >= 0 && value <= UINT16_MAX;
+        default: return value >= INT32_MIN && value <= INT32_MAX;
+    }
+}
+
+// A number stored for an integer field, where it is a whole number that fits the field.
+Value ReadInteger(const Field& field, const sqlitekit::Statement& row, int column) {
+    const std::int64_t value = row.ColumnInt(column);
+    if (row.ColumnType(column) == SQLITE_FLOAT &&
+        row.ColumnDouble(column) != static_cast<double>(value)) {
+        return {};
+    }
+    return FitsInteger(field, value) ? Value(value) : Value();
+}
+
 Value ReadColumn(const Field& field, const sqlitekit::Statement& row, int column) {
     switch (row.ColumnType(column)) {
         case SQLITE_NULL:
             return {};
         case SQLITE_INTEGER:
         case SQLITE_FLOAT:
-            if (field.IsInteger()) return row.ColumnInt(column);
+            if (field.IsInteger()) return ReadInteger(field, row, column);
             break;
         default:
             break;
@@ -144,6 +164,9 @@ std::uint32_t Record::ReadBlob(int field, std::uint32_t offset, std::uint32_t le
 }
 
 void Record::WriteBlob(int field, std::uint32_t offset, std::uint32_t length, const void* src) {
+    if (std::uint64_t{offset} + length > DBI_MAXMEMO) {
+        throw FieldError(DBIERR_INVALIDPARAM, FieldAt(field));
+    }
     std::string& text = BlobText(field);
     if (text.size() < std::size_t{offset} + length) text.resize(std::size_t{offset} + length);
     if (length > 0) std::memcpy(text.data() + offset, src, length);

@@ -92,7 +92,7 @@ class StatementUse {
 class Connection {
   public:
     // Opens `path` with the sqlite3_open_v2 `flags` (SQLITE_OPEN_READWRITE, ...), with extended
-    // result codes, synchronous=FULL, a busy timeout of kBusyTimeoutMs and the GBK collation.
+    // result codes, synchronous=EXTRA, a busy timeout of kBusyTimeoutMs and the GBK collation.
     // Opening is lazy in SQLite: a file that is no database fails at its first statement.
     // `vfs` names the VFS to open through (nullptr: the default one).
     static Connection Open(const std::string& path, int flags, const char* vfs = nullptr);

@@ -10,6 +10,9 @@ namespace {
 // Distinct ranges counted on one file (one per patient in master-detail use) are bounded so
 // that the cache cannot grow without limit.
 constexpr std::size_t kMaxCachedCounts = 256;
+// Prepared statements: every filter and range has its own texts, so only the most recently
+// used are kept.
+constexpr std::size_t kMaxCachedStatements = 128;
 
 std::unique_ptr<tablecrypt::KeyGrant> GrantFor(
     const std::string& path, const std::optional<tablecrypt::UnlockedFile>& unlocked) {
@@ -31,13 +34,19 @@ TableFile::TableFile(std::string path, const std::optional<tablecrypt::UnlockedF
 }
 
 sqlitekit::Statement& TableFile::Prepare(const std::string& sql) {
-    auto found = statements_.find(sql);
-    if (found == statements_.end()) {
-        auto statement = std::make_unique<sqlitekit::Statement>(connection_.Handle(), sql,
-                                                                SQLITE_PREPARE_PERSISTENT);
-        found = statements_.emplace(sql, std::move(statement)).first;
+    if (const auto found = statements_.find(sql); found != statements_.end()) {
+        recentUse_.splice(recentUse_.begin(), recentUse_, found->second.use);
+        return *found->second.statement;
     }
-    return *found->second;
+    auto statement = std::make_unique<sqlitekit::Statement>(connection_.Handle(), sql,
+                                                            SQLITE_PREPARE_PERSISTENT);
+    if (statements_.size() >= kMaxCachedStatements) {
+        statements_.erase(recentUse_.back());
+        recentUse_.pop_back();
+    }
+    recentUse_.push_front(sql);
+    return *statements_.emplace(sql, CachedStatement{std::move(statement), recentUse_.begin()})
+                .first->second.statement;
 }
 
 void TableFile::Write(const std::function<void()>& body) {

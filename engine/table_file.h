@@ -9,9 +9,10 @@
 //   database, or has no table named after its stem, fails here with DBIERR_NOTADB. The
 //   connection has the functions that filter conditions call (filter.h).
 // - Prepare() hands out a cached statement; the caller wraps it in a sqlitekit::StatementUse
-//   so that it is reset before the call returns and no read transaction stays open.
+//   so that it is reset before the call returns and no read transaction stays open, and uses
+//   it before it prepares the next: the cache keeps the most recently used statements only.
 // - Write() runs its body in one BEGIN IMMEDIATE transaction, committed (durably, with
-//   synchronous=FULL) before it returns, or rolled back if the body throws.
+//   synchronous=EXTRA: the journal's deletion and its directory synced) before it returns, or rolled back if the body throws.
 // - Count() computes a count once and answers it again for the same key while neither this
 //   connection nor any other has changed the file since; PeekCount() answers only such a
 //   stored count.
@@ -19,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,7 +72,12 @@ class TableFile {
     sqlitekit::Connection connection_;
     std::string quotedTable_;
     Schema schema_;
-    std::unordered_map<std::string, std::unique_ptr<sqlitekit::Statement>> statements_;
+    struct CachedStatement {
+        std::unique_ptr<sqlitekit::Statement> statement;
+        std::list<std::string>::iterator use;  // its place in recentUse_
+    };
+    std::unordered_map<std::string, CachedStatement> statements_;
+    std::list<std::string> recentUse_;  // the statements' texts, most recently used first
     std::unordered_map<std::string, CountEntry> counts_;
     std::uint64_t writes_ = 0;
 };

@@ -1,5 +1,6 @@
 // Stepping, ranges, batches, key lookup and counting on real table files.
 #include <algorithm>
+#include <fstream>
 
 #include "engine/order.h"
 #include "engine/sqlite_support.h"
@@ -272,8 +273,8 @@ TEST_F(CursorTest, SteppingStatementsSearchAnIndex) {
     Exec("bingli.DB", "ANALYZE");
     const auto bingli = sqlitekit::Connection::Open(Path("bingli.DB"), SQLITE_OPEN_READWRITE);
     const auto bingren = sqlitekit::Connection::Open(Path("bingren.DB"), SQLITE_OPEN_READWRITE);
-    const dbe::Order brid{"\"Brid\" COLLATE \"BINARY\"", 1};
-    const dbe::Order xm{"\"Xm\" COLLATE \"GBK\"", 1};
+    const dbe::Order brid = dbe::Order::ByKey("\"Brid\"", "BINARY", 1);
+    const dbe::Order xm = dbe::Order::ByKey("\"Xm\"", "GBK", 1);
     for (const dbe::Value& key : {dbe::Value(), dbe::Value(std::int64_t{3})}) {
         ExpectIndexedStepping(bingli, "bingli", brid, dbe::Range(), key);
         ExpectIndexedStepping(bingli, "bingli", brid, dbe::Range::Between(key, key), key);
@@ -282,6 +283,60 @@ TEST_F(CursorTest, SteppingStatementsSearchAnIndex) {
     }
     ExpectIndexedStepping(bingren, "bingren", xm, dbe::Range(), std::string("张三"));
     ExpectIndexedStepping(bingren, "bingren", xm, dbe::Range(), dbe::Value());
+}
+
+}  // namespace
+}  // namespace dbe_test
+
+namespace dbe_test {
+namespace {
+
+// A table whose leaf page lists a record number twice, as a damaged file may: looking backwards
+// for the records before the second 11 finds the first, and before it the first again.
+class DamagedOrderTest : public EngineTest {
+  protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        MakeBingli();
+        for (int i = 0; i < 40; ++i) Exec("bingli.DB", "INSERT INTO bingli (Brid) VALUES (1)");
+        SetCellRowid(Path("bingli.DB"), 11, 11);
+    }
+
+    // Writes `rowid` (below 128) into the cell at `cell` of the table's root page, a leaf whose
+    // cells begin with a one-byte payload size and a one-byte record number.
+    void SetCellRowid(const std::string& path, int cell, char rowid) {
+        int root = 0, pageSize = 0;
+        {
+            const auto db = sqlitekit::Connection::Open(path, SQLITE_OPEN_READONLY);
+            sqlitekit::Statement page(db.Handle(), "PRAGMA page_size");
+            page.Step();
+            pageSize = static_cast<int>(page.ColumnInt(0));
+            sqlitekit::Statement master(db.Handle(),
+                                        "SELECT rootpage FROM sqlite_master WHERE name = 'bingli'");
+            master.Step();
+            root = static_cast<int>(master.ColumnInt(0));
+        }
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        const std::streamoff page = static_cast<std::streamoff>(root - 1) * pageSize;
+        unsigned char pointer[2];
+        file.seekg(page + 8 + 2 * cell).read(reinterpret_cast<char*>(pointer), 2);
+        file.seekp(page + (pointer[0] << 8 | pointer[1]) + 1).write(&rowid, 1);
+    }
+};
+
+TEST_F(DamagedOrderTest, SteppingStopsWithTheDamageInsteadOfGoingRoundForEver) {
+    hDBICur cur = Open("bingli.DB");
+    hDBIRec rec = Alloc(cur);
+    DBIResult result = DBIERR_NONE;
+    for (int steps = 0; (result = dbeGetNextRecord(cur, dbiNOLOCK, rec)) == DBIERR_NONE;) {
+        ASSERT_LT(++steps, 41);
+    }
+    EXPECT_EQ(result, DBIERR_EOF) << "forward, the search passes record 12 over";
+    EXPECT_EQ(dbeSetToEnd(cur), DBIERR_NONE);
+    for (int steps = 0; (result = dbeGetPriorRecord(cur, rec)) == DBIERR_NONE;) {
+        ASSERT_LT(++steps, 41);
+    }
+    EXPECT_EQ(result, DBIERR_CORRUPT) << Entries();
 }
 
 }  // namespace

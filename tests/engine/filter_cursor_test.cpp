@@ -1,4 +1,5 @@
 // Filters on cursors: handles, positions, ranges, counts, key lookup, writes and query answers.
+#include "engine/table_file.h"
 #include "tests/engine/filter_nodes.h"
 
 namespace dbe_test {
@@ -238,6 +239,34 @@ TEST_F(FilterCursorTest, QueryAnswersTakeFilters) {
     EXPECT_EQ(Count(answer), 1u);
     ASSERT_EQ(dbeDropFilter(answer, old), DBIERR_NONE);
     EXPECT_EQ(Ids(answer), (IdList{1, 4}));
+}
+
+}  // namespace
+}  // namespace dbe_test
+
+namespace dbe_test {
+namespace {
+
+// Every filter and range prepares statements of its own; the file keeps only the recent ones.
+TEST_F(EngineTest, AFileKeepsABoundedNumberOfPreparedStatements) {
+    MakeBingren();
+    dbe::TableFile file(Path("bingren.DB"), std::nullopt);
+    const auto prepared = [&] {
+        int count = 0;
+        for (sqlite3_stmt* s = nullptr; (s = sqlite3_next_stmt(file.Handle(), s)) != nullptr;) {
+            ++count;
+        }
+        return count;
+    };
+    for (int i = 0; i < 2000; ++i) {
+        sqlitekit::StatementUse use(
+            file.Prepare("SELECT rowid FROM bingren WHERE Nl = " + std::to_string(i)));
+        EXPECT_FALSE(use->Step());
+    }
+    EXPECT_LE(prepared(), 130);
+    sqlitekit::Statement& recent = file.Prepare("SELECT rowid FROM bingren WHERE Nl = 1999");
+    EXPECT_EQ(&recent, &file.Prepare("SELECT rowid FROM bingren WHERE Nl = 1999"))
+        << "a recent statement is prepared once";
 }
 
 }  // namespace

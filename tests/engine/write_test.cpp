@@ -127,8 +127,30 @@ TEST_F(WriteTest, DatesAreDaysSince18991230) {
     ASSERT_EQ(dbeGetRecord(cur_, dbiNOLOCK, rec_), DBIERR_NONE);
     EXPECT_EQ(Int(cur_, rec_, kCzrq), 36585);
     EXPECT_TRUE(Blank(cur_, rec_, kFzyysj));  // no such day
-    int32_t bad = -700000;
-    EXPECT_EQ(dbePutField(cur_, kCzrq, rec_, &bad), DBIERR_INVALIDPARAM);
+    for (int32_t bad : {-700000, 3000000, INT32_MAX, INT32_MIN}) {
+        EXPECT_EQ(dbePutField(cur_, kCzrq, rec_, &bad), DBIERR_INVALIDPARAM) << bad;
+    }
+}
+
+TEST_F(WriteTest, NumbersThatDoNotFitTheirFieldReadBlank) {
+    Exec("bingren.DB",
+         "INSERT INTO bingren (Xm, Nl) VALUES ('a', 70000), ('b', -40000), ('c', 32767), "
+         "('d', 2.5), ('e', 40.0)");
+    MakeBingli();
+    Exec("bingli.DB", "INSERT INTO bingli (Brid) VALUES (5000000000), (-2147483648)");
+    const std::vector<std::pair<bool, int32_t>> ages{
+        {true, 0}, {true, 0}, {false, 32767}, {true, 0}, {false, 40}};
+    for (const auto& [blank, age] : ages) {
+        ASSERT_EQ(dbeGetNextRecord(cur_, dbiNOLOCK, rec_), DBIERR_NONE);
+        EXPECT_EQ(Blank(cur_, rec_, kNl), blank) << Text(cur_, rec_, kXm);
+        EXPECT_EQ(Int(cur_, rec_, kNl), age) << Text(cur_, rec_, kXm);
+    }
+    hDBICur bingli = Open("bingli.DB");
+    hDBIRec rec = Alloc(bingli);
+    ASSERT_EQ(dbeGetNextRecord(bingli, dbiNOLOCK, rec), DBIERR_NONE);
+    EXPECT_TRUE(Blank(bingli, rec, kBrid)) << "5,000,000,000 is no 32-bit number";
+    ASSERT_EQ(dbeGetNextRecord(bingli, dbiNOLOCK, rec), DBIERR_NONE);
+    EXPECT_EQ(Int(bingli, rec, kBrid), INT32_MIN);
 }
 
 TEST_F(WriteTest, MemosLoadOnDemandAndStoreWhenWritten) {
@@ -138,6 +160,9 @@ TEST_F(WriteTest, MemosLoadOnDemandAndStoreWhenWritten) {
     ASSERT_EQ(dbeInitRecord(bingli, rec), DBIERR_NONE);
     const std::string history = "牙痛三天";
     ASSERT_EQ(dbePutBlob(bingli, rec, kXbs, 0, history.size(), history.data()), DBIERR_NONE);
+    for (const uint32_t offset : {DBI_MAXMEMO, UINT32_MAX - 1}) {
+        EXPECT_EQ(dbePutBlob(bingli, rec, kXbs, offset, 1, "x"), DBIERR_INVALIDPARAM) << offset;
+    }
     ASSERT_EQ(dbeInsertRecord(bingli, dbiNOLOCK, rec), DBIERR_NONE) << Entries();
 
     hDBIRec read = Alloc(bingli);

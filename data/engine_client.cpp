@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "data/messages.h"
@@ -114,21 +115,6 @@ std::string ProgramDirectory() {
     return exe.substr(0, exe.rfind('/'));
 }
 
-std::vector<std::string> ConfiguredLibraryPath() {
-    std::vector<std::string> dirs;
-    std::ifstream config(kConfigFile);
-    std::string line;
-    while (std::getline(config, line)) {
-        if (line.rfind("DLLPATH=", 0) != 0) continue;
-        std::stringstream list(line.substr(8));
-        std::string dir;
-        while (std::getline(list, dir, ';')) {
-            if (!dir.empty()) dirs.push_back(dir);
-        }
-    }
-    return dirs;
-}
-
 DBIResult LoadFailureCode(const std::string& reason) {
     if (reason.find("No such file") != std::string::npos) return DBIERR_NOTFOUND_FILE;
     if (reason.find("Cannot allocate memory") != std::string::npos) return DBIERR_NOMEMORY;
@@ -154,11 +140,32 @@ struct LibraryCloser {
 
 }  // namespace
 
+std::vector<std::string> ConfiguredLibraryPath(std::istream& config, std::ostream& warnings) {
+    std::vector<std::string> dirs;
+    std::string line;
+    while (std::getline(config, line)) {
+        if (line.rfind("DLLPATH=", 0) != 0) continue;
+        std::stringstream list(line.substr(8));
+        std::string dir;
+        while (std::getline(list, dir, ';')) {
+            if (dir.empty()) continue;
+            if (dir[0] == '/') {
+                dirs.push_back(dir);
+            } else {
+                warnings << kConfigFile << ": the relative DLLPATH entry '" << dir
+                         << "' is ignored: the engine is loaded from absolute directories only\n";
+            }
+        }
+    }
+    return dirs;
+}
+
 std::vector<std::string> EngineLibraryCandidates() {
     std::vector<std::string> candidates;
     const std::string own = ProgramDirectory();
     if (!own.empty()) candidates.push_back(own + "/" + kLibraryName);
-    for (const std::string& dir : ConfiguredLibraryPath()) {
+    std::ifstream config(kConfigFile);
+    for (const std::string& dir : ConfiguredLibraryPath(config, std::cerr)) {
         candidates.push_back(dir + "/" + kLibraryName);
     }
     candidates.push_back(kLibraryName);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,8 +26,14 @@ struct DbeApi {
 // Where the engine library is looked for, in order: the program's own directory, the
 // directories of the engine's configured library path (DLLPATH in /etc/dbengine.conf), then
 // the system's library search. Never the current working directory: a library planted there
-// would run inside the program.
+// would run inside the program. A relative DLLPATH entry is left out, and named on standard
+// error.
 std::vector<std::string> EngineLibraryCandidates();
+
+// The directories of the DLLPATH lines (separated by ';') of the engine's configuration, read
+// from `config`: the absolute ones only, since a relative one would be looked up from the
+// working directory. Each entry left out is named on `warnings`.
+std::vector<std::string> ConfiguredLibraryPath(std::istream& config, std::ostream& warnings);
 
 class EngineSession {
 public:

@@ -1,6 +1,11 @@
 #include "engine/database.h"
 
 #include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
 
 #include "data/gbk_text.h"
 #include "engine/errors.h"
@@ -66,10 +71,20 @@ Order AnswerOrder(const Layout& table, const Layout& answer,
     return Order::ByKey(QuotedColumn(table, orderBy[0]), text ? gbk::kCollation : "", answerField);
 }
 
+// A directory or file that this user may not read (`access` as for access()) is said to be so,
+// not taken for missing; one that is missing is left to the caller.
+void RequireReadable(const std::string& path, int access, const std::string& what) {
+    if (::access(path.c_str(), access) == 0 || errno == ENOENT || errno == ENOTDIR) return;
+    const int error = errno;
+    throw EngineError(DBIERR_IO).With(
+        DBIERR_IO, error, what + " cannot be read: " + path + ": " + std::strerror(error));
+}
+
 }  // namespace
 
 void Database::SetDirectory(const std::string& dir) {
     const std::string resolved = ResolveDirectory(dir);
+    RequireReadable(resolved, R_OK | X_OK, "Directory");
     if (!IsDirectory(resolved)) throw EngineError(DBIERR_NOTFOUND_FILE, "Directory: " + resolved);
     directory_ = resolved;
 }
@@ -87,6 +102,10 @@ std::shared_ptr<TableFile> Database::Share(const std::string& path) {
         throw FromSqlite(error).With("Table: " + path);
     } catch (const TableInUse& error) {
         throw EngineError(DBIERR_BUSY, error.what());
+    } catch (const std::system_error& error) {
+        throw EngineError(DBIERR_IO)
+            .With(DBIERR_IO, error.code().value(), error.what())
+            .With("Table: " + path);
     } catch (EngineError& error) {
         error.With("Table: " + path);
         throw;
@@ -99,6 +118,7 @@ std::unique_ptr<Cursor> Database::OpenTable(const std::string& name, const std::
     if (!path) {
         throw EngineError(DBIERR_NOTFOUND_FILE, "Table: " + JoinPath(directory_, name));
     }
+    RequireReadable(*path, R_OK, "Table");
     readOnly = readOnly || readOnly_;
     if (!readOnly && !CanWrite(*path)) throw EngineError(DBIERR_READONLY, "Table: " + *path);
     std::shared_ptr<TableFile> table = Share(*path);
@@ -116,6 +136,7 @@ View Database::PrepareQuery(const std::string& text) {
     std::optional<std::string> path = FindTableFile(directory_, query.table);
     if (!path) path = FindTableFile(directory_, query.table + ".DB");
     if (!path) throw EngineError(DBIERR_QRYNOTABLE, "Table: " + query.table);
+    RequireReadable(*path, R_OK, "Table");
     std::shared_ptr<TableFile> table = Share(*path);
     const Layout& fields = *table->GetSchema().layout;
     std::shared_ptr<const Layout> answer = AnswerLayout(fields, query.fields);

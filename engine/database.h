@@ -2,13 +2,16 @@
 //
 // Contracts:
 // - The directory starts as the process's working directory; SetDirectory() checks that the
-//   new one exists (DBIERR_NOTFOUND_FILE with an entry naming it).
+//   new one exists (DBIERR_NOTFOUND_FILE with an entry naming it) and that this user may read
+//   it (DBIERR_IO with an entry naming it and the system's reason). A table file that this
+//   user may not read fails the same way, whether opened or queried.
 // - All cursors of one database on one file share one TableFile (one SQLite connection); it
 //   closes when the last of them does.
 // - A protected table file opens with the session's passwords (KeyRing), whether for a table
 //   or a query; the open fails with the key ring's answer when none of them opens it.
 // - OpenTable() never creates a file. Asked for writing, a file that cannot be written answers
-//   DBIERR_READONLY and opens nothing.
+//   DBIERR_READONLY and opens nothing. A table whose claim cannot be taken (table_use.h)
+//   answers DBIERR_IO.
 // - PrepareQuery() checks the text, the table and the fields; the View it answers makes a
 //   read-only answer cursor each time it is executed.
 #pragma once

@@ -124,13 +124,17 @@ const char* EngineError::what() const noexcept {
 EngineError FromSqlite(const sqlitekit::Error& error) {
     const DBIResult code = CodeForSqlite(error.Code());
     EngineError engineError(code);
-    // The protected VFS's answer for a page that does not decrypt to what was written.
-    const bool pageCheck = error.Code() == SQLITE_IOERR_DATA;
-    engineError.With(code, error.Code(),
-                     pageCheck ? "A page of the protected table file failed its check: the file "
-                                 "is damaged or was altered"
-                               : error.what());
+    engineError.With(code, error.Code(), SqliteMessage(error));
     return engineError;
+}
+
+std::string SqliteMessage(const sqlitekit::Error& error) {
+    // The protected VFS's answer for a page that does not decrypt to what was written.
+    if (error.Code() == SQLITE_IOERR_DATA) {
+        return "A page of the protected table file failed its check: the file is damaged or was "
+               "altered";
+    }
+    return error.what();
 }
 
 const char* ErrorText(DBIResult code) {

@@ -43,8 +43,13 @@ class EngineError : public std::exception {
     std::vector<ErrorEntry> context_;
 };
 
-// The engine code for a SQLite failure, with SQLite's code and message as a context entry.
+// The engine code for a SQLite failure, with SQLite's code and SqliteMessage() as a context
+// entry.
 EngineError FromSqlite(const sqlitekit::Error& error);
+
+// The engine's words for a SQLite failure: SQLite's message, except for a page of a protected
+// table that fails its check, which SQLite calls a mere I/O error.
+std::string SqliteMessage(const sqlitekit::Error& error);
 
 // The engine's text for `code`; "" for a code the engine does not know.
 const char* ErrorText(DBIResult code);

@@ -91,4 +91,11 @@ bool CanWrite(const std::string& path) {
     return access(path.c_str(), W_OK) == 0 && access(Directory(path).c_str(), W_OK) == 0;
 }
 
+bool TakeAccessOf(int fd, const struct stat& model, mode_t bits) {
+    const bool grouped = fchown(fd, model.st_uid, model.st_gid) == 0 ||
+                         fchown(fd, static_cast<uid_t>(-1), model.st_gid) == 0;
+    const bool moded = fchmod(fd, model.st_mode & bits) == 0;
+    return grouped && moded;
+}
+
 }  // namespace dbe

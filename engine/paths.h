@@ -7,6 +7,8 @@
 // - FindTableFile() never creates anything.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <optional>
 #include <string>
 
@@ -31,5 +33,11 @@ std::string LockFilePath(const std::string& tablePath);
 
 // True when the file and its directory (where SQLite writes its journal) can be written.
 bool CanWrite(const std::string& path);
+
+// Gives the file open as `fd` the owner and group of `model` where this user may (root), else
+// its group where this user may (a member of it), and `model`'s permission bits within `bits`:
+// a file made in place of another, or beside it, then serves the same users. False, with errno
+// set, when the group or the permission bits could not be given.
+bool TakeAccessOf(int fd, const struct stat& model, mode_t bits);
 
 }  // namespace dbe

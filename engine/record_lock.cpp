@@ -15,16 +15,17 @@ RecordLock::~RecordLock() {
     if (fd_ >= 0) close(fd_);
 }
 
-bool RecordLock::Open() {
-    if (fd_ >= 0) return true;
-    if (disabled_) return false;
-    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) disabled_ = true;
-    return fd_ >= 0;
+void RecordLock::Open() {
+    if (fd_ >= 0) return;
+    fd_ = open(path_.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd_ >= 0) return;
+    const int error = errno;
+    throw EngineError(DBIERR_LOCKED)
+        .With(DBIERR_LOCKED, error,
+              "Records cannot be locked: lock file " + path_ + ": " + std::strerror(error));
 }
 
 bool RecordLock::SetLock(std::int64_t rowid, short type) {
-    if (fd_ < 0) return true;
     struct flock request {};
     request.l_type = type;
     request.l_whence = SEEK_SET;
@@ -35,8 +36,8 @@ bool RecordLock::SetLock(std::int64_t rowid, short type) {
 
 void RecordLock::Lock(std::int64_t rowid) {
     if (held_.count(rowid) != 0) return;
-    // Without a lock file the record counts as locked for this cursor alone.
-    if (Open() && !SetLock(rowid, F_WRLCK)) {
+    Open();
+    if (!SetLock(rowid, F_WRLCK)) {
         const int error = errno;
         if (error == EAGAIN || error == EACCES) {
             throw EngineError(DBIERR_LOCKED, "Record: " + std::to_string(rowid));

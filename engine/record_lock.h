@@ -4,8 +4,9 @@
 // Contracts:
 // - Each RecordLock opens the lock file on its own, so another cursor (in this process or
 //   another) holding a record's lock makes Lock() fail with DBIERR_LOCKED.
-// - A lock file that cannot be created (a read-only directory) disables locking: Lock()
-//   then always succeeds.
+// - The lock file is the one that the table's claim made (table_use.h). A cursor that cannot
+//   open it for writing cannot lock: Lock() then fails with DBIERR_LOCKED and an entry naming
+//   the lock file and why. A lock that was not taken is never taken for granted.
 // - Destruction releases every lock; the system releases them when the process ends.
 #pragma once
 
@@ -29,13 +30,12 @@ class RecordLock {
     void UnlockAll();
 
   private:
-    // Opens the lock file on first use; false when locking is disabled.
-    bool Open();
+    // Opens the lock file on first use.
+    void Open();
     bool SetLock(std::int64_t rowid, short type);
 
     std::string path_;
     int fd_ = -1;
-    bool disabled_ = false;
     std::set<std::int64_t> held_;
 };
 

@@ -1,6 +1,7 @@
 #include "engine/table_protection.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/paths.h"
 #include "engine/table_use.h"
 
 namespace tablecrypt {
@@ -37,7 +39,7 @@ void Fsync(const std::string& path, int flags) {
 // (a leftover of a crash) and on the way out unless it replaced the table.
 class Copy {
   public:
-    explicit Copy(const std::string& table) : table_(table), path_(table + ".copy") {
+    explicit Copy(const std::string& table) : table_(table), path_(CopyPath(table)) {
         std::filesystem::remove(path_);
     }
     ~Copy() {
@@ -48,6 +50,28 @@ class Copy {
     Copy& operator=(const Copy&) = delete;
 
     const std::string& Path() const { return path_; }
+
+    // Creates the copy empty, for Fill().
+    void CreateEmpty() const {
+        const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) throw std::system_error(errno, std::generic_category(), path_);
+        ::close(fd);
+        TakeTablesAccess();
+    }
+
+    // Gives the copy, still without content, the table's owner, group and permission bits.
+    void TakeTablesAccess() const {
+        struct stat table {};
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const bool taken =
+            fd >= 0 && ::stat(table_.c_str(), &table) == 0 && dbe::TakeAccessOf(fd, table, 07777);
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        if (!taken) {
+            throw std::system_error(error, std::generic_category(),
+                                    "The new file cannot be given the access of " + table_);
+        }
+    }
 
     // Fills the copy from `source`; `target` is the copy's URI.
     void Fill(const TableConnection& source, const std::string& target) const {
@@ -125,6 +149,7 @@ void Protect(const std::string& path, std::string_view password, const KdfCost& 
     Copy copy(path);
     {
         const KeyGrant grant(copy.Path(), CreateProtected(copy.Path(), password, cost));
+        copy.TakeTablesAccess();
         copy.Fill(source, UriOf(copy.Path(), true));
     }
     copy.Replace(password);
@@ -135,8 +160,25 @@ void Unprotect(const std::string& path, std::string_view password) {
     const dbe::TableUse use(path, dbe::TableUse::Kind::Exclusive);
     const TableConnection source(path, SQLITE_OPEN_READWRITE, password);
     Copy copy(path);
+    copy.CreateEmpty();
     copy.Fill(source, UriOf(copy.Path(), false));
     copy.Replace(std::nullopt);
+}
+
+std::string CopyPath(const std::string& path) {
+    return path + ".copy";
+}
+
+bool RemoveLeftoverCopy(const std::string& path) {
+    const std::string copy = CopyPath(path);
+    if (!std::filesystem::exists(std::filesystem::symlink_status(copy))) return false;
+    const dbe::TableUse use(path, dbe::TableUse::Kind::Shared);
+    if (!use.Holds()) {
+        throw std::system_error(std::make_error_code(std::errc::permission_denied),
+                                "The table cannot be claimed: " + dbe::LockFilePath(path));
+    }
+    std::filesystem::remove(copy);
+    return true;
 }
 
 }  // namespace tablecrypt

@@ -9,6 +9,8 @@
 //   the old file; a crash at any moment leaves the old file or the new one, whole. A leftover
 //   copy of an earlier crash is removed first. Both take the table exclusively (table_use.h):
 //   they throw dbe::TableInUse while a program has it open, and no program opens it meanwhile.
+// - The new file has the old one's permission bits, group and (where permitted: root) owner
+//   from the moment it is made, before any content reaches it.
 // - A password that is not the file's throws WrongPassword and changes nothing.
 // - A protected table's pages are kBlockSize bytes; Protect() converts any other page size.
 #pragma once
@@ -54,5 +56,15 @@ std::string UriOf(const std::string& path, bool protectedFile);
 
 void Protect(const std::string& path, std::string_view password, const KdfCost& cost = {});
 void Unprotect(const std::string& path, std::string_view password);
+
+// The copy that Protect() and Unprotect() build beside the table file `path`.
+std::string CopyPath(const std::string& path);
+
+// Removes the copy that an interrupted Protect() or Unprotect() left beside the table file
+// `path`, and answers whether there was one: a copy in clear must not outlive the operation
+// that made it. The copy of one that is running is left alone: it holds the table exclusively,
+// so this throws dbe::TableInUse. Throws std::system_error when the copy cannot be removed, or
+// the table cannot be claimed to tell.
+bool RemoveLeftoverCopy(const std::string& path);
 
 }  // namespace tablecrypt

@@ -5,7 +5,13 @@
 //
 // Contracts:
 // - The claims are open-file-description locks: they end with the object or the process.
-// - Without a lock file (a read-only directory) a shared claim claims nothing and succeeds.
+// - The lock file is made with the table file's permission bits and group (and, for root, its
+//   owner), whatever the umask, so that whoever may write the table may lock it and its
+//   records (record_lock.h); its owner gives an existing one those again where they differ.
+// - A shared claim needs only to read the lock file. Without one (a directory that nobody let
+//   this user write), it claims nothing only when this user cannot write the table either, so
+//   has nothing to lose by a replacement; otherwise it throws std::system_error. An exclusive
+//   claim needs to write the lock file and throws std::system_error when it cannot.
 // - A claim that conflicts throws TableInUse at once; nothing waits.
 #pragma once
 
@@ -27,6 +33,9 @@ class TableUse {
     ~TableUse();
     TableUse(const TableUse&) = delete;
     TableUse& operator=(const TableUse&) = delete;
+
+    // False for a shared claim that claims nothing (see above).
+    bool Holds() const { return fd_ >= 0; }
 
   private:
     int fd_ = -1;

@@ -33,17 +33,35 @@ int Demo(const Arguments& a, std::ostream& out) {
     return 0;
 }
 
+// Why the check failed, the gravest first.
+const char* Failure(const CheckReport& report) {
+    if (!report.Sound()) return "the database is damaged";
+    if (report.refusal) return "the program cannot open the database";
+    return "a copy of a table is left beside it";
+}
+
 int Check(const Arguments& a, PasswordSource& passwords, std::ostream& out, std::ostream& err) {
     TableOpener tables(passwords);
     const CheckReport report = CheckDatabase(a.dir, tables);
+    for (const std::string& removed : report.removedCopies) out << removed;
     for (const FileCheck& file : report.files) {
-        if (file.problems.empty()) out << file.file << ": ok\n";
+        const bool refused = report.refusal && report.refusal->file == file.file;
+        if (file.problems.empty() && !refused) out << file.file << ": ok\n";
         for (const std::string& problem : file.problems)
             err << file.file << ": " << problem << "\n";
     }
-    if (!report.Sound()) {
-        err << "check failed: the database is damaged\n";
+    if (report.refusal) {
+        for (const std::string& line : report.refusal->lines)
+            err << report.refusal->file << ": " << line << "\n";
+    }
+    for (const std::string& kept : report.keptCopies) err << kept << "\n";
+    if (!report.Passed()) {
+        err << "check failed: " << Failure(report) << "\n";
         return 1;
+    }
+    for (const std::string& cell : report.unreadableCells) {
+        out << "warning: " << cell << ", which does not fit its field: the program reads it "
+            << "blank\n";
     }
     if (report.orphanCount > 0) {
         out << "warning: " << report.orphanCount << " visits belong to no patient (Id";
@@ -72,6 +90,7 @@ int ShowSummary(const Arguments& a, PasswordSource& passwords, std::ostream& out
 
 int ChangeProtection(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
     const auto file = TableFile(a.dir, a.table);
+    if (const auto removed = RemoveLeftoverCopy(file)) out << *removed;
     if (a.command == Command::kProtect) {
         ProtectTable(file, passwords);
         out << "protected " << file.string() << "\n";

@@ -1,10 +1,19 @@
 #include "tools/database_check.h"
 
-#include <algorithm>
-#include <sstream>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+#include <system_error>
+
+#include "engine/errors.h"
 #include "engine/sqlite_support.h"
+#include "engine/table_protection.h"
 #include "tools/clinic_schema.h"
+#include "tools/protection_commands.h"
+#include "tools/tool_error.h"
 
 namespace clinicdb {
 namespace {
@@ -33,6 +42,23 @@ std::vector<std::string> IntegrityProblems(const Connection& db, const TableDefi
     return problems;
 }
 
+// A directory that cannot be read is no verdict on its files, nor are its files missing.
+void RequireReadable(const std::filesystem::path& dir) {
+    if (access(dir.c_str(), R_OK | X_OK) == 0 || errno == ENOENT) return;
+    const int error = errno;
+    throw ToolError("cannot read " + dir.string() + ": " + std::strerror(error));
+}
+
+// The copy is named with why it stays.
+void RemoveCopy(const std::filesystem::path& file, CheckReport& report) {
+    try {
+        if (auto removed = RemoveLeftoverCopy(file)) report.removedCopies.push_back(*removed);
+    } catch (const std::system_error& e) {
+        report.keptCopies.push_back(tablecrypt::CopyPath(file) +
+                                    ": cannot be removed: " + e.code().message());
+    }
+}
+
 FileCheck CheckFile(const std::filesystem::path& dir, const TableDefinition& table,
                     TableOpener& tables) {
     const auto path = TableFile(dir, table);
@@ -47,8 +73,9 @@ FileCheck CheckFile(const std::filesystem::path& dir, const TableDefinition& tab
         const auto db = tables.Open(path, SQLITE_OPEN_READWRITE);
         result.problems = IntegrityProblems(db.Get(), table);
     } catch (const sqlitekit::Error& e) {
-        // A file too damaged to check at all is as unsound as one that fails the check.
-        result.problems.emplace_back(e.what());
+        // A file too damaged to check at all is as unsound as one that fails the check. Said
+        // in the engine's words, which tell a page that fails its check from other failures.
+        result.problems.push_back(dbe::SqliteMessage(e));
     } catch (const tablecrypt::DamagedHeader&) {
         result.problems.emplace_back("damaged protection header");
     }
@@ -72,6 +99,49 @@ void FindOrphans(const std::filesystem::path& dir, TableOpener& tables, CheckRep
     }
 }
 
+// The integer columns of a table with their bounds, from their declared kinds.
+struct IntegerColumn {
+    std::string name;
+    std::int64_t low, high;
+};
+
+std::vector<IntegerColumn> IntegerColumns(const Connection& db, std::string_view table) {
+    Statement info(db.Handle(), "SELECT name, upper(type) FROM pragma_table_info(?1)");
+    info.BindText(1, table);
+    std::vector<IntegerColumn> columns;
+    while (info.Step()) {
+        const std::string type(info.ColumnText(1));
+        if (type == "SMALLINT")
+            columns.push_back({std::string(info.ColumnText(0)), INT16_MIN, INT16_MAX});
+        if (type == "INTEGER")
+            columns.push_back({std::string(info.ColumnText(0)), INT32_MIN, INT32_MAX});
+    }
+    return columns;
+}
+
+void FindUnreadableCells(const std::filesystem::path& dir, TableOpener& tables,
+                         CheckReport& report) {
+    for (const TableDefinition* table : ClinicTables()) {
+        const auto path = TableFile(dir, *table);
+        const auto db = tables.Open(path, SQLITE_OPEN_READONLY);
+        const std::string quotedTable = sqlitekit::QuoteIdentifier(table->name);
+        for (const IntegerColumn& column : IntegerColumns(db.Get(), table->name)) {
+            const std::string c = sqlitekit::QuoteIdentifier(column.name);
+            Statement cells(db.Get().Handle(),
+                            "SELECT rowid, " + c + " FROM " + quotedTable + " WHERE typeof(" + c +
+                                ") IN ('integer', 'real') AND (" + c + " <> CAST(" + c +
+                                " AS INTEGER) OR " + c + " NOT BETWEEN ?1 AND ?2) ORDER BY rowid");
+            cells.BindInt(1, column.low);
+            cells.BindInt(2, column.high);
+            while (cells.Step()) {
+                report.unreadableCells.push_back(path.filename().string() + ": " + column.name +
+                                                 " of Id " + std::to_string(cells.ColumnInt(0)) +
+                                                 " holds " + std::string(cells.ColumnText(1)));
+            }
+        }
+    }
+}
+
 }  // namespace
 
 bool CheckReport::Sound() const {
@@ -79,11 +149,21 @@ bool CheckReport::Sound() const {
                        [](const FileCheck& f) { return f.problems.empty(); });
 }
 
+bool CheckReport::Passed() const {
+    return Sound() && !refusal && keptCopies.empty();
+}
+
 CheckReport CheckDatabase(const std::filesystem::path& dir, TableOpener& tables) {
+    RequireReadable(dir);
     CheckReport report;
+    for (const TableDefinition* table : ClinicTables()) RemoveCopy(TableFile(dir, *table), report);
     for (const TableDefinition* table : ClinicTables())
         report.files.push_back(CheckFile(dir, *table, tables));
-    if (report.Sound()) FindOrphans(dir, tables, report);
+    if (!report.Sound()) return report;
+    report.refusal = OpenAsProgram(dir, tables.Passwords());
+    if (report.refusal) return report;
+    FindOrphans(dir, tables, report);
+    FindUnreadableCells(dir, tables, report);
     return report;
 }
 

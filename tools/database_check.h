@@ -1,20 +1,28 @@
-// The check command: is each table file sound, and does every visit belong to a patient?
+// The check command: is each table file sound, would the program open the directory, and does
+// every visit belong to a patient?
 //
 // A file that fails SQLite's integrity check, cannot be opened as a database or lacks its
-// table is damaged. A visit whose Brid names no patient is an orphan: a fact worth a warning,
-// not damage, because the files themselves are sound and the program shows such a visit under
-// no patient. The command exits 1 only for damage.
+// table is damaged. Sound files are then opened as the program opens them at start-up
+// (program_open.h): where the program would refuse them, the check fails with its message. A
+// visit whose Brid names no patient is an orphan: a fact worth a warning, not damage, because
+// the files themselves are sound and the program shows such a visit under no patient. So is a
+// number that does not fit its field, which the program reads blank. A copy
+// that an interrupted protect or unprotect left beside a table is removed first; one that
+// cannot be removed fails the check, as it may hold the table in clear. The command exits 1
+// when the check fails.
 //
 // Protected files are checked as the plain ones, opened with the password that `tables` asks
-// for; a damaged protection header is damage. A password that does not open a file is no
-// verdict on the files: it throws ToolError.
+// for; a damaged protection header is damage. A password that does not open a file, or a
+// directory that cannot be read, is no verdict on the files: it throws ToolError.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tools/program_open.h"
 #include "tools/table_passwords.h"
 
 namespace clinicdb {
@@ -25,12 +33,22 @@ struct FileCheck {
 };
 
 struct CheckReport {
-    std::vector<FileCheck> files;  // patients first
-    // Orphan visits, counted only when both files are sound.
+    std::vector<std::string> removedCopies;  // lines telling of leftover copies removed
+    std::vector<std::string> keptCopies;     // leftover copies that stay, each with why
+    std::vector<FileCheck> files;            // patients first
+    // Where the program would not open the sound files.
+    std::optional<ProgramRefusal> refusal;
+    // Orphan visits, counted only when both files are sound and the program opens them.
     std::int64_t orphanCount = 0;
     std::vector<std::int64_t> firstOrphans;  // the lowest few orphan visit ids
+    // Numbers that another tool stored outside their field's kind (or with a fraction): the
+    // program reads them blank. One line a cell, as "bingren.DB: Nl of Id 5 holds 70000".
+    std::vector<std::string> unreadableCells;
 
+    // No file is damaged.
     bool Sound() const;
+    // Sound, opened by the program, and no copy left beside a table.
+    bool Passed() const;
 };
 
 inline constexpr std::size_t kOrphansListed = 5;

@@ -51,6 +51,12 @@ void UnprotectTable(const path& file, PasswordSource& passwords) {
     });
 }
 
+std::optional<std::string> RemoveLeftoverCopy(const path& file) {
+    if (!tablecrypt::RemoveLeftoverCopy(file)) return std::nullopt;
+    return "removed " + tablecrypt::CopyPath(file) +
+           ", left by an interrupted protect or unprotect\n";
+}
+
 void ChangeTablePassword(const path& file, PasswordSource& passwords,
                          const tablecrypt::KdfCost& cost) {
     RequireProtected(file, true);

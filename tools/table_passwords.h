@@ -36,6 +36,9 @@ class TableOpener {
     // sqlitekit::Error when SQLite cannot open it.
     tablecrypt::TableConnection Open(const std::filesystem::path& file, int flags);
 
+    // Every password given so far (GBK bytes), in the order given.
+    const std::vector<std::string>& Passwords() const { return passwords_; }
+
   private:
     PasswordSource& source_;
     std::vector<std::string> passwords_;

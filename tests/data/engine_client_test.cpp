@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <map>
+#include <sstream>
 
 #include "clinic_fixture.h"
 
@@ -65,6 +66,21 @@ TEST(EngineStart, TheLibraryIsNeverSearchedInTheWorkingDirectory) {
         EXPECT_TRUE(candidate[0] == '/' || candidate.find('/') == std::string::npos) << candidate;
     }
     EXPECT_EQ(EngineLibraryCandidates().back(), "libdbengine.so");
+}
+
+// A relative entry would be looked up from the working directory, where a planted library
+// would run inside the program: it is left out, and the user told why.
+TEST(EngineStart, RelativeLibraryPathEntriesAreIgnoredAndNamed) {
+    std::istringstream config(
+        "# the clinic's engine\nDLLPATH=/opt/dbe;lib;./x;;/usr/lib/dbe\n"
+        "LANGDRIVER=GBK\nDLLPATH=engine\n");
+    std::ostringstream warnings;
+    EXPECT_EQ(ConfiguredLibraryPath(config, warnings),
+              (std::vector<std::string>{"/opt/dbe", "/usr/lib/dbe"}));
+    for (const std::string entry : {"lib", "./x", "engine"}) {
+        const std::string said = "relative DLLPATH entry '" + entry + "' is ignored";
+        EXPECT_NE(warnings.str().find(said), std::string::npos) << warnings.str();
+    }
 }
 
 class EngineFailureTest : public ClinicFixture {

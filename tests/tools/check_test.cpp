@@ -39,6 +39,21 @@ TEST_F(Check, ReportsOrphanVisitsAsAWarningOnly) {
         << run.out;
 }
 
+TEST_F(Check, NumbersThatDoNotFitTheirFieldAreNamedCellByCell) {
+    Execute(dir_ / "bingren.DB", "UPDATE bingren SET Nl = 70000 WHERE Id = 3");
+    Execute(dir_ / "bingren.DB", "UPDATE bingren SET Nl = 2.5 WHERE Id = 4");
+    Execute(dir_ / "bingli.DB", "UPDATE bingli SET Brid = 5000000000 WHERE Id = 2");
+    const auto run = RunTool({"check", dir_.Path()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const char* cell :
+         {"bingren.DB: Nl of Id 3 holds 70000", "bingren.DB: Nl of Id 4 holds 2.5",
+          "bingli.DB: Brid of Id 2 holds 5000000000"}) {
+        EXPECT_NE(run.out.find(std::string("warning: ") + cell + ", which does not fit its field"),
+                  std::string::npos)
+            << run.out;
+    }
+}
+
 TEST_F(Check, DeletedPatientLeavesHisVisitsOrphaned) {
     Execute(dir_ / "bingren.DB", "DELETE FROM bingren WHERE Id = 1");
     const auto visits = testing::Query(dir_ / "bingli.DB", "SELECT Id FROM bingli WHERE Brid = 1");
@@ -60,6 +75,51 @@ TEST_F(Check, FileThatIsNoDatabaseFailsTheCheck) {
     Scribble(dir_ / "bingren.DB", 0, 100);
     EXPECT_FALSE(testing::CheckPlain(dir_.Path()).Sound());
     EXPECT_EQ(RunTool({"check", dir_.Path()}).status, 1);
+}
+
+// A sound file that the program would refuse at start-up fails the check with the program's
+// own message, and the other file is still named sound.
+TEST_F(Check, FailsWithTheProgramsMessageWhereTheProgramWouldNotStart) {
+    struct Refused {
+        const char* file;
+        const char* sql;
+        const char* line;
+    };
+    const Refused cases[] = {
+        {"bingren.DB", "ALTER TABLE bingren DROP COLUMN Jtcy",
+         "bingren.DB: Tablebingren: Field '家庭成员' not found\n"},
+        {"bingren.DB", "DROP INDEX bingren_xm; ALTER TABLE bingren DROP COLUMN Xm",
+         "bingren.DB: Tablebingren: Field '姓名' not found\n"},
+        {"bingren.DB",
+         "ALTER TABLE bingren RENAME COLUMN Czrq TO Czrq0; ALTER TABLE bingren ADD Czrq INTEGER",
+         "bingren.DB: Tablebingren: Type mismatch for field '初诊日期', expecting: Date actual: "
+         "Integer\n"},
+        {"bingli.DB", "DROP INDEX blbrid", "bingli.DB: Index does not exist\n"},
+    };
+    for (const Refused& c : cases) {
+        TempDir dir;
+        for (const char* file : {"bingren.DB", "bingli.DB"})
+            std::filesystem::copy_file(dir_ / file, dir / file);
+        Execute(dir / c.file, c.sql);
+        const auto run = RunTool({"check", dir.Path()});
+        EXPECT_EQ(run.status, 1) << c.sql;
+        EXPECT_NE(run.err.find(c.line), std::string::npos) << c.sql << ": " << run.err;
+        EXPECT_EQ(run.out.find(std::string(c.file) + ": ok"), std::string::npos) << run.out;
+        EXPECT_NE(run.err.find("check failed: the program cannot open the database"),
+                  std::string::npos)
+            << run.err;
+    }
+}
+
+TEST_F(Check, ACopyLeftBesideATableIsRemovedFirstAndNamed) {
+    const auto copy = dir_ / "bingli.DB.copy";
+    std::filesystem::copy_file(dir_ / "bingli.DB", copy);
+    const auto run = RunTool({"check", dir_.Path()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "removed " + copy.string() +
+                           ", left by an interrupted protect or unprotect\n"
+                           "bingren.DB: ok\nbingli.DB: ok\n");
+    EXPECT_FALSE(std::filesystem::exists(copy));
 }
 
 TEST_F(Check, MissingFileFailsTheCheck) {

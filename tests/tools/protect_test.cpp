@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <tuple>
 
 #include "engine/table_protection.h"
 #include "engine/table_use.h"
+#include "tests/support/other_user.h"
 #include "tests/tools/tool_test_support.h"
 #include "tools/demo_loader.h"
 #include "tools/tool_error.h"
@@ -142,12 +146,41 @@ TEST_F(Protection, DifferingNewPasswordsLeaveThePlainFile) {
     EXPECT_EQ(ReadBytes(file_), before);
 }
 
-TEST_F(Protection, CopyLeftByACrashIsReplaced) {
+// A copy in clear never outlives the command that made it: the next command on the table,
+// whichever it is, removes a copy that an interrupted one left, and says so.
+TEST_F(Protection, EveryCommandRemovesACopyLeftByAnInterruptedOneAndSaysSo) {
     const auto copy = dir_ / "bingren.DB.copy";
-    std::ofstream(copy) << "half a copy";
+    const auto plain = dir_ / "plain";
+    std::filesystem::copy_file(file_, plain);
+    const std::string removed =
+        "removed " + copy.string() + ", left by an interrupted protect or unprotect\n";
+    const std::pair<std::string, std::vector<std::string>> commands[] = {
+        {"protect", {"pw"}}, {"password", {"pw", "new"}}, {"unprotect", {"new"}}};
+    for (const auto& [command, passwords] : commands) {
+        std::filesystem::copy_file(plain, copy);
+        const auto run = Run(command, passwords);
+        EXPECT_EQ(run.status, 0) << command << ": " << run.err;
+        EXPECT_EQ(run.out.substr(0, removed.size()), removed) << command;
+        EXPECT_FALSE(std::filesystem::exists(copy)) << command;
+    }
+    EXPECT_EQ(Query(file_, kAllPatients), plainRows_);
+}
+
+// Whoever could use the table before can use it after: the new file is the old one's.
+TEST_F(Protection, TheNewFileKeepsTheTablesOwnerGroupAndMode) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give a file another owner";
+    ASSERT_EQ(chown(file_.c_str(), test_support::kFirstLogin, test_support::kStaffGroup), 0);
+    ASSERT_EQ(chmod(file_.c_str(), 0660), 0);
+    const auto access = [&] {
+        struct stat info {};
+        EXPECT_EQ(stat(file_.c_str(), &info), 0);
+        return std::tuple(info.st_uid, info.st_gid, info.st_mode & 07777);
+    };
+    const auto before = access();
     Protect("pw");
-    EXPECT_FALSE(std::filesystem::exists(copy));
-    EXPECT_EQ(Query(file_, kAllPatients, "pw"), plainRows_);
+    EXPECT_EQ(access(), before);
+    ASSERT_EQ(Run("unprotect", {"pw"}).status, 0);
+    EXPECT_EQ(access(), before);
 }
 
 TEST_F(Protection, TableOpenInARunningProgramIsLeftAlone) {

@@ -59,6 +59,37 @@ void Transform(EVP_CIPHER_CTX* ctx, const std::array<unsigned char, 16>& tweak,
             "block cipher");
 }
 
+// Keys `mac`, a context that its owner frees, for HMAC-SHA-256.
+void InitHmac(EVP_MAC_CTX*& mac, const std::array<unsigned char, 32>& key) {
+    EVP_MAC* hmac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
+    Require(hmac != nullptr, "HMAC");
+    mac = EVP_MAC_CTX_new(hmac);
+    EVP_MAC_free(hmac);
+    char digest[] = "SHA256";
+    const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
+                                 OSSL_PARAM_construct_end()};
+    Require(mac != nullptr && EVP_MAC_init(mac, key.data(), key.size(), params) == 1, "HMAC key");
+}
+
+// HMAC of a block's tweak (its number and the file's nonce) followed by `size` bytes.
+std::array<unsigned char, 32> Hmac(EVP_MAC_CTX* mac, const std::array<unsigned char, 16>& tweak,
+                                   const unsigned char* bytes, std::size_t size) {
+    std::array<unsigned char, 32> out{};
+    std::size_t written = 0;
+    Require(EVP_MAC_init(mac, nullptr, 0, nullptr) == 1 &&
+                EVP_MAC_update(mac, tweak.data(), tweak.size()) == 1 &&
+                EVP_MAC_update(mac, bytes, size) == 1 &&
+                EVP_MAC_final(mac, out.data(), &written, out.size()) == 1,
+            "keyed check");
+    return out;
+}
+
+Check Truncated(const std::array<unsigned char, 32>& mac) {
+    Check check;
+    std::memcpy(check.data(), mac.data(), check.size());
+    return check;
+}
+
 // Zeroes a key when it leaves scope.
 template <typename Bytes>
 struct Wiped {
@@ -126,32 +157,35 @@ std::array<unsigned char, 32> Sha256(std::string_view bytes) {
     return digest;
 }
 
+bool SameCheck(const Check& a, const Check& b) {
+    return CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
 struct BlockCipher::Contexts {
     CipherContext encrypt;
     CipherContext decrypt;
-    EVP_MAC_CTX* mac = nullptr;
-    ~Contexts() { EVP_MAC_CTX_free(mac); }
+    EVP_MAC_CTX* pageMac = nullptr;
+    EVP_MAC_CTX* blockMac = nullptr;
+    ~Contexts() {
+        EVP_MAC_CTX_free(pageMac);
+        EVP_MAC_CTX_free(blockMac);
+    }
 };
 
 BlockCipher::BlockCipher(const MasterKey& master, const Nonce& nonce)
     : nonce_(nonce), contexts_(std::make_unique<Contexts>()) {
     const Wiped<std::array<unsigned char, 64>> xtsKey{Hkdf<64>(master, "table blocks: AES-256-XTS")};
-    const Wiped<std::array<unsigned char, 32>> checkKey{Hkdf<32>(master, "table pages: HMAC-SHA-256")};
+    const Wiped<std::array<unsigned char, 32>> pageKey{
+        Hkdf<32>(master, "table pages: HMAC-SHA-256")};
+    const Wiped<std::array<unsigned char, 32>> blockKey{
+        Hkdf<32>(master, "auxiliary blocks: HMAC-SHA-256")};
     Require(EVP_EncryptInit_ex(contexts_->encrypt.ctx, EVP_aes_256_xts(), nullptr,
                                xtsKey.bytes.data(), nullptr) == 1 &&
                 EVP_DecryptInit_ex(contexts_->decrypt.ctx, EVP_aes_256_xts(), nullptr,
                                    xtsKey.bytes.data(), nullptr) == 1,
             "XTS key");
-    EVP_MAC* mac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
-    Require(mac != nullptr, "HMAC");
-    contexts_->mac = EVP_MAC_CTX_new(mac);
-    EVP_MAC_free(mac);
-    char digest[] = "SHA256";
-    const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
-                                 OSSL_PARAM_construct_end()};
-    Require(contexts_->mac != nullptr &&
-                EVP_MAC_init(contexts_->mac, checkKey.bytes.data(), checkKey.bytes.size(), params) == 1,
-            "HMAC key");
+    InitHmac(contexts_->pageMac, pageKey.bytes);
+    InitHmac(contexts_->blockMac, blockKey.bytes);
 }
 
 BlockCipher::~BlockCipher() = default;
@@ -172,15 +206,7 @@ void BlockCipher::Decrypt(std::uint64_t block, const unsigned char* in, unsigned
 }
 
 std::array<unsigned char, 32> BlockCipher::PageCheck(std::uint64_t block, const unsigned char* page) {
-    const auto tweak = Tweak(block);
-    std::array<unsigned char, 32> check{};
-    std::size_t size = 0;
-    Require(EVP_MAC_init(contexts_->mac, nullptr, 0, nullptr) == 1 &&
-                EVP_MAC_update(contexts_->mac, tweak.data(), tweak.size()) == 1 &&
-                EVP_MAC_update(contexts_->mac, page, kBlockSize - kPageCheckSize) == 1 &&
-                EVP_MAC_final(contexts_->mac, check.data(), &size, check.size()) == 1,
-            "page check");
-    return check;
+    return Hmac(contexts_->pageMac, Tweak(block), page, kBlockSize - kPageCheckSize);
 }
 
 void BlockCipher::SealPage(std::uint64_t block, unsigned char* page) {
@@ -191,6 +217,15 @@ void BlockCipher::SealPage(std::uint64_t block, unsigned char* page) {
 bool BlockCipher::PageIntact(std::uint64_t block, const unsigned char* page) {
     const auto check = PageCheck(block, page);
     return CRYPTO_memcmp(check.data(), page + kBlockSize - kPageCheckSize, kPageCheckSize) == 0;
+}
+
+Check BlockCipher::BlockCheck(std::uint64_t block, const unsigned char* sealed) {
+    return Truncated(Hmac(contexts_->blockMac, Tweak(block), sealed, kBlockSize));
+}
+
+// The tweak alone: shorter than every block's message, so no block's check is a size's.
+Check BlockCipher::SizeCheck(std::uint64_t size) {
+    return Truncated(Hmac(contexts_->blockMac, Tweak(size), nullptr, 0));
 }
 
 }  // namespace tablecrypt

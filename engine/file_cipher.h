@@ -6,10 +6,16 @@
 // - XTS cannot tell a damaged or altered block from a good one: it decrypts to other bytes.
 //   So each database page carries a keyed check (HMAC-SHA-256 cut to 16 bytes, over the
 //   page's number, the file's nonce and the page's content) in the bytes that SQLite reserves
-//   at the end of every page; a page whose check fails is an error, never wrong rows.
+//   at the end of every page; a page whose check fails is an error, never wrong rows. The
+//   check names no version of the page: an older copy put back in its place passes.
+// - A journal or temporary file has no reserved bytes to spare, so the check of each of its
+//   blocks (over the block's number, the file's nonce and the block as encrypted) is kept in
+//   a block of checks (protected_vfs.cpp), and its size has a check too: a rollback from a
+//   damaged journal fails rather than putting other pages back.
 // - Keys: each protected table has a random master key; HKDF-SHA-256 derives from it the XTS
-//   key and the check key. The master key is stored wrapped (AES-256-GCM) under a key that
-//   scrypt derives from the password, so that changing the password rewrites one header.
+//   key, the page check key and the block check key. The master key is stored wrapped
+//   (AES-256-GCM) under a key that scrypt derives from the password, so that changing the
+//   password rewrites one header.
 //
 // Contracts: every failure of libcrypto throws CryptoError. A BlockCipher is used by one
 // thread at a time (SQLite serialises the calls on one file).
@@ -36,6 +42,8 @@ using MasterKey = std::array<unsigned char, kMasterKeySize>;
 using Nonce = std::array<unsigned char, kNonceSize>;
 using Salt = std::array<unsigned char, kSaltSize>;
 using PasswordKey = std::array<unsigned char, 32>;
+// A keyed check, as a page carries it.
+using Check = std::array<unsigned char, kPageCheckSize>;
 
 class CryptoError : public std::runtime_error {
   public:
@@ -77,6 +85,9 @@ bool UnwrapKey(const WrappedKey& wrapped, const PasswordKey& key, std::string_vi
 
 std::array<unsigned char, 32> Sha256(std::string_view bytes);
 
+// Compares two checks in constant time.
+bool SameCheck(const Check& a, const Check& b);
+
 // Encrypts, decrypts and checks the blocks of one file.
 class BlockCipher {
   public:
@@ -91,6 +102,11 @@ class BlockCipher {
     // Writes the check of database page `block` into its last kPageCheckSize bytes.
     void SealPage(std::uint64_t block, unsigned char* page);
     bool PageIntact(std::uint64_t block, const unsigned char* page);
+
+    // The check of block `block` of a journal or temporary file as encrypted (`sealed`), and
+    // of such a file's size.
+    Check BlockCheck(std::uint64_t block, const unsigned char* sealed);
+    Check SizeCheck(std::uint64_t size);
 
   private:
     struct Contexts;

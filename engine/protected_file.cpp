@@ -12,7 +12,9 @@ namespace tablecrypt {
 namespace {
 
 constexpr char kMagic[8] = {'D', 'B', 'E', 'C', 'R', 'Y', 'P', 'T'};
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kTableVersion = 1;
+// Version 2 of journals and temporary files keeps a check of every block and of the size.
+constexpr std::uint32_t kAuxiliaryVersion = 2;
 constexpr std::uint32_t kTableKind = 1;
 constexpr std::uint32_t kAuxiliaryKind = 2;
 constexpr std::uint32_t kScrypt = 1;
@@ -42,9 +44,9 @@ void GetBytes(const Block& block, std::size_t at, Bytes& bytes) {
     std::memcpy(bytes.data(), block.data() + at, bytes.size());
 }
 
-bool HasMagic(const Block& block, std::uint32_t kind) {
+bool HasMagic(const Block& block, std::uint32_t version, std::uint32_t kind) {
     return std::memcmp(block.data(), kMagic, sizeof kMagic) == 0 &&
-           Get32(block, kVersionAt) == kVersion && Get32(block, kKindAt) == kind;
+           Get32(block, kVersionAt) == version && Get32(block, kKindAt) == kind;
 }
 
 bool Within(const KdfCost& cost) {
@@ -116,7 +118,7 @@ TableHeader NewHeader(const MasterKey& master, const Nonce& nonce, std::string_v
 std::string TableHeader::Fixed() const {
     Block block{};
     std::memcpy(block.data(), kMagic, sizeof kMagic);
-    Put32(block, kVersionAt, kVersion);
+    Put32(block, kVersionAt, kTableVersion);
     Put32(block, kKindAt, kTableKind);
     Put32(block, kKdfAt, kScrypt);
     Put32(block, kLog2NAt, cost.log2N);
@@ -147,7 +149,7 @@ Digest TableHeader::DigestOf() const {
 TableHeader TableHeader::Decode(const Block& block) {
     Digest digest;
     GetBytes(block, kDigestAt, digest);
-    if (!HasMagic(block, kTableKind) ||
+    if (!HasMagic(block, kTableVersion, kTableKind) ||
         digest != Sha256({reinterpret_cast<const char*>(block.data()), kDigestAt})) {
         throw DamagedHeader("The protection header of the table file is damaged");
     }
@@ -165,20 +167,22 @@ TableHeader TableHeader::Decode(const Block& block) {
 }
 
 std::optional<AuxiliaryHeader> AuxiliaryHeader::Decode(const Block& block) {
-    if (!HasMagic(block, kAuxiliaryKind)) return std::nullopt;
+    if (!HasMagic(block, kAuxiliaryVersion, kAuxiliaryKind)) return std::nullopt;
     AuxiliaryHeader header;
     GetBytes(block, kNonceAt, header.nonce);
     for (int i = 7; i >= 0; --i) header.size = (header.size << 8) | block[kSizeOffset + i];
+    GetBytes(block, kSizeOffset + sizeof header.size, header.sizeCheck);
     return header;
 }
 
 Block AuxiliaryHeader::Encode() const {
     Block block{};
     std::memcpy(block.data(), kMagic, sizeof kMagic);
-    Put32(block, kVersionAt, kVersion);
+    Put32(block, kVersionAt, kAuxiliaryVersion);
     Put32(block, kKindAt, kAuxiliaryKind);
     PutBytes(block, kNonceAt, nonce);
     for (int i = 0; i < 8; ++i) block[kSizeOffset + i] = static_cast<unsigned char>(size >> (8 * i));
+    PutBytes(block, kSizeOffset + sizeof size, sizeCheck);
     return block;
 }
 

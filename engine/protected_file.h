@@ -7,7 +7,7 @@
 // digest tells a damaged header (DamagedHeader) from a wrong password (Unlock answers nullopt);
 // the wrapping authenticates the fields before the key, so an altered cost or nonce does not
 // unwrap either. A journal or temporary file of a protected table has a short header of the
-// auxiliary kind: the magic, its own nonce and its logical size.
+// auxiliary kind: the magic, its own nonce, its logical size and the check of that size.
 //
 // Contracts:
 // - Files are written with pwrite and made durable with fsync before a call returns.
@@ -58,14 +58,18 @@ struct TableHeader {
 struct AuxiliaryHeader {
     Nonce nonce{};
     std::uint64_t size = 0;
+    Check sizeCheck{};
 
-    // nullopt unless `block` starts with an auxiliary header.
+    // nullopt unless `block` starts with an auxiliary header of this version (one of the
+    // version before, whose blocks had no checks, is none).
     static std::optional<AuxiliaryHeader> Decode(const Block& block);
     Block Encode() const;
 };
 
-// Where the auxiliary header keeps the logical size, in a sector of its own.
+// Where the auxiliary header keeps the logical size and its check, in a sector of their own:
+// kSizeFieldsSize bytes, rewritten together.
 constexpr std::uint64_t kSizeOffset = 512;
+constexpr std::size_t kSizeFieldsSize = sizeof(std::uint64_t) + sizeof(Check);
 
 // The smallest and largest scrypt cost a header may name.
 constexpr KdfCost kMinimumCost{14, 1, 1};

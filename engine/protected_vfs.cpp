@@ -52,16 +52,34 @@ std::optional<MasterKey> GrantedKey(const char* path, const Digest* header) {
 
 // ---- One open file ----
 
+// The checks of a block of a journal or temporary file: of what was written last and of what
+// was written before it.
+struct CheckEntry {
+    Check last{};
+    Check before{};
+};
+
+// A block of a journal or temporary file in clear, with its entry as in the file.
+struct RecentBlock {
+    std::uint64_t block = 0;
+    Block plain{};
+    CheckEntry entry;
+};
+
 struct FileState {
     std::unique_ptr<BlockCipher> cipher;
     // A table's pages carry checks; its size is the file's size less the header. Journals and
-    // temporary files are written at any offset, so they keep their size in their header.
+    // temporary files are written at any offset, so they keep their size in their header, and
+    // the checks of their blocks in blocks of their own.
     bool tablePages = false;
     std::uint64_t auxiliarySize = 0;
     Nonce auxiliaryNonce{};
     // Page 1, as last read or written, sealed and in clear. SQLite reads its change counter at
     // the start of every transaction; an unchanged page need not be decrypted and checked again.
     std::optional<std::pair<Block, Block>> page1;
+    // The auxiliary block last read or written: SQLite writes a journal and reads it back a
+    // few bytes at a time, so the same block comes again and again.
+    std::optional<RecentBlock> recent;
 };
 
 struct ProtectedFile {
@@ -79,8 +97,34 @@ sqlite3_vfs* Root(sqlite3_vfs* vfs) {
     return static_cast<sqlite3_vfs*>(vfs->pAppData);
 }
 
-sqlite3_int64 Physical(std::uint64_t block) {
-    return static_cast<sqlite3_int64>((block + 1) * kBlockSize);
+// ---- Where blocks lie ----
+//
+// A table's blocks follow its header. A journal or temporary file has, ahead of each run of
+// kRun blocks, a block of their checks, an entry a block. An entry keeps the check before the
+// last too because it is written before its block: a crash between the two leaves the old
+// block passing.
+
+constexpr std::uint64_t kRun = kBlockSize / sizeof(CheckEntry);
+
+// The physical block that holds the checks of `block`'s run.
+std::uint64_t ChecksBlock(std::uint64_t block) {
+    return 1 + block / kRun * (kRun + 1);
+}
+
+sqlite3_int64 Physical(const FileState& state, std::uint64_t block) {
+    const std::uint64_t at = state.tablePages ? block + 1 : ChecksBlock(block) + 1 + block % kRun;
+    return static_cast<sqlite3_int64>(at * kBlockSize);
+}
+
+sqlite3_int64 EntryOffset(std::uint64_t block) {
+    const std::uint64_t at = ChecksBlock(block) * kBlockSize + block % kRun * sizeof(CheckEntry);
+    return static_cast<sqlite3_int64>(at);
+}
+
+// The physical size of a file of `blocks` blocks.
+sqlite3_int64 PhysicalSize(const FileState& state, std::uint64_t blocks) {
+    if (blocks == 0) return static_cast<sqlite3_int64>(kHeaderSize);
+    return Physical(state, blocks - 1) + kBlockSize;
 }
 
 // Nothing may unwind through SQLite: a failure of the cryptography becomes an I/O error.
@@ -101,36 +145,76 @@ int RealWrite(ProtectedFile& file, const void* data, int size, sqlite3_int64 off
     return file.Real()->pMethods->xWrite(file.Real(), data, size, offset);
 }
 
-// Block `block` in clear: SQLITE_IOERR_SHORT_READ (and zeros) past the end of the file.
-int ReadPlain(ProtectedFile& file, std::uint64_t block, Block& plain) {
+// A block never written has no entry: zeros, also past the end of the file.
+int ReadEntry(ProtectedFile& file, std::uint64_t block, CheckEntry& entry) {
+    const int rc = RealRead(file, &entry, sizeof entry, EntryOffset(block));
+    if (rc != SQLITE_IOERR_SHORT_READ) return rc;
+    entry = {};
+    return SQLITE_OK;
+}
+
+// Zeroes the entries from `block` to the end of its block of checks, left behind by a
+// truncation: a block written later past a gap must not leave the gap failing old checks.
+int ForgetChecksFrom(ProtectedFile& file, std::uint64_t block) {
+    const std::uint64_t entries = (kRun - block % kRun) % kRun;
+    if (entries == 0) return SQLITE_OK;  // its block of checks went with the truncation
+    const Block zeros{};
+    return RealWrite(file, zeros.data(), entries * sizeof(CheckEntry), EntryOffset(block));
+}
+
+int ReadPage(ProtectedFile& file, std::uint64_t block, Block& plain) {
     FileState& state = *file.state;
-    const std::uint64_t start = block * kBlockSize;
-    if (!state.tablePages && start >= state.auxiliarySize) {
-        plain.fill(0);
-        return SQLITE_IOERR_SHORT_READ;
-    }
     Block sealed;
-    const int rc = RealRead(file, sealed.data(), kBlockSize, Physical(block));
-    if (rc == SQLITE_IOERR_SHORT_READ) {
-        plain.fill(0);
-        return rc;
-    }
+    const int rc = RealRead(file, sealed.data(), kBlockSize, Physical(state, block));
+    if (rc == SQLITE_IOERR_SHORT_READ) plain.fill(0);
     if (rc != SQLITE_OK) return rc;
-    if (state.tablePages && block == 0 && state.page1 && state.page1->first == sealed) {
+    if (block == 0 && state.page1 && state.page1->first == sealed) {
         plain = state.page1->second;
         return SQLITE_OK;
     }
     state.cipher->Decrypt(block, sealed.data(), plain.data());
-    if (state.tablePages) {
-        if (!state.cipher->PageIntact(block, plain.data())) return SQLITE_IOERR_DATA;
-        if (block == 0) state.page1.emplace(sealed, plain);
-        return SQLITE_OK;
-    }
-    // Bytes past a journal's end read as zeros, as they would in a plain file.
-    if (state.auxiliarySize - start < kBlockSize) {
-        std::fill(plain.begin() + (state.auxiliarySize - start), plain.end(), 0);
-    }
+    if (!state.cipher->PageIntact(block, plain.data())) return SQLITE_IOERR_DATA;
+    if (block == 0) state.page1.emplace(sealed, plain);
     return SQLITE_OK;
+}
+
+// Block `block` of a journal or temporary file from the file, checked; one never written
+// reads as zeros, as in a plain file.
+int LoadAuxiliaryBlock(ProtectedFile& file, std::uint64_t block, RecentBlock& loaded) {
+    FileState& state = *file.state;
+    loaded.block = block;
+    if (const int rc = ReadEntry(file, block, loaded.entry); rc != SQLITE_OK) return rc;
+    Block sealed;
+    const int rc = RealRead(file, sealed.data(), kBlockSize, Physical(state, block));
+    if (rc != SQLITE_OK || loaded.entry.last == Check{}) return rc;
+    const Check check = state.cipher->BlockCheck(block, sealed.data());
+    if (!SameCheck(check, loaded.entry.last) && !SameCheck(check, loaded.entry.before)) {
+        return SQLITE_IOERR_DATA;
+    }
+    state.cipher->Decrypt(block, sealed.data(), loaded.plain.data());
+    return SQLITE_OK;
+}
+
+int ReadAuxiliaryBlock(ProtectedFile& file, std::uint64_t block, Block& plain) {
+    FileState& state = *file.state;
+    const std::uint64_t start = block * kBlockSize;
+    plain.fill(0);
+    if (start >= state.auxiliarySize) return SQLITE_IOERR_SHORT_READ;
+    if (!state.recent || state.recent->block != block) {
+        RecentBlock loaded;
+        if (const int rc = LoadAuxiliaryBlock(file, block, loaded); rc != SQLITE_OK) return rc;
+        state.recent = loaded;
+    }
+    // Bytes past the file's end read as zeros, as they would in a plain file.
+    const std::uint64_t kept = std::min<std::uint64_t>(kBlockSize, state.auxiliarySize - start);
+    std::copy_n(state.recent->plain.begin(), kept, plain.begin());
+    return SQLITE_OK;
+}
+
+// Block `block` in clear: SQLITE_IOERR_SHORT_READ (and zeros) past the end of the file.
+int ReadPlain(ProtectedFile& file, std::uint64_t block, Block& plain) {
+    return file.state->tablePages ? ReadPage(file, block, plain)
+                                  : ReadAuxiliaryBlock(file, block, plain);
 }
 
 // Page 1 must declare 4096-byte pages with room for the page check.
@@ -139,20 +223,44 @@ bool HasRoomForChecks(const Block& page1) {
     return pageSize == kBlockSize && page1[20] >= kPageCheckSize;
 }
 
-int WritePlain(ProtectedFile& file, std::uint64_t block, Block& plain) {
+int WritePage(ProtectedFile& file, std::uint64_t block, Block& plain) {
     FileState& state = *file.state;
-    if (state.tablePages) {
-        if (block == 0 && !HasRoomForChecks(plain)) return SQLITE_IOERR_WRITE;
-        state.cipher->SealPage(block, plain.data());
-    }
+    if (block == 0 && !HasRoomForChecks(plain)) return SQLITE_IOERR_WRITE;
+    state.cipher->SealPage(block, plain.data());
+    if (block == 0) state.page1.reset();
     Block sealed;
     state.cipher->Encrypt(block, plain.data(), sealed.data());
-    if (state.tablePages && block == 0) state.page1.reset();
-    return RealWrite(file, sealed.data(), kBlockSize, Physical(block));
+    return RealWrite(file, sealed.data(), kBlockSize, Physical(state, block));
+}
+
+// The entry goes before the block it checks.
+int WriteAuxiliaryBlock(ProtectedFile& file, std::uint64_t block, const Block& plain) {
+    FileState& state = *file.state;
+    RecentBlock written{block, plain, {}};
+    if (state.recent && state.recent->block == block) {
+        written.entry = state.recent->entry;
+    } else if (const int rc = ReadEntry(file, block, written.entry); rc != SQLITE_OK) {
+        return rc;
+    }
+    state.recent.reset();
+    Block sealed;
+    state.cipher->Encrypt(block, plain.data(), sealed.data());
+    written.entry.before = written.entry.last;
+    written.entry.last = state.cipher->BlockCheck(block, sealed.data());
+    int rc = RealWrite(file, &written.entry, sizeof written.entry, EntryOffset(block));
+    if (rc == SQLITE_OK) rc = RealWrite(file, sealed.data(), kBlockSize, Physical(state, block));
+    if (rc == SQLITE_OK) state.recent = written;
+    return rc;
+}
+
+int WritePlain(ProtectedFile& file, std::uint64_t block, Block& plain) {
+    return file.state->tablePages ? WritePage(file, block, plain)
+                                  : WriteAuxiliaryBlock(file, block, plain);
 }
 
 Block AuxiliaryHeaderOf(const FileState& state) {
-    return AuxiliaryHeader{state.auxiliaryNonce, state.auxiliarySize}.Encode();
+    const Check sizeCheck = state.cipher->SizeCheck(state.auxiliarySize);
+    return AuxiliaryHeader{state.auxiliaryNonce, state.auxiliarySize, sizeCheck}.Encode();
 }
 
 int WriteAuxiliaryHeader(ProtectedFile& file) {
@@ -160,20 +268,18 @@ int WriteAuxiliaryHeader(ProtectedFile& file) {
     return RealWrite(file, header.data(), kBlockSize, 0);
 }
 
-// The size alone, so that the rest of the header is never rewritten.
+// The size and its check alone, so that the rest of the header is never rewritten.
 int WriteAuxiliarySize(ProtectedFile& file) {
     const Block header = AuxiliaryHeaderOf(*file.state);
-    return RealWrite(file, header.data() + kSizeOffset, sizeof(std::uint64_t), kSizeOffset);
+    return RealWrite(file, header.data() + kSizeOffset, kSizeFieldsSize, kSizeOffset);
 }
 
 // ---- I/O methods ----
 
 int Close(sqlite3_file* f) {
     ProtectedFile& file = Of(f);
-    const int rc = file.Real()->pMethods->xClose(file.Real());
-    delete file.state;
-    file.state = nullptr;
-    return rc;
+    const std::unique_ptr<FileState> state(std::exchange(file.state, nullptr));
+    return file.Real()->pMethods->xClose(file.Real());
 }
 
 int Read(sqlite3_file* f, void* data, int size, sqlite3_int64 offset) {
@@ -222,12 +328,17 @@ int Write(sqlite3_file* f, const void* data, int size, sqlite3_int64 offset) {
 }
 
 int Truncate(sqlite3_file* f, sqlite3_int64 size) {
-    ProtectedFile& file = Of(f);
-    const std::uint64_t blocks = (size + kBlockSize - 1) / kBlockSize;
-    const int rc = file.Real()->pMethods->xTruncate(file.Real(), Physical(blocks));
-    if (rc != SQLITE_OK || file.state->tablePages) return rc;
-    file.state->auxiliarySize = std::min<std::uint64_t>(file.state->auxiliarySize, size);
-    return WriteAuxiliarySize(file);
+    return Guarded(SQLITE_IOERR_TRUNCATE, [&] {
+        ProtectedFile& file = Of(f);
+        FileState& state = *file.state;
+        const std::uint64_t blocks = (size + kBlockSize - 1) / kBlockSize;
+        state.recent.reset();
+        int rc = file.Real()->pMethods->xTruncate(file.Real(), PhysicalSize(state, blocks));
+        if (rc != SQLITE_OK || state.tablePages) return rc;
+        if ((rc = ForgetChecksFrom(file, blocks)) != SQLITE_OK) return rc;
+        state.auxiliarySize = std::min<std::uint64_t>(state.auxiliarySize, size);
+        return WriteAuxiliarySize(file);
+    });
 }
 
 int Sync(sqlite3_file* f, int flags) {
@@ -333,7 +444,10 @@ int OpenTable(ProtectedFile& file, const char* name) {
 }
 
 // A journal or WAL uses its table's key; a temporary file a key of its own. Either gets a
-// header of its own when it is new.
+// header of its own when it is new: empty, or with a header of zeros that was never written.
+// Any other header that does not decode, or whose size fails its check, is damage (a journal
+// of the version before, whose blocks had no checks, too): reading it could roll the table
+// back to other pages.
 int OpenAuxiliary(ProtectedFile& file, const char* name, int flags) {
     std::optional<MasterKey> master;
     if (flags & (SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL)) {
@@ -346,13 +460,15 @@ int OpenAuxiliary(ProtectedFile& file, const char* name, int flags) {
     const int rc = RealRead(file, block.data(), kBlockSize, 0);
     if (rc != SQLITE_OK && rc != SQLITE_IOERR_SHORT_READ) return rc;
     std::optional<AuxiliaryHeader> header = AuxiliaryHeader::Decode(block);
-    const bool fresh = !header;
+    const bool fresh = block == Block{};
+    if (!header && !fresh) return SQLITE_IOERR_DATA;
     if (fresh) header = AuxiliaryHeader{RandomArray<Nonce>(), 0};
     file.state->cipher = std::make_unique<BlockCipher>(*master, header->nonce);
     file.state->auxiliaryNonce = header->nonce;
     file.state->auxiliarySize = header->size;
-    if (fresh && !(flags & SQLITE_OPEN_READONLY)) return WriteAuxiliaryHeader(file);
-    return SQLITE_OK;
+    if (fresh) return (flags & SQLITE_OPEN_READONLY) ? SQLITE_OK : WriteAuxiliaryHeader(file);
+    const Check sizeCheck = file.state->cipher->SizeCheck(header->size);
+    return SameCheck(sizeCheck, header->sizeCheck) ? SQLITE_OK : SQLITE_IOERR_DATA;
 }
 
 int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
@@ -363,15 +479,17 @@ int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* f, int flags, in
     if (!(flags & (SQLITE_OPEN_MAIN_DB | kAuxiliaryFlags))) return SQLITE_CANTOPEN;
     int rc = Root(vfs)->xOpen(Root(vfs), name, file.Real(), flags, outFlags);
     if (rc != SQLITE_OK) return rc;
-    file.state = new (std::nothrow) FileState;
-    rc = file.state == nullptr ? SQLITE_NOMEM : Guarded(SQLITE_CANTOPEN, [&] {
+    std::unique_ptr<FileState> state(new (std::nothrow) FileState);
+    file.state = state.get();
+    rc = state == nullptr ? SQLITE_NOMEM : Guarded(SQLITE_CANTOPEN, [&] {
         return (flags & SQLITE_OPEN_MAIN_DB) ? OpenTable(file, name) : OpenAuxiliary(file, name, flags);
     });
     if (rc != SQLITE_OK) {
         file.Real()->pMethods->xClose(file.Real());
-        delete file.state;
         return rc;
     }
+    // Close() takes the state back.
+    file.state = state.release();
     file.base.pMethods = &kMethods;
     return SQLITE_OK;
 }

@@ -6,9 +6,9 @@
 #include <memory>
 #include <optional>
 
+#include "app/column_table.h"
 #include "app/forms/UnitBinglixq.h"
 #include "app/forms/UnitBingren.h"
-#include "app/column_table.h"
 #include "app/forms/Unitczxmjg.h"
 #include "app/forms/Unitjzlc.h"
 #include "app/forms/Unittsfzbr.h"
@@ -41,18 +41,17 @@ void SetColumnFonts(TDBGrid* grid, const QFont& font) {
 QStringList NavigatorHints(const char* subject, const char* deleteHint, const char* subjectOne) {
     const QString what = QString::fromUtf8(subject);
     const QString one = QString::fromUtf8(subjectOne);
-    return {"First record/移动到第一" + what,   "Prior record/移动到上一" + what,
-            "Next record/移动到下一" + what,    "Last record/移动到最后一" + what,
-            "Insert record/" + one,             QString::fromUtf8(deleteHint),
-            "Edit record/编辑现在这" + what,    "Post edit/保存现在这" + what,
-            "Cancel edit/放弃修改",             "Refresh data/刷新数据"};
+    return {"First record/移动到第一" + what, "Prior record/移动到上一" + what,
+            "Next record/移动到下一" + what,  "Last record/移动到最后一" + what,
+            "Insert record/" + one,           QString::fromUtf8(deleteHint),
+            "Edit record/编辑现在这" + what,  "Post edit/保存现在这" + what,
+            "Cancel edit/放弃修改",           "Refresh data/刷新数据"};
 }
 
-const TNavigateBtns kNineButtons = {TNavigateBtn::nbFirst,  TNavigateBtn::nbPrior,
-                                    TNavigateBtn::nbNext,   TNavigateBtn::nbLast,
-                                    TNavigateBtn::nbInsert, TNavigateBtn::nbEdit,
-                                    TNavigateBtn::nbPost,   TNavigateBtn::nbCancel,
-                                    TNavigateBtn::nbRefresh};
+const TNavigateBtns kNineButtons = {
+    TNavigateBtn::nbFirst, TNavigateBtn::nbPrior,  TNavigateBtn::nbNext,
+    TNavigateBtn::nbLast,  TNavigateBtn::nbInsert, TNavigateBtn::nbEdit,
+    TNavigateBtn::nbPost,  TNavigateBtn::nbCancel, TNavigateBtn::nbRefresh};
 
 }  // namespace
 
@@ -74,8 +73,8 @@ TFormQorvynabldjxt::TFormQorvynabldjxt(QWidget* parent)
     try {
         FormCreate();
     } catch (...) {
-        static_cast<TApplication*>(QApplication::instance())->HandleException(
-            std::current_exception());
+        static_cast<TApplication*>(QApplication::instance())
+            ->HandleException(std::current_exception());
     }
 }
 
@@ -160,14 +159,13 @@ void TFormQorvynabldjxt::CreateVisitViews() {
     DBGridbingli->SetFont(ClinicFont(kGridFontPixels));
     DBGridbingli->SetHint(QStringLiteral("病历"));
     DBGridbingli->SetShowHint(true);
-    AddColumns(DBGridbingli,
-               {{"Id", kCentre},
-                {"Brid", kCentre},
-                {"Lzrq", kCentre, 0, {}, "", TImeMode::imClose},
-                {"Fzyysj", kCentre, 0, {}, "", TImeMode::imClose},
-                {"Jzys", kCentre},
-                {"Jtcy", kLeft, 135, {}, kSmartAbc, TImeMode::imChinese},
-                {"Zhsu", kCentre, 469, {}, kSmartAbc, TImeMode::imChinese}});
+    AddColumns(DBGridbingli, {{"Id", kCentre},
+                              {"Brid", kCentre},
+                              {"Lzrq", kCentre, 0, {}, "", TImeMode::imClose},
+                              {"Fzyysj", kCentre, 0, {}, "", TImeMode::imClose},
+                              {"Jzys", kCentre},
+                              {"Jtcy", kLeft, 135, {}, kSmartAbc, TImeMode::imChinese},
+                              {"Zhsu", kCentre, 469, {}, kSmartAbc, TImeMode::imChinese}});
     DBGridbingli->OnCellClick = [this](TColumn* column) { DBGridbingliCellClick(column); };
     DBGridbingli->OnDblClick = [this](TDBGrid* grid) { DBGridbingliDblClick(grid); };
 
@@ -222,10 +220,9 @@ void TFormQorvynabldjxt::LayOut() {
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{GroupBox1, DBGridBingren, DBNavigatorydsj, DBGridZhushu,
-                                         Splitter1, DBMemoXbs, Splitter2, DBMemoJcsj,
-                                         DBMemoZhengduan, Splitter4, DBMemoZhiliao, Splitter6}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             GroupBox1, DBGridBingren, DBNavigatorydsj, DBGridZhushu, Splitter1, DBMemoXbs,
+             Splitter2, DBMemoJcsj, DBMemoZhengduan, Splitter4, DBMemoZhiliao, Splitter6}) {
         stack->addWidget(control);
     }
     stack->addWidget(DBGridbingli, 1);

@@ -24,7 +24,7 @@
 class TFormblxq;
 
 class TFormQorvynabldjxt : public QWidget, public ClinicRecordSets, public TRecordRules {
-public:
+  public:
     // Throws when a record set cannot be opened.
     explicit TFormQorvynabldjxt(QWidget* parent = nullptr);
 
@@ -67,12 +67,12 @@ public:
     void DBMemoZhengduanDblClick(TDBMemo* Sender);
     void DBMemoZhiliaoDblClick(TDBMemo* Sender);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Closing the main window ends the program, whatever other window is open.
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void CreateLookup();
     void CreatePatientViews();
     void CreateVisitViews();

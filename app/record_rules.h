@@ -12,7 +12,7 @@
 #include "data/clinic_record_sets.h"
 
 class TRecordRules {
-public:
+  public:
     explicit TRecordRules(ClinicRecordSets& data) : data_(data) {}
 
     // Attaches the record-set handlers below to their events.
@@ -32,6 +32,6 @@ public:
     // A click into the visit grid's follow-up cell proposes today + 7 where there is none.
     void ProposeVisitFollowUp(const std::string& fieldName);
 
-private:
+  private:
     ClinicRecordSets& data_;
 };

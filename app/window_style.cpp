@@ -4,7 +4,9 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-QString ApplicationTitle() { return QStringLiteral("Lorvena口腔诊所病历登记系统 V2006.10"); }
+QString ApplicationTitle() {
+    return QStringLiteral("Lorvena口腔诊所病历登记系统 V2006.10");
+}
 
 // Where "MS Sans Serif" is missing, Liberation Sans stands in for its Latin letters and digits:
 // its widths are within a pixel of MS Sans Serif's at the windows' sizes (a date of ten

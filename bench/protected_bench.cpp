@@ -29,8 +29,8 @@ void Print(const SpineFigures& plain, const SpineFigures& protectedRun) {
     std::printf("plain file: %s\nprotected:  %s\n", plain.dir.c_str(), protectedRun.dir.c_str());
     std::printf("%-34s %29s   %29s\n", "microseconds per operation", "record sets",
                 "plain SQLite statements");
-    std::printf("%-34s %10s %10s %7s   %10s %10s %7s\n", "operation", "plain", "protected",
-                "ratio", "plain", "protected", "ratio");
+    std::printf("%-34s %10s %10s %7s   %10s %10s %7s\n", "operation", "plain", "protected", "ratio",
+                "plain", "protected", "ratio");
     for (std::size_t i = 0; i < plain.figures.size(); ++i) {
         const SpineFigure& a = plain.figures[i];
         const SpineFigure& b = protectedRun.figures[i];
@@ -43,9 +43,10 @@ void Print(const SpineFigures& plain, const SpineFigures& protectedRun) {
         std::printf("\n");
     }
     std::printf("walked %d and %d patients with Next\n", plain.walked, protectedRun.walked);
-    std::printf("resident memory after walking: %.1f MiB plain, then %.1f MiB with the protected "
-                "run\n",
-                plain.walkedMiB, protectedRun.walkedMiB);
+    std::printf(
+        "resident memory after walking: %.1f MiB plain, then %.1f MiB with the protected "
+        "run\n",
+        plain.walkedMiB, protectedRun.walkedMiB);
 }
 
 }  // namespace

@@ -24,9 +24,10 @@ void Print(const SpineFigures& run) {
     std::printf("%-34s %13s %13s %8s\n", "operation", "record sets", "plain SQLite", "ratio");
     for (const SpineFigure& f : run.figures) Report(f);
     std::printf("walked %d patients with Next\n", run.walked);
-    std::printf("resident memory: %.1f MiB at start, %.1f MiB after opening, %.1f MiB after "
-                "walking to the last record\n",
-                run.baseMiB, run.openedMiB, run.walkedMiB);
+    std::printf(
+        "resident memory: %.1f MiB at start, %.1f MiB after opening, %.1f MiB after "
+        "walking to the last record\n",
+        run.baseMiB, run.openedMiB, run.walkedMiB);
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ void WarmPageCache(const std::string& dir) {
 
 // A view of a grid's height: the record sets keep this many records at hand.
 class GridRows : public TDataLink {
-public:
+  public:
     int BufferCount() const override { return 30; }
     void DataEvent(TDataEvent, TField*, int) override {}
 };
@@ -62,13 +62,15 @@ struct Plain {
           visitFile(dir + "/bingli.DB", SQLITE_OPEN_READWRITE, password) {}
 
     // Runs a statement with integer parameters and steps it to the end; answers the rows.
-    int Rows(const sqlitekit::Connection& db, const char* sql, std::initializer_list<std::int64_t> args) {
+    int Rows(const sqlitekit::Connection& db, const char* sql,
+             std::initializer_list<std::int64_t> args) {
         sqlitekit::Statement statement(db.Handle(), sql);
         int index = 1;
         for (std::int64_t arg : args) statement.BindInt(index++, arg);
         int rows = 0;
         while (statement.Step()) {
-            for (int c = 0; c < sqlite3_column_count(statement.Handle()); ++c) statement.ColumnText(c);
+            for (int c = 0; c < sqlite3_column_count(statement.Handle()); ++c)
+                statement.ColumnText(c);
             ++rows;
         }
         return rows;
@@ -82,7 +84,7 @@ struct Plain {
 
 // The timed operations after opening, on one database.
 class Operations {
-public:
+  public:
     Operations(ClinicRecordSets& data, Plain& plain, std::vector<SpineFigure>& figures)
         : data_(data), plain_(plain), figures_(figures) {
         patients_.SetDatabaseName(kClinicDatabase);
@@ -109,7 +111,7 @@ public:
         return walked;
     }
 
-private:
+  private:
     void Add(const char* name, double recordSets, double statements) {
         figures_.push_back({name, recordSets, statements});
     }
@@ -151,13 +153,16 @@ private:
             MicrosPerOp(400, [&](int i) {
                 const std::int64_t id = middle_ + i % 2;
                 plain_.Rows(plain_.patients, "SELECT * FROM bingren WHERE Id = ?", {id});
-                plain_.Rows(plain_.visits, "SELECT * FROM bingli WHERE Brid = ? ORDER BY Id LIMIT 1", {id});
+                plain_.Rows(plain_.visits,
+                            "SELECT * FROM bingli WHERE Brid = ? ORDER BY Id LIMIT 1", {id});
             }));
     }
 
     void Counts() {
         Add("RecordCount (patients)", MicrosPerOp(200, [&](int) { patients_.RecordCount(); }),
-            MicrosPerOp(20, [&](int) { plain_.Rows(plain_.patients, "SELECT count(*) FROM bingren", {}); }));
+            MicrosPerOp(20, [&](int) {
+                plain_.Rows(plain_.patients, "SELECT count(*) FROM bingren", {});
+            }));
         Add("RecordCount (visits of a patient)",
             MicrosPerOp(200, [&](int) { data_.TableBingli.RecordCount(); }),
             MicrosPerOp(200, [&](int) {
@@ -168,26 +173,30 @@ private:
     void Writes() {
         TTable& master = data_.Tablebingren;
         Add("Edit+Post of a patient",
-            MicrosPerOp(100, [&](int i) {
-                master.Edit();
-                data_.TablebingrenNl->SetAsInteger(20 + i % 50);
-                master.Post();
-            }),
+            MicrosPerOp(100,
+                        [&](int i) {
+                            master.Edit();
+                            data_.TablebingrenNl->SetAsInteger(20 + i % 50);
+                            master.Post();
+                        }),
             MicrosPerOp(100, [&](int i) {
                 sqlitekit::Transaction t(plain_.patients);
                 plain_.Rows(plain_.patients, "SELECT * FROM bingren WHERE Id = ?", {middle_});
-                plain_.Rows(plain_.patients, "UPDATE bingren SET Nl = ? WHERE Id = ?", {20 + i % 50, middle_});
+                plain_.Rows(plain_.patients, "UPDATE bingren SET Nl = ? WHERE Id = ?",
+                            {20 + i % 50, middle_});
                 t.Commit();
             }));
         Add("Insert+Post of a visit",
-            MicrosPerOp(100, [&](int) {
-                data_.TableBingli.Insert();
-                data_.TableBingliZhsu->SetAsString("基准测试");
-                data_.TableBingli.Post();
-            }),
+            MicrosPerOp(100,
+                        [&](int) {
+                            data_.TableBingli.Insert();
+                            data_.TableBingliZhsu->SetAsString("基准测试");
+                            data_.TableBingli.Post();
+                        }),
             MicrosPerOp(100, [&](int) {
                 sqlitekit::Transaction t(plain_.visits);
-                plain_.Rows(plain_.visits, "INSERT INTO bingli (Brid, Zhsu) VALUES (?, 'x')", {middle_});
+                plain_.Rows(plain_.visits, "INSERT INTO bingli (Brid, Zhsu) VALUES (?, 'x')",
+                            {middle_});
                 t.Commit();
             }));
     }
@@ -196,14 +205,17 @@ private:
         patients_.Locate("id", {std::to_string(middle_)}, {});
         const std::string middleName = patients_.FieldByName("Xm")->AsString();
         Add("Locate Id (key path)",
+            MicrosPerOp(400,
+                        [&](int i) {
+                            patients_.Locate("id", {std::to_string(1 + (i * 7919) % count_)}, {});
+                        }),
             MicrosPerOp(400, [&](int i) {
-                patients_.Locate("id", {std::to_string(1 + (i * 7919) % count_)}, {});
-            }),
-            MicrosPerOp(400, [&](int i) {
-                plain_.Rows(plain_.patients, "SELECT * FROM bingren WHERE Id = ?", {1 + (i * 7919) % count_});
+                plain_.Rows(plain_.patients, "SELECT * FROM bingren WHERE Id = ?",
+                            {1 + (i * 7919) % count_});
             }));
         Add("Locate Xm, partial key (scan path)",
-            MicrosPerOp(100, [&](int) { patients_.Locate("xm", {middleName}, {.loPartialKey = true}); }),
+            MicrosPerOp(100,
+                        [&](int) { patients_.Locate("xm", {middleName}, {.loPartialKey = true}); }),
             MicrosPerOp(100, [&](int) {
                 sqlitekit::Statement s(plain_.patients.Handle(),
                                        "SELECT * FROM bingren WHERE substr(Xm, 1, length(?1)) = ?1 "
@@ -218,15 +230,17 @@ private:
         dates::SetShortDateFormat("yyyy-M-d");
         const std::string followUp = "Fzyysj =" + dates::FormatShortDate(dates::Today() + 1);
         Add("follow-up filter + RecordCount",
-            MicrosPerOp(100, [&](int i) {
-                patients_.SetFilter(i % 2 ? followUp : followUp + " ");
-                patients_.SetFiltered(true);
-                patients_.RecordCount();
-                patients_.SetFiltered(false);
-            }),
+            MicrosPerOp(100,
+                        [&](int i) {
+                            patients_.SetFilter(i % 2 ? followUp : followUp + " ");
+                            patients_.SetFiltered(true);
+                            patients_.RecordCount();
+                            patients_.SetFiltered(false);
+                        }),
             MicrosPerOp(100, [&](int) {
-                sqlitekit::Statement first(plain_.patients.Handle(),
-                                           "SELECT * FROM bingren WHERE Fzyysj = ? ORDER BY Id LIMIT 1");
+                sqlitekit::Statement first(
+                    plain_.patients.Handle(),
+                    "SELECT * FROM bingren WHERE Fzyysj = ? ORDER BY Id LIMIT 1");
                 first.BindText(1, tomorrow);
                 first.Step();
                 sqlitekit::Statement count(plain_.patients.Handle(),

@@ -15,7 +15,7 @@
 
 struct SpineFigure {
     std::string name;
-    double recordSets = 0;            // microseconds per operation
+    double recordSets = 0;             // microseconds per operation
     std::optional<double> statements;  // the same work as plain SQLite statements, if timed
 };
 

@@ -14,7 +14,7 @@
 inline constexpr const char* kClinicDatabase = "d:\\qorvyna\\bingli";
 
 class ClinicRecordSets {
-public:
+  public:
     ClinicRecordSets();
     void Open();
 
@@ -61,7 +61,7 @@ public:
     TStringField* QueryczxmGzdw;
     TStringField* QueryczxmLxdh;
 
-private:
+  private:
     void DefinePatients();
     void DefineVisits();
     void DefineNameSearch();

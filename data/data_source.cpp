@@ -4,7 +4,9 @@
 
 // ---- TDataLink ----
 
-TDataLink::~TDataLink() { SetDataSource(nullptr); }
+TDataLink::~TDataLink() {
+    SetDataSource(nullptr);
+}
 
 void TDataLink::SetDataSource(TDataSource* source) {
     if (source == dataSource_) return;
@@ -13,7 +15,9 @@ void TDataLink::SetDataSource(TDataSource* source) {
     if (dataSource_) dataSource_->AddDataLink(this);
 }
 
-TDataSet* TDataLink::DataSet() const { return dataSource_ ? dataSource_->DataSet() : nullptr; }
+TDataSet* TDataLink::DataSet() const {
+    return dataSource_ ? dataSource_->DataSet() : nullptr;
+}
 
 // ---- TDataSource ----
 

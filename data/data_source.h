@@ -12,7 +12,7 @@ class TDataSource;
 
 // A view's (or a detail record set's) connection to a data source.
 class TDataLink {
-public:
+  public:
     TDataLink() = default;
     virtual ~TDataLink();
     TDataLink(const TDataLink&) = delete;
@@ -27,12 +27,12 @@ public:
     // Requires: `field` for deFieldChange, `distance` for deDataSetScroll.
     virtual void DataEvent(TDataEvent event, TField* field, int distance) = 0;
 
-private:
+  private:
     TDataSource* dataSource_ = nullptr;
 };
 
 class TDataSource {
-public:
+  public:
     TDataSource() = default;
     ~TDataSource();
     TDataSource(const TDataSource&) = delete;
@@ -62,7 +62,7 @@ public:
     std::function<void(TDataSource*)> OnStateChange;
     std::function<void(TDataSource*)> OnUpdateData;
 
-private:
+  private:
     TDataSet* dataSet_ = nullptr;
     bool autoEdit_ = true;
     bool enabled_ = true;

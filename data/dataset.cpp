@@ -48,7 +48,8 @@ void TDataSet::CheckActive() const {
 }
 
 TRecordBuffer* TDataSet::ActiveBuffer() const {
-    if (state_ == TDataSetState::dsSetKey || state_ == TDataSetState::dsLookupKey) return keyBuffer_;
+    if (state_ == TDataSetState::dsSetKey || state_ == TDataSetState::dsLookupKey)
+        return keyBuffer_;
     return buffers_.empty() ? nullptr : buffers_[static_cast<std::size_t>(active_)].get();
 }
 
@@ -173,9 +174,13 @@ void TDataSet::Close() {
 
 // ---- Moving ----
 
-void TDataSet::First() { MoveToEnd(false); }
+void TDataSet::First() {
+    MoveToEnd(false);
+}
 
-void TDataSet::Last() { MoveToEnd(true); }
+void TDataSet::Last() {
+    MoveToEnd(true);
+}
 
 void TDataSet::MoveToEnd(bool last) {
     CheckBrowseMode();
@@ -405,9 +410,13 @@ bool TDataSet::MoveToKeyFraction(double fraction) {
     return true;
 }
 
-void TDataSet::SetFilter(const std::string& text) { ChangeFilter(text, filterOptions_); }
+void TDataSet::SetFilter(const std::string& text) {
+    ChangeFilter(text, filterOptions_);
+}
 
-void TDataSet::SetFilterOptions(TFilterOptions options) { ChangeFilter(filter_, options); }
+void TDataSet::SetFilterOptions(TFilterOptions options) {
+    ChangeFilter(filter_, options);
+}
 
 void TDataSet::ChangeFilter(const std::string& text, TFilterOptions options) {
     if (!Active()) {

@@ -25,10 +25,10 @@ enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsL
 
 // What a record set tells its data sources, and they their views.
 enum class TDataEvent {
-    deFieldChange,      // a field was written (with the field)
-    deRecordChange,     // edit began
-    deDataSetChange,    // the window's records were read anew
-    deDataSetScroll,    // the current record moved, the window kept its size (with the distance)
+    deFieldChange,    // a field was written (with the field)
+    deRecordChange,   // edit began
+    deDataSetChange,  // the window's records were read anew
+    deDataSetScroll,  // the current record moved, the window kept its size (with the distance)
     deLayoutChange,
     deUpdateRecord,     // views write the text they are still editing into its field
     deUpdateState,      // the state changed
@@ -59,7 +59,7 @@ struct TRecordBuffer {
 };
 
 class TDataSet {
-public:
+  public:
     explicit TDataSet(std::string name);
     virtual ~TDataSet();
     TDataSet(const TDataSet&) = delete;
@@ -72,7 +72,8 @@ public:
     // Declares a field; declared fields are bound to the stored columns at open.
     template <class Field, class... Args>
     Field* AddField(std::string fieldName, Args&&... args) {
-        auto field = std::make_unique<Field>(this, std::move(fieldName), std::forward<Args>(args)...);
+        auto field =
+            std::make_unique<Field>(this, std::move(fieldName), std::forward<Args>(args)...);
         Field* raw = field.get();
         fields_.push_back(std::move(field));
         return raw;
@@ -175,12 +176,12 @@ public:
     // Throws EDatabaseError with the record set's name in front ("%s: %s").
     [[noreturn]] void DatabaseError(const std::string& message) const;
 
-protected:
+  protected:
     enum class TGetMode { gmCurrent, gmNext, gmPrior };
 
     // ---- What a subclass provides ----
     virtual std::unique_ptr<TRecordBuffer> AllocRecordBuffer() = 0;
-    virtual void InternalOpen() = 0;   // opens the cursor and binds the declared fields
+    virtual void InternalOpen() = 0;  // opens the cursor and binds the declared fields
     virtual void InternalClose() = 0;
     virtual void InternalFirst() = 0;  // cursor before the first record
     virtual void InternalLast() = 0;   // cursor after the last record
@@ -194,7 +195,7 @@ protected:
     virtual void InternalInitRecord(TRecordBuffer& buffer) = 0;  // blank record
     virtual void InternalEdit(TRecordBuffer& buffer) = 0;        // re-read and lock
     virtual void InternalPost(TRecordBuffer& buffer, bool inserting) = 0;
-    virtual void InternalCancel() = 0;                          // release the lock
+    virtual void InternalCancel() = 0;  // release the lock
     virtual void InternalDelete(TRecordBuffer& buffer) = 0;
     virtual void InternalRefresh() = 0;
     virtual int GetRecordCount() = 0;
@@ -227,9 +228,11 @@ protected:
     // Drops the declared fields that open created for a record set that declared none.
     void DestroyFields() { fields_.clear(); }
 
-private:
+  private:
     void SetState(TDataSetState state);
-    void Fire(const TDataSetNotifyEvent& event) { if (event) event(this); }
+    void Fire(const TDataSetNotifyEvent& event) {
+        if (event) event(this);
+    }
     void RunWithErrorHook(const TDataSetErrorEvent& hook, const std::function<void()>& action);
     void MoveToEnd(bool last);
     void ChangeFilter(const std::string& text, TFilterOptions options);
@@ -268,9 +271,9 @@ private:
 
     std::vector<std::unique_ptr<TRecordBuffer>> buffers_;  // the window, in record order
     std::vector<std::unique_ptr<TRecordBuffer>> spare_;    // buffers to reuse
-    int active_ = 0;    // the current record's index in buffers_
-    int capacity_ = 1;  // how many records the views show
-    int evicted_ = 0;   // records dropped from the window by the last reads (signed: front > 0)
+    int active_ = 0;                                       // the current record's index in buffers_
+    int capacity_ = 1;                                     // how many records the views show
+    int evicted_ = 0;  // records dropped from the window by the last reads (signed: front > 0)
     // A copy of the record that was current when the insert began, and its row: undoing the
     // insert comes back to it even when the new record pushed it out of the window. Null when
     // the set was empty.

@@ -73,6 +73,8 @@ int Today() {
     return FromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
-void SetToday(std::optional<int> days) { FixedToday() = days; }
+void SetToday(std::optional<int> days) {
+    FixedToday() = days;
+}
 
 }  // namespace dates

@@ -45,7 +45,7 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 
 // The lines of an engine failure message: trimmed, without empties or repeats.
 class MessageLines {
-public:
+  public:
     void Add(const std::string& text) {
         const std::string line = Trimmed(text);
         if (line.empty()) return;
@@ -64,7 +64,7 @@ public:
         return out;
     }
 
-private:
+  private:
     std::vector<std::string> lines_;
 };
 
@@ -175,8 +175,8 @@ std::vector<std::string> EngineLibraryCandidates() {
 std::unique_ptr<EngineSession> EngineSession::Start(const std::vector<std::string>& candidates) {
     std::unique_ptr<void, LibraryCloser> library(LoadLibrary(candidates));
     DbeApi api;
-#define DBE_ENTRY(name)                                                            \
-    api.name = reinterpret_cast<decltype(api.name)>(dlsym(library.get(), #name));  \
+#define DBE_ENTRY(name)                                                           \
+    api.name = reinterpret_cast<decltype(api.name)>(dlsym(library.get(), #name)); \
     if (!api.name) throw StartError(DBIERR_NOMORE);
 #include "data/engine_entries.inc"
 #undef DBE_ENTRY
@@ -199,7 +199,9 @@ EngineSession& EngineSession::Default() {
     return *instance;
 }
 
-bool EngineSession::Active() { return DefaultInstance() != nullptr; }
+bool EngineSession::Active() {
+    return DefaultInstance() != nullptr;
+}
 
 EngineSession::~EngineSession() {
     for (auto& [name, database] : databases_) api_.dbeCloseDatabase(database.handle);
@@ -215,8 +217,8 @@ hDBIDb EngineSession::AcquireDatabase(const std::string& databaseName) {
     }
     const bool isPath = databaseName.find_first_of(":\\/") != std::string::npos;
     hDBIDb db = nullptr;
-    Check(api_.dbeOpenDatabase(isPath ? "" : databaseName.c_str(), dbiREADWRITE, dbiOPENSHARED,
-                               &db));
+    Check(
+        api_.dbeOpenDatabase(isPath ? "" : databaseName.c_str(), dbiREADWRITE, dbiOPENSHARED, &db));
     if (isPath) {
         const DBIResult result = api_.dbeSetDirectory(db, databaseName.c_str());
         if (result != DBIERR_NONE) {

@@ -36,7 +36,7 @@ std::vector<std::string> EngineLibraryCandidates();
 std::vector<std::string> ConfiguredLibraryPath(std::istream& config, std::ostream& warnings);
 
 class EngineSession {
-public:
+  public:
     // The default session, started on first use. Throws EDBEngineError when the engine cannot
     // be loaded or started.
     static EngineSession& Default();
@@ -60,7 +60,7 @@ public:
     // tests of the start failures.
     static std::unique_ptr<EngineSession> Start(const std::vector<std::string>& candidates);
 
-private:
+  private:
     EngineSession() = default;
     void* library_ = nullptr;
     DbeApi api_;

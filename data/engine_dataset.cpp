@@ -5,7 +5,9 @@
 namespace {
 
 // The engine's category of "no such record": the end of the table, a crack, a deleted record.
-bool NotFound(DBIResult result) { return (result >> 8) == 0x22; }
+bool NotFound(DBIResult result) {
+    return (result >> 8) == 0x22;
+}
 
 struct EngineRecord : TRecordBuffer {
     EngineRecord(const DbeApi& api, hDBIRec record) : api(api), record(record) {}
@@ -16,18 +18,28 @@ struct EngineRecord : TRecordBuffer {
 
 TFieldType StoredType(const FLDDesc& desc) {
     switch (desc.iFldType) {
-        case fldZSTRING: return TFieldType::ftString;
-        case fldINT16: return TFieldType::ftSmallint;
-        case fldUINT16: return TFieldType::ftWord;
+        case fldZSTRING:
+            return TFieldType::ftString;
+        case fldINT16:
+            return TFieldType::ftSmallint;
+        case fldUINT16:
+            return TFieldType::ftWord;
         case fldINT32:
             return desc.iSubType == fldstAUTOINC ? TFieldType::ftAutoInc : TFieldType::ftInteger;
-        case fldDATE: return TFieldType::ftDate;
-        case fldBLOB: return desc.iSubType == fldstMEMO ? TFieldType::ftMemo : TFieldType::ftBlob;
-        case fldBOOL: return TFieldType::ftBoolean;
-        case fldFLOAT: return TFieldType::ftFloat;
-        case fldTIME: return TFieldType::ftTime;
-        case fldTIMESTAMP: return TFieldType::ftDateTime;
-        default: return TFieldType::ftUnknown;
+        case fldDATE:
+            return TFieldType::ftDate;
+        case fldBLOB:
+            return desc.iSubType == fldstMEMO ? TFieldType::ftMemo : TFieldType::ftBlob;
+        case fldBOOL:
+            return TFieldType::ftBoolean;
+        case fldFLOAT:
+            return TFieldType::ftFloat;
+        case fldTIME:
+            return TFieldType::ftTime;
+        case fldTIMESTAMP:
+            return TFieldType::ftDateTime;
+        default:
+            return TFieldType::ftUnknown;
     }
 }
 
@@ -42,7 +54,9 @@ const FLDDesc* FindDesc(const std::vector<FLDDesc>& descs, const TField& field) 
 
 TEngineDataSet::TEngineDataSet(std::string name) : TDataSet(std::move(name)) {}
 
-TEngineDataSet::~TEngineDataSet() { Close(); }
+TEngineDataSet::~TEngineDataSet() {
+    Close();
+}
 
 hDBIRec TEngineDataSet::RecordOf(const TRecordBuffer& buffer) {
     return static_cast<const EngineRecord&>(buffer).record;
@@ -103,9 +117,9 @@ void TEngineDataSet::BindFields() {
         if (!desc) DatabaseError(FormatMessage(msg::FieldNotFound, {field->DisplayName()}));
         const TFieldType stored = StoredType(*desc);
         if (!SameFieldGroup(field->DataType(), stored)) {
-            DatabaseError(FormatMessage(msg::FieldTypeMismatch,
-                                        {field->DisplayName(), FieldTypeName(field->DataType()),
-                                         FieldTypeName(stored)}));
+            DatabaseError(FormatMessage(
+                msg::FieldTypeMismatch,
+                {field->DisplayName(), FieldTypeName(field->DataType()), FieldTypeName(stored)}));
         }
         if (stored == TFieldType::ftMemo) field->SetSize(desc->iUnits1);
         field->SetFieldNo(desc->iFldNum);
@@ -116,13 +130,26 @@ void TEngineDataSet::BindFields() {
 void TEngineDataSet::CreateDefaultFields(const std::vector<FLDDesc>& descs) {
     for (const FLDDesc& desc : descs) {
         switch (StoredType(desc)) {
-            case TFieldType::ftString: AddField<TStringField>(desc.szName, desc.iUnits1); break;
-            case TFieldType::ftSmallint: AddField<TSmallintField>(desc.szName); break;
-            case TFieldType::ftInteger: AddField<TIntegerField>(desc.szName); break;
-            case TFieldType::ftAutoInc: AddField<TAutoIncField>(desc.szName); break;
-            case TFieldType::ftDate: AddField<TDateField>(desc.szName); break;
-            case TFieldType::ftMemo: AddField<TMemoField>(desc.szName, desc.iUnits1); break;
-            default: break;
+            case TFieldType::ftString:
+                AddField<TStringField>(desc.szName, desc.iUnits1);
+                break;
+            case TFieldType::ftSmallint:
+                AddField<TSmallintField>(desc.szName);
+                break;
+            case TFieldType::ftInteger:
+                AddField<TIntegerField>(desc.szName);
+                break;
+            case TFieldType::ftAutoInc:
+                AddField<TAutoIncField>(desc.szName);
+                break;
+            case TFieldType::ftDate:
+                AddField<TDateField>(desc.szName);
+                break;
+            case TFieldType::ftMemo:
+                AddField<TMemoField>(desc.szName, desc.iUnits1);
+                break;
+            default:
+                break;
         }
     }
     defaultFields_ = true;
@@ -130,8 +157,12 @@ void TEngineDataSet::CreateDefaultFields(const std::vector<FLDDesc>& descs) {
 
 // ---- Reading ----
 
-void TEngineDataSet::InternalFirst() { Check(Api().dbeSetToBegin(cursor_)); }
-void TEngineDataSet::InternalLast() { Check(Api().dbeSetToEnd(cursor_)); }
+void TEngineDataSet::InternalFirst() {
+    Check(Api().dbeSetToBegin(cursor_));
+}
+void TEngineDataSet::InternalLast() {
+    Check(Api().dbeSetToEnd(cursor_));
+}
 
 void TEngineDataSet::InternalSetToRecord(TRecordBuffer& buffer) {
     Check(Api().dbeSetToRecord(cursor_, RecordOf(buffer)));
@@ -141,9 +172,15 @@ bool TEngineDataSet::GetRecord(TRecordBuffer& buffer, TGetMode mode) {
     const hDBIRec record = RecordOf(buffer);
     DBIResult result = DBIERR_NONE;
     switch (mode) {
-        case TGetMode::gmCurrent: result = Api().dbeGetRecord(cursor_, dbiNOLOCK, record); break;
-        case TGetMode::gmNext: result = Api().dbeGetNextRecord(cursor_, dbiNOLOCK, record); break;
-        case TGetMode::gmPrior: result = Api().dbeGetPriorRecord(cursor_, record); break;
+        case TGetMode::gmCurrent:
+            result = Api().dbeGetRecord(cursor_, dbiNOLOCK, record);
+            break;
+        case TGetMode::gmNext:
+            result = Api().dbeGetNextRecord(cursor_, dbiNOLOCK, record);
+            break;
+        case TGetMode::gmPrior:
+            result = Api().dbeGetPriorRecord(cursor_, record);
+            break;
     }
     if (NotFound(result)) return false;
     Check(result);
@@ -190,7 +227,8 @@ std::string TEngineDataSet::GetBlobData(const TField* field) const {
 
 int TEngineDataSet::GetRecordCount() {
     std::uint32_t count = 0;
-    if (Api().dbeGetExactRecordCount(cursor_, &count) == DBIERR_NONE) return static_cast<int>(count);
+    if (Api().dbeGetExactRecordCount(cursor_, &count) == DBIERR_NONE)
+        return static_cast<int>(count);
     if (Api().dbeGetRecordCount(cursor_, &count) == DBIERR_NONE) return static_cast<int>(count);
     return -1;
 }
@@ -217,8 +255,8 @@ void TEngineDataSet::InternalInitRecord(TRecordBuffer& buffer) {
 }
 
 void TEngineDataSet::WriteFieldData(TRecordBuffer& buffer, TField* field, const void* data) {
-    Check(Api().dbePutField(cursor_, static_cast<std::uint16_t>(field->FieldNo()),
-                            RecordOf(buffer), data));
+    Check(Api().dbePutField(cursor_, static_cast<std::uint16_t>(field->FieldNo()), RecordOf(buffer),
+                            data));
 }
 
 void TEngineDataSet::WriteBlobData(TRecordBuffer& buffer, TField* field, const std::string& text) {
@@ -227,8 +265,8 @@ void TEngineDataSet::WriteBlobData(TRecordBuffer& buffer, TField* field, const s
     Check(Api().dbeOpenBlob(cursor_, record, fieldNo, dbiBLOBWRITE));
     Check(Api().dbeTruncateBlob(cursor_, record, fieldNo, 0));
     if (!text.empty()) {
-        Check(Api().dbePutBlob(cursor_, record, fieldNo, 0,
-                               static_cast<std::uint32_t>(text.size()), text.data()));
+        Check(Api().dbePutBlob(cursor_, record, fieldNo, 0, static_cast<std::uint32_t>(text.size()),
+                               text.data()));
     }
 }
 
@@ -247,7 +285,9 @@ void TEngineDataSet::InternalPost(TRecordBuffer& buffer, bool inserting) {
     }
 }
 
-void TEngineDataSet::InternalCancel() { Api().dbeRelRecordLock(cursor_, 0); }
+void TEngineDataSet::InternalCancel() {
+    Api().dbeRelRecordLock(cursor_, 0);
+}
 
 // A record that is already gone counts as deleted.
 void TEngineDataSet::InternalDelete(TRecordBuffer& buffer) {
@@ -258,4 +298,6 @@ void TEngineDataSet::InternalDelete(TRecordBuffer& buffer) {
     if (State() == TDataSetState::dsEdit) Api().dbeRelRecordLock(cursor_, 0);
 }
 
-void TEngineDataSet::InternalRefresh() { Check(Api().dbeForceReread(cursor_)); }
+void TEngineDataSet::InternalRefresh() {
+    Check(Api().dbeForceReread(cursor_));
+}

@@ -13,7 +13,7 @@
 #include "data/engine_client.h"
 
 class TEngineDataSet : public TDataSet {
-public:
+  public:
     explicit TEngineDataSet(std::string name);
     ~TEngineDataSet() override;
 
@@ -25,7 +25,7 @@ public:
     bool GetFieldData(const TField* field, void* buffer, std::uint32_t size) const override;
     std::string GetBlobData(const TField* field) const override;
 
-protected:
+  protected:
     // Opens the engine cursor on the database; the subclass says over what.
     virtual hDBICur OpenCursor(hDBIDb db) = 0;
     // Runs after the fields are bound, before the first records are read.
@@ -67,7 +67,7 @@ protected:
     // for a query answer.
     virtual std::vector<TField*> CurrentIndexFields() const { return {}; }
 
-private:
+  private:
     bool KeyPathFits(const std::vector<TField*>& fields, TLocateOptions options) const;
     bool LocateByKey(const std::vector<TField*>& fields, const std::vector<std::string>& values,
                      TLocateOptions options);

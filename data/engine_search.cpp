@@ -9,7 +9,9 @@
 
 namespace {
 
-bool NotFound(DBIResult result) { return (result >> 8) == 0x22; }
+bool NotFound(DBIResult result) {
+    return (result >> 8) == 0x22;
+}
 
 bool IsIntegerKind(TFieldType type) {
     return type == TFieldType::ftSmallint || type == TFieldType::ftInteger ||
@@ -37,7 +39,7 @@ bool ReadInteger(const std::string& text, std::int64_t& value, bool allowBlanks)
 
 // An engine filter that lives for one search.
 class TemporaryFilter {
-public:
+  public:
     TemporaryFilter(const DbeApi& api, hDBICur cursor, const std::vector<DBIFilterNode>& nodes)
         : api_(api), cursor_(cursor) {
         Check(api_.dbeAddFilter(cursor_, nodes.data(), static_cast<std::uint32_t>(nodes.size()),
@@ -51,7 +53,7 @@ public:
     TemporaryFilter(const TemporaryFilter&) = delete;
     TemporaryFilter& operator=(const TemporaryFilter&) = delete;
 
-private:
+  private:
     const DbeApi& api_;
     hDBICur cursor_;
     hDBIFilter filter_ = nullptr;
@@ -68,14 +70,14 @@ bool TEngineDataSet::LocateRecord(const std::vector<TField*>& fields,
 // The key path serves fields that lead the current index. Other indexes are never used: the
 // extra indexes of a table only make it faster, and a search through one would find the first
 // match in that index's order instead of the record set's.
-bool TEngineDataSet::KeyPathFits(const std::vector<TField*>& fields,
-                                 TLocateOptions options) const {
+bool TEngineDataSet::KeyPathFits(const std::vector<TField*>& fields, TLocateOptions options) const {
     const std::vector<TField*> index = CurrentIndexFields();
     if (fields.empty() || fields.size() > index.size()) return false;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (fields[i] != index[i]) return false;
         // The indexes compare text with case.
-        if (fields[i]->DataType() == TFieldType::ftString && options.loCaseInsensitive) return false;
+        if (fields[i]->DataType() == TFieldType::ftString && options.loCaseInsensitive)
+            return false;
     }
     return true;
 }
@@ -154,7 +156,8 @@ bool TEngineDataSet::LocateByScan(const std::vector<TField*>& fields,
         } else {
             test.pszConst = value.c_str();
             test.bCaseInsensitive = options.loCaseInsensitive;
-            if (options.loPartialKey) test.iPartialLen = static_cast<std::uint16_t>(gbk::Length(value));
+            if (options.loPartialKey)
+                test.iPartialLen = static_cast<std::uint16_t>(gbk::Length(value));
         }
         nodes.push_back(test);
     }

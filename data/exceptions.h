@@ -9,7 +9,7 @@
 #include <vector>
 
 class Exception : public std::runtime_error {
-public:
+  public:
     // Remembers the code address that raised the failure, for the start-up failure box.
     [[gnu::noinline]] explicit Exception(const std::string& message)
         : std::runtime_error(message),
@@ -19,13 +19,13 @@ public:
     virtual const char* ClassName() const { return "Exception"; }
     const void* RaiseAddress() const { return raiseAddress_; }
 
-private:
+  private:
     const void* raiseAddress_;
 };
 
 // A refusal of the data layer: record sets, fields, the filter parser.
 class EDatabaseError : public Exception {
-public:
+  public:
     using Exception::Exception;
     const char* ClassName() const override { return "EDatabaseError"; }
 };
@@ -39,7 +39,7 @@ struct TDBError {
 
 // A refusal of the database engine, with the engine's error stack of the failed call.
 class EDBEngineError : public EDatabaseError {
-public:
+  public:
     EDBEngineError(const std::string& message, std::vector<TDBError> errors)
         : EDatabaseError(message), errors_(std::move(errors)) {}
     const char* ClassName() const override { return "EDBEngineError"; }
@@ -47,20 +47,20 @@ public:
     const std::vector<TDBError>& Errors() const { return errors_; }
     std::uint16_t ErrorCode() const { return errors_.empty() ? 0 : errors_[0].ErrorCode; }
 
-private:
+  private:
     std::vector<TDBError> errors_;
 };
 
 // A text that does not convert to a date or an integer.
 class EConvertError : public Exception {
-public:
+  public:
     using Exception::Exception;
     const char* ClassName() const override { return "EConvertError"; }
 };
 
 // A silent stop: never shown.
 class EAbort : public Exception {
-public:
+  public:
     EAbort() : Exception("Operation aborted") {}
     const char* ClassName() const override { return "EAbort"; }
 };

@@ -38,19 +38,32 @@ bool SameFieldName(std::string_view a, std::string_view b) {
 
 const char* FieldTypeName(TFieldType type) {
     switch (type) {
-        case TFieldType::ftString: return "String";
-        case TFieldType::ftSmallint: return "SmallInt";
-        case TFieldType::ftInteger: return "Integer";
-        case TFieldType::ftAutoInc: return "AutoInc";
-        case TFieldType::ftDate: return "Date";
-        case TFieldType::ftMemo: return "Memo";
-        case TFieldType::ftWord: return "Word";
-        case TFieldType::ftBoolean: return "Boolean";
-        case TFieldType::ftFloat: return "Float";
-        case TFieldType::ftTime: return "Time";
-        case TFieldType::ftDateTime: return "DateTime";
-        case TFieldType::ftBlob: return "Blob";
-        case TFieldType::ftUnknown: break;
+        case TFieldType::ftString:
+            return "String";
+        case TFieldType::ftSmallint:
+            return "SmallInt";
+        case TFieldType::ftInteger:
+            return "Integer";
+        case TFieldType::ftAutoInc:
+            return "AutoInc";
+        case TFieldType::ftDate:
+            return "Date";
+        case TFieldType::ftMemo:
+            return "Memo";
+        case TFieldType::ftWord:
+            return "Word";
+        case TFieldType::ftBoolean:
+            return "Boolean";
+        case TFieldType::ftFloat:
+            return "Float";
+        case TFieldType::ftTime:
+            return "Time";
+        case TFieldType::ftDateTime:
+            return "DateTime";
+        case TFieldType::ftBlob:
+            return "Blob";
+        case TFieldType::ftUnknown:
+            break;
     }
     return "Unknown";
 }
@@ -59,18 +72,24 @@ namespace {
 
 int FieldGroup(TFieldType type) {
     switch (type) {
-        case TFieldType::ftString: return 1;
+        case TFieldType::ftString:
+            return 1;
         case TFieldType::ftSmallint:
         case TFieldType::ftInteger:
         case TFieldType::ftWord:
-        case TFieldType::ftAutoInc: return 2;
-        case TFieldType::ftFloat: return 3;
+        case TFieldType::ftAutoInc:
+            return 2;
+        case TFieldType::ftFloat:
+            return 3;
         case TFieldType::ftDate:
         case TFieldType::ftTime:
-        case TFieldType::ftDateTime: return 4;
+        case TFieldType::ftDateTime:
+            return 4;
         case TFieldType::ftMemo:
-        case TFieldType::ftBlob: return 5;
-        default: return 100 + static_cast<int>(type);
+        case TFieldType::ftBlob:
+            return 5;
+        default:
+            return 100 + static_cast<int>(type);
     }
 }
 
@@ -94,18 +113,30 @@ bool TField::IsNull() const {
     return !GetData(&scratch, sizeof scratch);
 }
 
-void TField::Clear() { SetData(nullptr); }
+void TField::Clear() {
+    SetData(nullptr);
+}
 
-std::int32_t TField::AsInteger() const { AccessError("Integer"); }
-void TField::SetAsInteger(std::int64_t) { AccessError("Integer"); }
-TDateTime TField::AsDateTime() const { AccessError("DateTime"); }
-void TField::SetAsDateTime(TDateTime) { AccessError("DateTime"); }
+std::int32_t TField::AsInteger() const {
+    AccessError("Integer");
+}
+void TField::SetAsInteger(std::int64_t) {
+    AccessError("Integer");
+}
+TDateTime TField::AsDateTime() const {
+    AccessError("DateTime");
+}
+void TField::SetAsDateTime(TDateTime) {
+    AccessError("DateTime");
+}
 
 bool TField::GetData(void* buffer, std::uint32_t size) const {
     return dataSet_->GetFieldData(this, buffer, size);
 }
 
-void TField::SetData(const void* buffer) { dataSet_->SetFieldData(this, buffer); }
+void TField::SetData(const void* buffer) {
+    dataSet_->SetFieldData(this, buffer);
+}
 
 void TField::AccessError(const char* typeName) const {
     throw EDatabaseError(FormatMessage(msg::FieldAccessMismatch, {DisplayName(), typeName}));
@@ -117,7 +148,9 @@ TStringField::TStringField(TDataSet* dataSet, std::string fieldName, int size)
     : TField(dataSet, std::move(fieldName), TFieldType::ftString, size) {}
 
 // Empty text is stored as null.
-bool TStringField::IsNull() const { return AsString().empty(); }
+bool TStringField::IsNull() const {
+    return AsString().empty();
+}
 
 std::string TStringField::AsString() const {
     std::string value(static_cast<std::size_t>(Size()) * 2 + 1, '\0');
@@ -164,8 +197,8 @@ void TIntegerField::SetAsString(const std::string& text) {
 void TIntegerField::SetAsInteger(std::int64_t value) {
     if (value < min_ || value > max_) {
         throw EDatabaseError(FormatMessage(
-            msg::FieldRangeError, {std::to_string(value), DisplayName(), std::to_string(min_),
-                                   std::to_string(max_)}));
+            msg::FieldRangeError,
+            {std::to_string(value), DisplayName(), std::to_string(min_), std::to_string(max_)}));
     }
     const std::int32_t stored = static_cast<std::int32_t>(value);
     SetData(&stored);
@@ -216,8 +249,14 @@ void TDateField::SetAsDateTime(TDateTime value) {
 TMemoField::TMemoField(TDataSet* dataSet, std::string fieldName, int size)
     : TField(dataSet, std::move(fieldName), TFieldType::ftMemo, size) {}
 
-bool TMemoField::IsNull() const { return DataSet()->GetBlobData(this).empty(); }
+bool TMemoField::IsNull() const {
+    return DataSet()->GetBlobData(this).empty();
+}
 
-std::string TMemoField::AsString() const { return DataSet()->GetBlobData(this); }
+std::string TMemoField::AsString() const {
+    return DataSet()->GetBlobData(this);
+}
 
-void TMemoField::SetAsString(const std::string& text) { DataSet()->SetBlobData(this, text); }
+void TMemoField::SetAsString(const std::string& text) {
+    DataSet()->SetBlobData(this, text);
+}

@@ -20,8 +20,19 @@ bool SameFieldName(std::string_view a, std::string_view b);
 
 // The kinds of stored columns; the record sets declare fields of the first six.
 enum class TFieldType {
-    ftString, ftSmallint, ftInteger, ftAutoInc, ftDate, ftMemo,
-    ftWord, ftBoolean, ftFloat, ftTime, ftDateTime, ftBlob, ftUnknown
+    ftString,
+    ftSmallint,
+    ftInteger,
+    ftAutoInc,
+    ftDate,
+    ftMemo,
+    ftWord,
+    ftBoolean,
+    ftFloat,
+    ftTime,
+    ftDateTime,
+    ftBlob,
+    ftUnknown
 };
 
 // The name of a kind as the type-mismatch message gives it.
@@ -31,7 +42,7 @@ const char* FieldTypeName(TFieldType type);
 bool SameFieldGroup(TFieldType declared, TFieldType stored);
 
 class TField {
-public:
+  public:
     TField(TDataSet* dataSet, std::string fieldName, TFieldType type, int size = 0);
     virtual ~TField() = default;
     TField(const TField&) = delete;
@@ -65,14 +76,14 @@ public:
     virtual TDateTime AsDateTime() const;
     virtual void SetAsDateTime(TDateTime value);
 
-protected:
+  protected:
     // Reads the field's engine value of the active record; false when null.
     bool GetData(void* buffer, std::uint32_t size) const;
     // Writes the field's engine value (nullptr: null) after the state and read-only checks.
     void SetData(const void* buffer);
     [[noreturn]] void AccessError(const char* typeName) const;
 
-private:
+  private:
     TDataSet* dataSet_;
     std::string fieldName_;
     TFieldType type_;
@@ -85,7 +96,7 @@ private:
 
 // Text of at most Size GBK bytes; a longer value is cut at a character boundary.
 class TStringField : public TField {
-public:
+  public:
     TStringField(TDataSet* dataSet, std::string fieldName, int size);
     bool IsNull() const override;
     std::string AsString() const override;
@@ -94,35 +105,35 @@ public:
 
 // Integers of a range; text written must be a decimal integer (empty text clears).
 class TIntegerField : public TField {
-public:
+  public:
     TIntegerField(TDataSet* dataSet, std::string fieldName);
     std::string AsString() const override;
     void SetAsString(const std::string& text) override;
     std::int32_t AsInteger() const override;
     void SetAsInteger(std::int64_t value) override;
 
-protected:
+  protected:
     TIntegerField(TDataSet* dataSet, std::string fieldName, TFieldType type, std::int64_t min,
                   std::int64_t max);
 
-private:
+  private:
     std::int64_t min_, max_;
 };
 
 class TSmallintField : public TIntegerField {
-public:
+  public:
     TSmallintField(TDataSet* dataSet, std::string fieldName);
 };
 
 // Assigned by the engine when a new record is written; read-only.
 class TAutoIncField : public TIntegerField {
-public:
+  public:
     TAutoIncField(TDataSet* dataSet, std::string fieldName);
 };
 
 // A day without time, shown and typed in the short date format.
 class TDateField : public TField {
-public:
+  public:
     TDateField(TDataSet* dataSet, std::string fieldName);
     std::string AsString() const override;
     void SetAsString(const std::string& text) override;
@@ -132,7 +143,7 @@ public:
 
 // Text of any length, kept outside the fixed record; Size is the part kept in the record.
 class TMemoField : public TField {
-public:
+  public:
     TMemoField(TDataSet* dataSet, std::string fieldName, int size = 0);
     bool IsNull() const override;
     std::string AsString() const override;

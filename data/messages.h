@@ -10,7 +10,8 @@ inline constexpr const char* NotEditing = "Dataset not in edit or insert mode";
 inline constexpr const char* DataSetEmpty = "Cannot perform this operation on an empty dataset";
 inline constexpr const char* FieldReadOnly = "Field '%s' cannot be modified";
 inline constexpr const char* FieldRequired = "Field '%s' must have a value";
-inline constexpr const char* InvalidIntegerForField = "'%s' is not a valid integer value for field '%s'";
+inline constexpr const char* InvalidIntegerForField =
+    "'%s' is not a valid integer value for field '%s'";
 inline constexpr const char* FieldRangeError =
     "%s is not a valid value for field '%s'. The allowed range is %s to %s";
 inline constexpr const char* InvalidDate = "'%s' is not a valid date";

@@ -4,7 +4,9 @@
 
 TQuery::TQuery(std::string name) : TEngineDataSet(std::move(name)) {}
 
-TQuery::~TQuery() { Close(); }
+TQuery::~TQuery() {
+    Close();
+}
 
 std::string TQuery::Text() const {
     std::string text;

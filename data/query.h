@@ -8,7 +8,7 @@
 #include "data/engine_dataset.h"
 
 class TQuery : public TEngineDataSet {
-public:
+  public:
     explicit TQuery(std::string name);
     ~TQuery() override;
 
@@ -17,11 +17,11 @@ public:
     void SetSQL(std::vector<std::string> lines) { sql_ = std::move(lines); }
     std::string Text() const;
 
-protected:
+  protected:
     hDBICur OpenCursor(hDBIDb db) override;
     void CursorClosing() override;
 
-private:
+  private:
     std::vector<std::string> sql_;
     hDBIStmt statement_ = nullptr;
 };

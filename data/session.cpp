@@ -9,7 +9,9 @@ TSession::PasswordDialog& Dialog() {
     return dialog;
 }
 
-const DbeApi& Api() { return EngineSession::Default().Api(); }
+const DbeApi& Api() {
+    return EngineSession::Default().Api();
+}
 
 // The password as the engine takes it.
 std::string EngineBytes(const std::string& password) {
@@ -28,7 +30,9 @@ void TSession::RemovePassword(const std::string& password) {
     Api().dbeDropPassword(EngineBytes(password).c_str());
 }
 
-void TSession::RemoveAllPasswords() { Api().dbeDropAllPasswords(); }
+void TSession::RemoveAllPasswords() {
+    Api().dbeDropAllPasswords();
+}
 
 bool TSession::GetPassword() {
     if (OnPassword) return OnPassword(this);
@@ -46,7 +50,9 @@ void TSession::CheckWithPasswords(const std::function<DBIResult()>& attempt) {
     }
 }
 
-void TSession::SetPasswordDialog(PasswordDialog dialog) { Dialog() = std::move(dialog); }
+void TSession::SetPasswordDialog(PasswordDialog dialog) {
+    Dialog() = std::move(dialog);
+}
 
 TSession& Session() {
     static TSession session;

@@ -17,7 +17,7 @@
 #include "data/engine_client.h"
 
 class TSession {
-public:
+  public:
     // The longest password that the engine takes, in GBK bytes.
     static constexpr std::size_t kMaxPasswordBytes = DBIMAXPASSWORDLEN;
 

@@ -13,16 +13,20 @@ void AssignValue(TField& destination, const TField& source) {
     switch (destination.DataType()) {
         case TFieldType::ftSmallint:
         case TFieldType::ftInteger:
-        case TFieldType::ftAutoInc: return destination.SetAsInteger(source.AsInteger());
-        case TFieldType::ftDate: return destination.SetAsDateTime(source.AsDateTime());
-        default: return destination.SetAsString(source.AsString());
+        case TFieldType::ftAutoInc:
+            return destination.SetAsInteger(source.AsInteger());
+        case TFieldType::ftDate:
+            return destination.SetAsDateTime(source.AsDateTime());
+        default:
+            return destination.SetAsString(source.AsString());
     }
 }
 
 // The engine's bytes of a field of the current record, as the engine hands them over.
 std::optional<std::string> RawValue(const TField& field) {
     std::string raw(static_cast<std::size_t>(field.Size()) * 2 + 8, '\0');
-    if (!field.DataSet()->GetFieldData(&field, raw.data(), static_cast<std::uint32_t>(raw.size()))) {
+    if (!field.DataSet()->GetFieldData(&field, raw.data(),
+                                       static_cast<std::uint32_t>(raw.size()))) {
         return std::nullopt;
     }
     raw.resize(field.DataType() == TFieldType::ftString ? std::strlen(raw.c_str()) : 4);
@@ -33,15 +37,17 @@ std::optional<std::string> RawValue(const TField& field) {
 
 TTable::TTable(std::string name) : TEngineDataSet(std::move(name)) {}
 
-TTable::~TTable() { Close(); }
+TTable::~TTable() {
+    Close();
+}
 
 // Opens read-write and shared; a table that cannot be written is opened read-only instead.
 DBIResult TTable::OpenTable(hDBIDb db, hDBICur& cursor) const {
     const DBIResult result = Api().dbeOpenTable(db, tableName_.c_str(), nullptr, dbiREADWRITE,
                                                 dbiOPENSHARED, xltFIELD, &cursor);
     if (result != DBIERR_READONLY) return result;
-    return Api().dbeOpenTable(db, tableName_.c_str(), nullptr, dbiREADONLY, dbiOPENSHARED,
-                              xltFIELD, &cursor);
+    return Api().dbeOpenTable(db, tableName_.c_str(), nullptr, dbiREADONLY, dbiOPENSHARED, xltFIELD,
+                              &cursor);
 }
 
 // A table protected by a password opens once the user has given it (TSession).
@@ -165,13 +171,16 @@ void TTable::MasterLink::DataEvent(TDataEvent event, TField* field, int) {
     switch (event) {
         case TDataEvent::deDataSetChange:
         case TDataEvent::deDataSetScroll:
-        case TDataEvent::deRecordChange: table_.MasterChanged(); break;
+        case TDataEvent::deRecordChange:
+            table_.MasterChanged();
+            break;
         case TDataEvent::deFieldChange:
             if (table_.IsMasterField(field)) table_.MasterChanged();
             break;
         case TDataEvent::deCheckBrowseMode:
             if (table_.Active()) table_.CheckBrowseMode();
             break;
-        default: break;
+        default:
+            break;
     }
 }

@@ -15,7 +15,7 @@
 #include "data/engine_dataset.h"
 
 class TTable : public TEngineDataSet {
-public:
+  public:
     explicit TTable(std::string name);
     ~TTable() override;
 
@@ -30,7 +30,7 @@ public:
     const std::string& MasterFields() const { return masterFields_; }
     void SetMasterFields(const std::string& fields) { masterFields_ = fields; }
 
-protected:
+  protected:
     hDBICur OpenCursor(hDBIDb db) override;
     void CursorOpened() override;
     void CursorClosing() override;
@@ -38,14 +38,14 @@ protected:
     void InitNewRecord() override;
     std::vector<TField*> CurrentIndexFields() const override { return indexFields_; }
 
-private:
+  private:
     // Follows the master data source for the detail.
     class MasterLink : public TDataLink {
-    public:
+      public:
         explicit MasterLink(TTable& table) : table_(table) {}
         void DataEvent(TDataEvent event, TField* field, int distance) override;
 
-    private:
+      private:
         TTable& table_;
     };
 

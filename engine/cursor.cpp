@@ -168,7 +168,8 @@ void Cursor::RequireStep(const std::optional<Key>& from, const Key& to, bool for
     if (!from) return;
     const int order = CompareKeys(order_, *from, to);
     if (forward ? order >= 0 : order <= 0) {
-        throw EngineError(DBIERR_CORRUPT, "Record " + std::to_string(to.rowid) + " is out of order");
+        throw EngineError(DBIERR_CORRUPT,
+                          "Record " + std::to_string(to.rowid) + " is out of order");
     }
 }
 

@@ -36,12 +36,12 @@ typedef struct DbeStatement* hDBIStmt;
 #define DBIERR_NONE 0x0000
 
 // 0x21: input and output
-#define DBIERR_IO 0x2101            // Disk read or write error
-#define DBIERR_DISKFULL 0x2102      // Disk is full
-#define DBIERR_NOTADB 0x2103        // File is not a table of this engine
-#define DBIERR_CORRUPT 0x2104       // Table is damaged
-#define DBIERR_NOTFOUND_FILE 0x2108 // File or directory does not exist
-#define DBIERR_LOADFAIL 0x2109      // The engine library could not be loaded
+#define DBIERR_IO 0x2101             // Disk read or write error
+#define DBIERR_DISKFULL 0x2102       // Disk is full
+#define DBIERR_NOTADB 0x2103         // File is not a table of this engine
+#define DBIERR_CORRUPT 0x2104        // Table is damaged
+#define DBIERR_NOTFOUND_FILE 0x2108  // File or directory does not exist
+#define DBIERR_LOADFAIL 0x2109       // The engine library could not be loaded
 
 // 0x22: not found (a delete that fails with this category counts as done)
 #define DBIERR_BOF 0x2201          // At beginning of table
@@ -60,18 +60,18 @@ typedef struct DbeStatement* hDBIStmt;
 #define DBIERR_CONSTRAINT 0x2603  // A validity check of the table failed
 
 // 0x28: locking
-#define DBIERR_LOCKED 0x2801   // Record locked by another user
-#define DBIERR_BUSY 0x2802     // Table is busy
+#define DBIERR_LOCKED 0x2801     // Record locked by another user
+#define DBIERR_BUSY 0x2802       // Table is busy
 #define DBIERR_NOTLOCKED 0x2803  // Record is not locked
 
 // 0x29: security
 #define DBIERR_NOTSUFFTABLERIGHTS 0x2902  // Insufficient rights: a password is required
 
 // 0x2A: invalid request
-#define DBIERR_INVALIDHNDL 0x2A01  // Invalid handle
-#define DBIERR_INVALIDPARAM 0x2A02 // Invalid parameter
-#define DBIERR_NOTINITIALIZED 0x2A03 // Engine not started
-#define DBIERR_OUTOFRANGE 0x2A04   // Field number out of range
+#define DBIERR_INVALIDHNDL 0x2A01     // Invalid handle
+#define DBIERR_INVALIDPARAM 0x2A02    // Invalid parameter
+#define DBIERR_NOTINITIALIZED 0x2A03  // Engine not started
+#define DBIERR_OUTOFRANGE 0x2A04      // Field number out of range
 #define DBIERR_NOMORE 0x2A06       // No more entries (end of the error stack; missing entry point)
 #define DBIERR_ALREADYINIT 0x2A07  // Engine already started
 #define DBIERR_VERSION 0x2A08      // Interface version not supported
@@ -84,15 +84,15 @@ typedef struct DbeStatement* hDBIStmt;
 #define DBIERR_NOTSUPPORTED 0x2C01  // Capability not supported
 
 // 0x2D: definitions
-#define DBIERR_NOSUCHINDEX 0x2D01  // Index does not exist
-#define DBIERR_INDEXKIND 0x2D02    // Index kind not supported
-#define DBIERR_BADFIELDDESC 0x2D03 // Column of an unknown kind
+#define DBIERR_NOSUCHINDEX 0x2D01   // Index does not exist
+#define DBIERR_INDEXKIND 0x2D02     // Index kind not supported
+#define DBIERR_BADFIELDDESC 0x2D03  // Column of an unknown kind
 
 // 0x2E: query
-#define DBIERR_QRYSYNTAX 0x2E01    // Invalid query syntax
-#define DBIERR_QRYNOFIELD 0x2E02   // Field in query does not exist
-#define DBIERR_QRYNOTABLE 0x2E03   // Table in query does not exist
-#define DBIERR_QRYGENERAL 0x2EC4   // General query error (its entries carry the whole text)
+#define DBIERR_QRYSYNTAX 0x2E01   // Invalid query syntax
+#define DBIERR_QRYNOFIELD 0x2E02  // Field in query does not exist
+#define DBIERR_QRYNOTABLE 0x2E03  // Table in query does not exist
+#define DBIERR_QRYGENERAL 0x2EC4  // General query error (its entries carry the whole text)
 
 // 0x2F: environment
 #define DBIERR_ENVSTART 0x2F01  // The engine's environment could not be set up
@@ -157,13 +157,13 @@ DBEAPI DBIResult dbeCloseDatabase(hDBIDb db);
 #define DBIMAXNAMELEN 63
 
 typedef struct {
-    uint16_t iFldNum;               // 1-based
+    uint16_t iFldNum;                // 1-based
     char szName[DBIMAXNAMELEN + 1];  // UTF-8
-    uint16_t iFldType;              // fld*
-    uint16_t iSubType;              // fldst*
-    uint16_t iUnits1;               // strings: size in GBK bytes; memos: bytes kept in the row
-    uint16_t bRequired;             // the column refuses null
-    uint16_t bReadOnly;             // the engine assigns the value (auto-increment)
+    uint16_t iFldType;               // fld*
+    uint16_t iSubType;               // fldst*
+    uint16_t iUnits1;                // strings: size in GBK bytes; memos: bytes kept in the row
+    uint16_t bRequired;              // the column refuses null
+    uint16_t bReadOnly;              // the engine assigns the value (auto-increment)
 } FLDDesc;
 
 typedef struct {
@@ -176,7 +176,7 @@ typedef struct {
 typedef struct {
     char szName[DBIMAXNAMELEN + 1];  // "" for the primary index (the record number)
     uint16_t iFldsInKey;
-    uint16_t aiKeyFld[8];        // 1-based field numbers, leading field first
+    uint16_t aiKeyFld[8];  // 1-based field numbers, leading field first
     uint16_t bPrimary;
     uint16_t bUnique;
     uint16_t bCaseInsensitive;
@@ -190,8 +190,8 @@ typedef struct {
 // A file that cannot be written answers DBIERR_READONLY when opened with dbiREADWRITE; a
 // protected file that no session password opens, DBIERR_NOTSUFFTABLERIGHTS; a protected file
 // whose header is damaged, DBIERR_CORRUPT.
-DBEAPI DBIResult dbeOpenTable(hDBIDb db, const char* tableName, const char* indexName,
-                              int openMode, int shareMode, int xltMode, hDBICur* cur);
+DBEAPI DBIResult dbeOpenTable(hDBIDb db, const char* tableName, const char* indexName, int openMode,
+                              int shareMode, int xltMode, hDBICur* cur);
 DBEAPI DBIResult dbeCloseCursor(hDBICur cur);
 DBEAPI DBIResult dbeGetCursorProps(hDBICur cur, CURProps* props);
 // `descs` has room for props.iFields entries.
@@ -235,8 +235,8 @@ DBEAPI DBIResult dbeGetRecords(hDBICur cur, int32_t count, hDBIRec* recs, uint32
 // The first record, in index order, whose leading `fields` key fields equal those of `key`;
 // with `partialLen` > 0 the last key field, a string, compares only its first `partialLen`
 // GBK bytes. The cursor goes onto the found record.
-DBEAPI DBIResult dbeGetRecordForKey(hDBICur cur, uint16_t fields, uint16_t partialLen,
-                                    hDBIRec key, hDBIRec rec);
+DBEAPI DBIResult dbeGetRecordForKey(hDBICur cur, uint16_t fields, uint16_t partialLen, hDBIRec key,
+                                    hDBIRec rec);
 DBEAPI DBIResult dbeRelRecordLock(hDBICur cur, int all);
 // Drops whatever the cursor caches, so that the next read sees the file as it is now.
 DBEAPI DBIResult dbeForceReread(hDBICur cur);
@@ -269,8 +269,8 @@ DBEAPI DBIResult dbeInitRecord(hDBICur cur, hDBIRec rec);
 // as int32_t; strings as NUL-terminated UTF-8, for which `size` must allow the value (2 bytes
 // per GBK byte of the field's size, plus 1 always do). `*blank` tells null. Memos are read
 // through the blob calls; for a memo only `*blank` is set.
-DBEAPI DBIResult dbeGetField(hDBICur cur, uint16_t fieldNo, hDBIRec rec, void* dest,
-                             uint32_t size, int* blank);
+DBEAPI DBIResult dbeGetField(hDBICur cur, uint16_t fieldNo, hDBIRec rec, void* dest, uint32_t size,
+                             int* blank);
 // Writes field `fieldNo`; `src` NULL makes it null. Strings are cut to the field's size at a
 // character boundary; empty text is null. A memo takes the whole text, uncut. The
 // auto-increment field may be written into the buffer, but the engine never stores it.
@@ -352,17 +352,17 @@ typedef struct DbeFilter* hDBIFilter;
 #define fltopGE 6
 
 typedef struct {
-    uint16_t iKind;            // flt*
-    uint16_t iOperator;        // fltop*, for fltCOMPARE
-    int32_t iLeft;             // operand nodes of fltAND, fltOR, fltNOT
+    uint16_t iKind;      // flt*
+    uint16_t iOperator;  // fltop*, for fltCOMPARE
+    int32_t iLeft;       // operand nodes of fltAND, fltOR, fltNOT
     int32_t iRight;
-    uint16_t iFldNum;          // the field tested (1-based)
-    uint16_t iFldNum2;         // fltCOMPARE of two fields: the second; else 0
-    uint16_t bConstNull;       // the constant is null: = and <> test null, others are false
-    int64_t iConst;            // the constant of an integer or date field (dates as days)
-    const char* pszConst;      // the constant of a string or memo field (UTF-8), else NULL
-    uint16_t bCaseInsensitive; // text compares ignore the case of letters
-    uint16_t iPartialLen;      // > 0: text compares only its first iPartialLen GBK bytes
+    uint16_t iFldNum;           // the field tested (1-based)
+    uint16_t iFldNum2;          // fltCOMPARE of two fields: the second; else 0
+    uint16_t bConstNull;        // the constant is null: = and <> test null, others are false
+    int64_t iConst;             // the constant of an integer or date field (dates as days)
+    const char* pszConst;       // the constant of a string or memo field (UTF-8), else NULL
+    uint16_t bCaseInsensitive;  // text compares ignore the case of letters
+    uint16_t iPartialLen;       // > 0: text compares only its first iPartialLen GBK bytes
 } DBIFilterNode;
 
 // Adds an inactive filter; `expression` points at `length` nodes, copied by the call (with

@@ -38,8 +38,8 @@ std::array<unsigned char, Size> Hkdf(const MasterKey& master, std::string_view i
     char digest[] = "SHA256";
     const OSSL_PARAM params[] = {
         OSSL_PARAM_construct_utf8_string(OSSL_KDF_PARAM_DIGEST, digest, 0),
-        OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_KEY, const_cast<unsigned char*>(master.data()),
-                                          master.size()),
+        OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_KEY,
+                                          const_cast<unsigned char*>(master.data()), master.size()),
         OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_INFO, const_cast<char*>(info.data()),
                                           info.size()),
         OSSL_PARAM_construct_end()};
@@ -117,16 +117,17 @@ WrappedKey WrapKey(const MasterKey& master, const PasswordKey& key, std::string_
     wrapped.iv = RandomArray<decltype(wrapped.iv)>();
     CipherContext c;
     int size = 0;
-    Require(EVP_EncryptInit_ex(c.ctx, EVP_aes_256_gcm(), nullptr, key.data(), wrapped.iv.data()) == 1 &&
-                EVP_EncryptUpdate(c.ctx, nullptr, &size,
-                                  reinterpret_cast<const unsigned char*>(associated.data()),
-                                  static_cast<int>(associated.size())) == 1 &&
-                EVP_EncryptUpdate(c.ctx, wrapped.sealed.data(), &size, master.data(),
-                                  static_cast<int>(master.size())) == 1 &&
-                EVP_EncryptFinal_ex(c.ctx, wrapped.sealed.data() + size, &size) == 1 &&
-                EVP_CIPHER_CTX_ctrl(c.ctx, EVP_CTRL_GCM_GET_TAG, wrapped.tag.size(),
-                                    wrapped.tag.data()) == 1,
-            "key wrap");
+    Require(
+        EVP_EncryptInit_ex(c.ctx, EVP_aes_256_gcm(), nullptr, key.data(), wrapped.iv.data()) == 1 &&
+            EVP_EncryptUpdate(c.ctx, nullptr, &size,
+                              reinterpret_cast<const unsigned char*>(associated.data()),
+                              static_cast<int>(associated.size())) == 1 &&
+            EVP_EncryptUpdate(c.ctx, wrapped.sealed.data(), &size, master.data(),
+                              static_cast<int>(master.size())) == 1 &&
+            EVP_EncryptFinal_ex(c.ctx, wrapped.sealed.data() + size, &size) == 1 &&
+            EVP_CIPHER_CTX_ctrl(c.ctx, EVP_CTRL_GCM_GET_TAG, wrapped.tag.size(),
+                                wrapped.tag.data()) == 1,
+        "key wrap");
     return wrapped;
 }
 
@@ -136,14 +137,15 @@ bool UnwrapKey(const WrappedKey& wrapped, const PasswordKey& key, std::string_vi
     Wiped<MasterKey> opened{};
     int size = 0;
     auto tag = wrapped.tag;
-    Require(EVP_DecryptInit_ex(c.ctx, EVP_aes_256_gcm(), nullptr, key.data(), wrapped.iv.data()) == 1 &&
-                EVP_DecryptUpdate(c.ctx, nullptr, &size,
-                                  reinterpret_cast<const unsigned char*>(associated.data()),
-                                  static_cast<int>(associated.size())) == 1 &&
-                EVP_DecryptUpdate(c.ctx, opened.bytes.data(), &size, wrapped.sealed.data(),
-                                  static_cast<int>(wrapped.sealed.size())) == 1 &&
-                EVP_CIPHER_CTX_ctrl(c.ctx, EVP_CTRL_GCM_SET_TAG, tag.size(), tag.data()) == 1,
-            "key unwrap");
+    Require(
+        EVP_DecryptInit_ex(c.ctx, EVP_aes_256_gcm(), nullptr, key.data(), wrapped.iv.data()) == 1 &&
+            EVP_DecryptUpdate(c.ctx, nullptr, &size,
+                              reinterpret_cast<const unsigned char*>(associated.data()),
+                              static_cast<int>(associated.size())) == 1 &&
+            EVP_DecryptUpdate(c.ctx, opened.bytes.data(), &size, wrapped.sealed.data(),
+                              static_cast<int>(wrapped.sealed.size())) == 1 &&
+            EVP_CIPHER_CTX_ctrl(c.ctx, EVP_CTRL_GCM_SET_TAG, tag.size(), tag.data()) == 1,
+        "key unwrap");
     // Final fails exactly when the tag does not match: another password.
     if (EVP_DecryptFinal_ex(c.ctx, opened.bytes.data() + size, &size) != 1) return false;
     master = opened.bytes;
@@ -152,8 +154,9 @@ bool UnwrapKey(const WrappedKey& wrapped, const PasswordKey& key, std::string_vi
 
 std::array<unsigned char, 32> Sha256(std::string_view bytes) {
     std::array<unsigned char, 32> digest{};
-    Require(EVP_Digest(bytes.data(), bytes.size(), digest.data(), nullptr, EVP_sha256(), nullptr) == 1,
-            "SHA-256");
+    Require(
+        EVP_Digest(bytes.data(), bytes.size(), digest.data(), nullptr, EVP_sha256(), nullptr) == 1,
+        "SHA-256");
     return digest;
 }
 
@@ -174,7 +177,8 @@ struct BlockCipher::Contexts {
 
 BlockCipher::BlockCipher(const MasterKey& master, const Nonce& nonce)
     : nonce_(nonce), contexts_(std::make_unique<Contexts>()) {
-    const Wiped<std::array<unsigned char, 64>> xtsKey{Hkdf<64>(master, "table blocks: AES-256-XTS")};
+    const Wiped<std::array<unsigned char, 64>> xtsKey{
+        Hkdf<64>(master, "table blocks: AES-256-XTS")};
     const Wiped<std::array<unsigned char, 32>> pageKey{
         Hkdf<32>(master, "table pages: HMAC-SHA-256")};
     const Wiped<std::array<unsigned char, 32>> blockKey{
@@ -205,7 +209,8 @@ void BlockCipher::Decrypt(std::uint64_t block, const unsigned char* in, unsigned
     Transform(contexts_->decrypt.ctx, Tweak(block), in, out);
 }
 
-std::array<unsigned char, 32> BlockCipher::PageCheck(std::uint64_t block, const unsigned char* page) {
+std::array<unsigned char, 32> BlockCipher::PageCheck(std::uint64_t block,
+                                                     const unsigned char* page) {
     return Hmac(contexts_->pageMac, Tweak(block), page, kBlockSize - kPageCheckSize);
 }
 

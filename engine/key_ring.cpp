@@ -9,8 +9,8 @@ namespace dbe {
 
 void KeyRing::Add(const std::string& password) {
     if (password.size() > DBIMAXPASSWORDLEN) {
-        throw EngineError(DBIERR_INVALIDPARAM, "A password is at most " +
-                                                   std::to_string(DBIMAXPASSWORDLEN) + " bytes");
+        throw EngineError(DBIERR_INVALIDPARAM,
+                          "A password is at most " + std::to_string(DBIMAXPASSWORDLEN) + " bytes");
     }
     if (std::find(passwords_.begin(), passwords_.end(), password) == passwords_.end()) {
         passwords_.push_back(password);

@@ -61,7 +61,8 @@ bool Within(const KdfCost& cost) {
 
 class Descriptor {
   public:
-    Descriptor(const std::string& path, int flags) : fd_(::open(path.c_str(), flags | O_CLOEXEC, 0644)) {
+    Descriptor(const std::string& path, int flags)
+        : fd_(::open(path.c_str(), flags | O_CLOEXEC, 0644)) {
         if (fd_ < 0) ThrowErrno(path);
     }
     ~Descriptor() { ::close(fd_); }
@@ -72,7 +73,8 @@ class Descriptor {
     std::size_t Read(void* data, std::size_t size, off_t offset) const {
         std::size_t done = 0;
         while (done < size) {
-            const ssize_t n = ::pread(fd_, static_cast<char*>(data) + done, size - done, offset + done);
+            const ssize_t n =
+                ::pread(fd_, static_cast<char*>(data) + done, size - done, offset + done);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) ThrowErrno("read");
             if (n == 0) break;
@@ -83,7 +85,8 @@ class Descriptor {
     void Write(const void* data, std::size_t size, off_t offset) const {
         std::size_t done = 0;
         while (done < size) {
-            const ssize_t n = ::pwrite(fd_, static_cast<const char*>(data) + done, size - done, offset + done);
+            const ssize_t n =
+                ::pwrite(fd_, static_cast<const char*>(data) + done, size - done, offset + done);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) ThrowErrno("write");
             done += n;
@@ -109,7 +112,8 @@ TableHeader NewHeader(const MasterKey& master, const Nonce& nonce, std::string_v
     header.cost = cost;
     header.salt = RandomArray<Salt>();
     header.nonce = nonce;
-    header.wrapped = WrapKey(master, DerivePasswordKey(password, header.salt, cost), header.Fixed());
+    header.wrapped =
+        WrapKey(master, DerivePasswordKey(password, header.salt, cost), header.Fixed());
     return header;
 }
 
@@ -156,7 +160,8 @@ TableHeader TableHeader::Decode(const Block& block) {
     TableHeader header;
     header.cost = {Get32(block, kLog2NAt), Get32(block, kRAt), Get32(block, kPAt)};
     if (Get32(block, kKdfAt) != kScrypt || !Within(header.cost)) {
-        throw DamagedHeader("The protection header of the table file names an unknown key derivation");
+        throw DamagedHeader(
+            "The protection header of the table file names an unknown key derivation");
     }
     GetBytes(block, kSaltAt, header.salt);
     GetBytes(block, kNonceAt, header.nonce);
@@ -181,7 +186,8 @@ Block AuxiliaryHeader::Encode() const {
     Put32(block, kVersionAt, kAuxiliaryVersion);
     Put32(block, kKindAt, kAuxiliaryKind);
     PutBytes(block, kNonceAt, nonce);
-    for (int i = 0; i < 8; ++i) block[kSizeOffset + i] = static_cast<unsigned char>(size >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        block[kSizeOffset + i] = static_cast<unsigned char>(size >> (8 * i));
     PutBytes(block, kSizeOffset + sizeof size, sizeCheck);
     return block;
 }
@@ -212,7 +218,8 @@ std::optional<UnlockedFile> Unlock(const std::string& path, std::string_view pas
     return Unlock(ReadTableHeader(path), password);
 }
 
-UnlockedFile CreateProtected(const std::string& path, std::string_view password, const KdfCost& cost) {
+UnlockedFile CreateProtected(const std::string& path, std::string_view password,
+                             const KdfCost& cost) {
     const MasterKey master = RandomArray<MasterKey>();
     const TableHeader header = NewHeader(master, RandomArray<Nonce>(), password, cost);
     const Descriptor file(path, O_WRONLY | O_CREAT | O_EXCL);
@@ -221,8 +228,8 @@ UnlockedFile CreateProtected(const std::string& path, std::string_view password,
     return {master, header.DigestOf()};
 }
 
-void ChangePassword(const std::string& path, const UnlockedFile& unlocked, std::string_view password,
-                    const KdfCost& cost) {
+void ChangePassword(const std::string& path, const UnlockedFile& unlocked,
+                    std::string_view password, const KdfCost& cost) {
     const Descriptor file(path, O_RDWR);
     const TableHeader old = ReadHeader(file);
     if (old.DigestOf() != unlocked.header) {

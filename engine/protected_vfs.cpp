@@ -292,12 +292,15 @@ int Read(sqlite3_file* f, void* data, int size, sqlite3_int64 offset) {
             const std::uint64_t count = std::min<std::uint64_t>(kBlockSize - within, end - at);
             Block plain;
             const int rc = ReadPlain(file, block, plain);
-            if (rc == SQLITE_IOERR_SHORT_READ) shortRead = true;
-            else if (rc != SQLITE_OK) return rc;
+            if (rc == SQLITE_IOERR_SHORT_READ)
+                shortRead = true;
+            else if (rc != SQLITE_OK)
+                return rc;
             std::memcpy(out + (at - offset), plain.data() + within, count);
             at += count;
         }
-        if (!file.state->tablePages && static_cast<std::uint64_t>(offset + size) > file.state->auxiliarySize) {
+        if (!file.state->tablePages &&
+            static_cast<std::uint64_t>(offset + size) > file.state->auxiliarySize) {
             shortRead = true;
         }
         return shortRead ? SQLITE_IOERR_SHORT_READ : SQLITE_OK;
@@ -413,11 +416,25 @@ int ShmUnmap(sqlite3_file* f, int deleteFlag) {
 }
 
 // Version 2: no xFetch, so SQLite never maps the file into memory.
-const sqlite3_io_methods kMethods = {
-    2,        Close,        Read,     Write,         Truncate,   Sync,
-    FileSize, Lock,         Unlock,   CheckReservedLock,         FileControl,
-    SectorSize,             DeviceCharacteristics,   ShmMap,     ShmLock,
-    ShmBarrier,             ShmUnmap, nullptr,       nullptr};
+const sqlite3_io_methods kMethods = {2,
+                                     Close,
+                                     Read,
+                                     Write,
+                                     Truncate,
+                                     Sync,
+                                     FileSize,
+                                     Lock,
+                                     Unlock,
+                                     CheckReservedLock,
+                                     FileControl,
+                                     SectorSize,
+                                     DeviceCharacteristics,
+                                     ShmMap,
+                                     ShmLock,
+                                     ShmBarrier,
+                                     ShmUnmap,
+                                     nullptr,
+                                     nullptr};
 
 // ---- Opening ----
 
@@ -475,14 +492,16 @@ int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* f, int flags, in
     ProtectedFile& file = Of(f);
     file.base.pMethods = nullptr;
     // A super-journal holds file names only.
-    if (flags & SQLITE_OPEN_SUPER_JOURNAL) return Root(vfs)->xOpen(Root(vfs), name, f, flags, outFlags);
+    if (flags & SQLITE_OPEN_SUPER_JOURNAL)
+        return Root(vfs)->xOpen(Root(vfs), name, f, flags, outFlags);
     if (!(flags & (SQLITE_OPEN_MAIN_DB | kAuxiliaryFlags))) return SQLITE_CANTOPEN;
     int rc = Root(vfs)->xOpen(Root(vfs), name, file.Real(), flags, outFlags);
     if (rc != SQLITE_OK) return rc;
     std::unique_ptr<FileState> state(new (std::nothrow) FileState);
     file.state = state.get();
     rc = state == nullptr ? SQLITE_NOMEM : Guarded(SQLITE_CANTOPEN, [&] {
-        return (flags & SQLITE_OPEN_MAIN_DB) ? OpenTable(file, name) : OpenAuxiliary(file, name, flags);
+        return (flags & SQLITE_OPEN_MAIN_DB) ? OpenTable(file, name)
+                                             : OpenAuxiliary(file, name, flags);
     });
     if (rc != SQLITE_OK) {
         file.Real()->pMethods->xClose(file.Real());
@@ -540,10 +559,27 @@ sqlite3_vfs* Register() {
     if (root == nullptr) throw CryptoError("SQLite has no default VFS");
     static char name[40];
     std::snprintf(name, sizeof name, "dbe-protected-%p", static_cast<void*>(name));
-    static sqlite3_vfs vfs = {2,       static_cast<int>(sizeof(ProtectedFile)) + root->szOsFile,
-                              root->mxPathname, nullptr, name, root, Open, Delete, Access,
-                              FullPathname, DlOpen, DlError, DlSym, DlClose, Randomness, Sleep,
-                              CurrentTime, GetLastError, CurrentTimeInt64, nullptr, nullptr,
+    static sqlite3_vfs vfs = {2,
+                              static_cast<int>(sizeof(ProtectedFile)) + root->szOsFile,
+                              root->mxPathname,
+                              nullptr,
+                              name,
+                              root,
+                              Open,
+                              Delete,
+                              Access,
+                              FullPathname,
+                              DlOpen,
+                              DlError,
+                              DlSym,
+                              DlClose,
+                              Randomness,
+                              Sleep,
+                              CurrentTime,
+                              GetLastError,
+                              CurrentTimeInt64,
+                              nullptr,
+                              nullptr,
                               nullptr};
     if (sqlite3_vfs_register(&vfs, 0) != SQLITE_OK) {
         throw CryptoError("The protected VFS could not be registered");

@@ -14,9 +14,12 @@ namespace {
 // Whether a whole number fits the field's kind: 16 bits for ages, 32 for the others.
 bool FitsInteger(const Field& field, std::int64_t value) {
     switch (field.desc.iFldType) {
-        case fldINT16: return value >= INT16_MIN && value <= INT16_MAX;
-        case fldUINT16: return value >= 0 && value <= UINT16_MAX;
-        default: return value >= INT32_MIN && value <= INT32_MAX;
+        case fldINT16:
+            return value >= INT16_MIN && value <= INT16_MAX;
+        case fldUINT16:
+            return value >= 0 && value <= UINT16_MAX;
+        default:
+            return value >= INT32_MIN && value <= INT32_MAX;
     }
 }
 
@@ -43,7 +46,8 @@ Value ReadColumn(const Field& field, const sqlitekit::Statement& row, int column
     }
     if (field.IsString()) return std::string(gbk::Cut(row.ColumnText(column), field.desc.iUnits1));
     if (field.IsDate()) {
-        if (const auto days = dates::ParseStoredDate(row.ColumnText(column))) return std::int64_t{*days};
+        if (const auto days = dates::ParseStoredDate(row.ColumnText(column)))
+            return std::int64_t{*days};
     }
     // A stored value that does not fit the field reads as blank.
     return {};

@@ -12,7 +12,8 @@
 //   so that it is reset before the call returns and no read transaction stays open, and uses
 //   it before it prepares the next: the cache keeps the most recently used statements only.
 // - Write() runs its body in one BEGIN IMMEDIATE transaction, committed (durably, with
-//   synchronous=EXTRA: the journal's deletion and its directory synced) before it returns, or rolled back if the body throws.
+//   synchronous=EXTRA: the journal's deletion and its directory synced) before it returns, or
+//   rolled back if the body throws.
 // - Count() computes a count once and answers it again for the same key while neither this
 //   connection nor any other has changed the file since; PeekCount() answers only such a
 //   stored count.
@@ -28,8 +29,8 @@
 
 #include "engine/protected_vfs.h"
 #include "engine/schema.h"
-#include "engine/table_use.h"
 #include "engine/sqlite_support.h"
+#include "engine/table_use.h"
 
 namespace dbe {
 

@@ -1,6 +1,5 @@
 #include "engine/values.h"
 
-
 namespace dbe {
 
 Value ColumnValue(const sqlitekit::Statement& statement, int column) {

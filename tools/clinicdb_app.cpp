@@ -29,7 +29,8 @@ int Demo(const Arguments& a, std::ostream& out) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", r.seconds);
     out << "demo: " << r.patients << " patients, " << r.visits << " visits, " << r.dueTomorrow
-        << " due tomorrow (" << dates::FormatStoredDate(a.demo.today + 1) << "), " << seconds << " s\n";
+        << " due tomorrow (" << dates::FormatStoredDate(a.demo.today + 1) << "), " << seconds
+        << " s\n";
     return 0;
 }
 
@@ -78,7 +79,8 @@ int ShowSummary(const Arguments& a, PasswordSource& passwords, std::ostream& out
     const Summary s = ReadSummary(a.dir, a.demo.today, tables);
     out << "patients: " << s.patients << "\n"
         << "visits: " << s.visits << "\n"
-        << "due tomorrow (" << dates::FormatStoredDate(a.demo.today + 1) << "): " << s.dueTomorrow << "\n"
+        << "due tomorrow (" << dates::FormatStoredDate(a.demo.today + 1) << "): " << s.dueTomorrow
+        << "\n"
         << "first patients (Id, name, sex, age, telephone):\n";
     for (const PatientLine& p : s.firstPatients) {
         out << "  " << p.id << "\t" << p.name << "\t" << p.sex << "\t";
@@ -104,8 +106,7 @@ int ChangeProtection(const Arguments& a, PasswordSource& passwords, std::ostream
     return 0;
 }
 
-int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out,
-             std::ostream& err) {
+int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out, std::ostream& err) {
     switch (a.command) {
         case Command::kCreate:
             return Create(a, out);

@@ -36,13 +36,11 @@ struct CommandName {
     std::string_view name;
     Command command;
 };
-constexpr CommandName kCommands[] = {{"create", Command::kCreate},
-                                     {"demo", Command::kDemo},
-                                     {"check", Command::kCheck},
-                                     {"summary", Command::kSummary},
-                                     {"protect", Command::kProtect},
-                                     {"unprotect", Command::kUnprotect},
-                                     {"password", Command::kPassword}};
+constexpr CommandName kCommands[] = {
+    {"create", Command::kCreate},    {"demo", Command::kDemo},
+    {"check", Command::kCheck},      {"summary", Command::kSummary},
+    {"protect", Command::kProtect},  {"unprotect", Command::kUnprotect},
+    {"password", Command::kPassword}};
 
 template <typename Number>
 Number ParseNumber(std::string_view option, std::string_view text, Number low, Number high) {
@@ -75,8 +73,8 @@ std::string ParseTable(std::string_view typed) {
         std::equal(kSuffix.begin(), kSuffix.end(), name.end() - kSuffix.size(), sameLetter))
         name.remove_suffix(kSuffix.size());
     if (name.empty() || name.front() == '.' || name.find('/') != std::string_view::npos)
-        throw UsageError("TABLE wants a table's name such as bingren, not '" +
-                         std::string(typed) + "'");
+        throw UsageError("TABLE wants a table's name such as bingren, not '" + std::string(typed) +
+                         "'");
     return std::string(name);
 }
 

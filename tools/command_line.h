@@ -21,7 +21,7 @@ struct Arguments {
     Command command = Command::kHelp;
     std::filesystem::path dir;
     std::string table;  // protect, unprotect, password: the table's name without ".DB"
-    DemoOptions demo;  // demo.today serves summary too: the real local date unless given
+    DemoOptions demo;   // demo.today serves summary too: the real local date unless given
 };
 
 class UsageError : public std::runtime_error {

@@ -64,7 +64,8 @@ std::optional<std::string> ReadLine(int fd) {
     for (char c;;) {
         const ssize_t n = ::read(fd, &c, 1);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw ToolError(std::string("cannot read the terminal: ") + std::strerror(errno));
+        if (n < 0)
+            throw ToolError(std::string("cannot read the terminal: ") + std::strerror(errno));
         if (n == 0) return line.empty() ? std::nullopt : std::optional(line);
         if (c == '\n') return line;
         line += c;

@@ -31,16 +31,16 @@ std::string AskNewPassword(PasswordSource& source) {
 
 tablecrypt::TableConnection TableOpener::Open(const std::filesystem::path& file, int flags) {
     try {
-        if (!tablecrypt::IsProtected(file)) return tablecrypt::TableConnection(file, flags, std::nullopt);
+        if (!tablecrypt::IsProtected(file))
+            return tablecrypt::TableConnection(file, flags, std::nullopt);
         for (const std::string& known : passwords_) {
             try {
                 return tablecrypt::TableConnection(file, flags, known);
             } catch (const tablecrypt::WrongPassword&) {
             }
         }
-        const std::string prompt = passwords_.empty()
-                                       ? "Password: "
-                                       : "Password for " + file.filename().string() + ": ";
+        const std::string prompt =
+            passwords_.empty() ? "Password: " : "Password for " + file.filename().string() + ": ";
         passwords_.push_back(AskPassword(source_, prompt));
         return tablecrypt::TableConnection(file, flags, passwords_.back());
     } catch (const tablecrypt::WrongPassword&) {

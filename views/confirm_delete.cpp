@@ -20,4 +20,6 @@ bool ConfirmDelete(QWidget* parent) {
     return box.exec() == QMessageBox::Ok;
 }
 
-void SetDeleteConfirmation(std::function<bool(QWidget*)> answer) { Answer() = std::move(answer); }
+void SetDeleteConfirmation(std::function<bool(QWidget*)> answer) {
+    Answer() = std::move(answer);
+}

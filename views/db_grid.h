@@ -60,14 +60,14 @@ enum class TIndicatorMark { None, Arrow, IBeam, Asterisk };
 // A set of grid options. dgMultiSelect is accepted but selects nothing: the grid offers no
 // selection of several rows.
 class TDBGridOptions {
-public:
+  public:
     TDBGridOptions(std::initializer_list<TDBGridOption> options = {});
     bool Contains(TDBGridOption option) const { return bits_ & Bit(option); }
     TDBGridOptions With(TDBGridOption option) const;
     TDBGridOptions Without(TDBGridOption option) const;
     bool operator==(const TDBGridOptions&) const = default;
 
-private:
+  private:
     static unsigned Bit(TDBGridOption option) { return 1u << static_cast<unsigned>(option); }
     unsigned bits_ = 0;
 };
@@ -77,7 +77,7 @@ TDBGridOptions DefaultGridOptions();
 
 // ImeMode and ImeName (TImeSettings) are the defaults of the columns' own.
 class TDBGrid : public QAbstractScrollArea, public TImeSettings {
-public:
+  public:
     explicit TDBGrid(QWidget* parent = nullptr);
     ~TDBGrid() override;
 
@@ -141,7 +141,7 @@ public:
     // Lays the grid out again after a change of fonts, columns or options.
     void LayoutChanged();
 
-protected:
+  protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -156,7 +156,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
-private:
+  private:
     friend class TGridDataLink;
     friend class TGridCellEditor;
     friend class TGridPickList;

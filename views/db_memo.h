@@ -37,7 +37,7 @@ enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 class TDBMemo : public QPlainTextEdit, public TImeSettings {
     Q_OBJECT
 
-public:
+  public:
     // Far beyond any clinical note, and small enough that the plain-text layout stays quick.
     static constexpr int kCapacity = 1 << 20;
     static const QString& CapacityMessage();
@@ -68,7 +68,7 @@ public:
     bool Focused() const { return focused_; }
     bool MemoModified() const { return memoModified_; }
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
@@ -78,13 +78,13 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
-private:
+  private:
     class Link : public TDataLink {
-    public:
+      public:
         explicit Link(TDBMemo& memo) : memo_(memo) {}
         void DataEvent(TDataEvent event, TField* field, int distance) override;
 
-    private:
+      private:
         TDBMemo& memo_;
     };
 

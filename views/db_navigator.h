@@ -31,7 +31,7 @@ using TNavigateBtns = std::set<TNavigateBtn>;
 class TDBNavigator : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kMinButtonWidth = 20;
     static constexpr int kMinButtonHeight = 18;
 
@@ -59,17 +59,17 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-private:
+  private:
     class Link : public TDataLink {
-    public:
+      public:
         explicit Link(TDBNavigator& navigator) : navigator_(navigator) {}
         void DataEvent(TDataEvent, TField*, int) override { navigator_.UpdateButtons(); }
 
-    private:
+      private:
         TDBNavigator& navigator_;
     };
 

@@ -34,7 +34,7 @@ const char* NavigateBtnName(TNavigateBtn button);
 class TNavButton : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kFirstRepeatMs = 400;
     static constexpr int kRepeatMs = 100;
 
@@ -45,7 +45,7 @@ public:
 
     std::function<void()> OnClick;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -53,7 +53,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
-private:
+  private:
     void Repeat();
     // Forgets the press: the button comes up and stops repeating.
     void Abandon();

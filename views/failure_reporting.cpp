@@ -70,11 +70,11 @@ FailureFacts FactsOf(const std::exception_ptr& failure) {
 // A message box never narrower than its whole caption. By itself it fits its text, as it shows
 // and again whenever it lays itself out, and leaves the title bar to shorten the caption.
 class TFailureBox : public QMessageBox {
-public:
+  public:
     TFailureBox(const QString& caption, const QString& text, QWidget* owner)
         : QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok, owner) {}
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override {
         QMessageBox::resizeEvent(event);
         const int caption = TitleBarWidth(windowTitle());
@@ -126,7 +126,8 @@ std::string StartupFailureText(const std::exception_ptr& failure) {
                  reinterpret_cast<std::uintptr_t>(info.dli_fbase);
     }
     char address[32];
-    std::snprintf(address, sizeof address, "%08lX", static_cast<unsigned long>(offset & 0xFFFFFFFF));
+    std::snprintf(address, sizeof address, "%08lX",
+                  static_cast<unsigned long>(offset & 0xFFFFFFFF));
     const bool period = !facts.message.empty() && facts.message.back() != '.';
     std::string text = "Exception " + facts.className + " in module " + module + " at " + address +
                        ".\r\n" + facts.message + (period ? "." : "") + "\r\n";
@@ -138,7 +139,9 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     TSession::SetPasswordDialog(ExecutePasswordDialog);
 }
 
-TApplication::~TApplication() { TSession::SetPasswordDialog(nullptr); }
+TApplication::~TApplication() {
+    TSession::SetPasswordDialog(nullptr);
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
@@ -159,18 +162,23 @@ void TApplication::HandleException(const std::exception_ptr& failure) {
         std::rethrow_exception(failure);
     } catch (const EAbort&) {
     } catch (const Exception& e) {
-        ShowMessage(Title(),
-                    QString::fromStdString(WithClosingPeriod(e.Message())));
+        ShowMessage(Title(), QString::fromStdString(WithClosingPeriod(e.Message())));
     } catch (...) {
         ShowMessage(kStartupCaption, QString::fromStdString(StartupFailureText(failure)));
     }
 }
 
-void TApplication::SetTitle(const QString& title) { TitleText() = title.left(255); }
+void TApplication::SetTitle(const QString& title) {
+    TitleText() = title.left(255);
+}
 
-QString TApplication::Title() { return TitleText(); }
+QString TApplication::Title() {
+    return TitleText();
+}
 
-void TApplication::SetMessageBox(MessageBox box) { Box() = std::move(box); }
+void TApplication::SetMessageBox(MessageBox box) {
+    Box() = std::move(box);
+}
 
 // The box comes up shown and active before the program waits in it; the window that was active
 // is active again when it closes.

@@ -34,7 +34,7 @@ std::string StartupFailureText(const std::exception_ptr& failure);
 int TitleBarWidth(const QString& caption);
 
 class TApplication : public QApplication {
-public:
+  public:
     // The session's password requests are answered by the password dialog while the
     // application lives: from its start, so that a protected table opens before any window.
     TApplication(int& argc, char** argv);

@@ -22,7 +22,7 @@
 class TDBGrid;
 
 class TGridCellEditor : public QLineEdit {
-public:
+  public:
     explicit TGridCellEditor(TDBGrid& grid);
 
     // What the editor takes from the column each time it is loaded; maxBytes 0: no limit.
@@ -46,7 +46,7 @@ public:
     // Whether the key types a printable character.
     static bool IsTyped(const QKeyEvent& event);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -57,7 +57,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     bool PassesToGrid(const QKeyEvent& event) const;
     static bool ChangesText(const QKeyEvent& event);
     void Type(const QString& text);

@@ -35,7 +35,7 @@ Qt::Alignment ToQtAlignment(TAlignment alignment);
 enum class TColumnButtonStyle { cbsAuto, cbsEllipsis, cbsNone };
 
 class TColumnTitle {
-public:
+  public:
     explicit TColumnTitle(TColumn& column) : column_(column) {}
     TColumnTitle(const TColumnTitle&) = delete;
     TColumnTitle& operator=(const TColumnTitle&) = delete;
@@ -47,7 +47,7 @@ public:
     QFont Font() const;
     void SetFont(const QFont& font);
 
-private:
+  private:
     TColumn& column_;
     std::optional<QString> caption_;
     std::optional<TAlignment> alignment_;
@@ -55,7 +55,7 @@ private:
 };
 
 class TColumn {
-public:
+  public:
     explicit TColumn(TDBGrid& grid) : grid_(grid) {}
     TColumn(const TColumn&) = delete;
     TColumn& operator=(const TColumn&) = delete;
@@ -104,7 +104,7 @@ public:
     // Tells the grid that something it shows changed.
     void Changed() const;
 
-private:
+  private:
     TDBGrid& grid_;
     TColumnTitle title_{*this};
     std::string fieldName_;
@@ -123,7 +123,7 @@ private:
 
 // The grid's columns, in the order shown; the grid owns them.
 class TDBGridColumns {
-public:
+  public:
     explicit TDBGridColumns(TDBGrid& grid) : grid_(grid) {}
     TDBGridColumns(const TDBGridColumns&) = delete;
     TDBGridColumns& operator=(const TDBGridColumns&) = delete;
@@ -138,7 +138,7 @@ public:
     void Move(int from, int to);
     void Clear();
 
-private:
+  private:
     TDBGrid& grid_;
     std::vector<std::unique_ptr<TColumn>> items_;
 };

@@ -7,11 +7,11 @@
 class TDBGrid;
 
 class TGridDataLink : public TDataLink {
-public:
+  public:
     explicit TGridDataLink(TDBGrid& grid) : grid_(grid) {}
     int BufferCount() const override;
     void DataEvent(TDataEvent event, TField* field, int distance) override;
 
-private:
+  private:
     TDBGrid& grid_;
 };

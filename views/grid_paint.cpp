@@ -16,14 +16,14 @@ constexpr int kMarkHeight = 11;
 
 // Field reads go to one buffered row while it lives.
 class TDisplayRecord {
-public:
+  public:
     TDisplayRecord(TDataSet& dataSet, int row)
         : dataSet_(dataSet), previous_(dataSet.SetDisplayRecord(row)) {}
     ~TDisplayRecord() { dataSet_.SetDisplayRecord(previous_); }
     TDisplayRecord(const TDisplayRecord&) = delete;
     TDisplayRecord& operator=(const TDisplayRecord&) = delete;
 
-private:
+  private:
     TDataSet& dataSet_;
     int previous_;
 };
@@ -45,7 +45,9 @@ TFittedText Fit(const QString& text, const QFont& font, qreal room) {
     return {metrics.elidedText(text, Qt::ElideRight, room)};
 }
 
-qreal TextRoom(const QRect& cell) { return cell.width() - 2 * kTextMargin; }
+qreal TextRoom(const QRect& cell) {
+    return cell.width() - 2 * kTextMargin;
+}
 
 // The text stands on the baseline of the font's own face: Chinese characters drawn from a
 // fallback face with a taller ascent would otherwise push the line below the row.

@@ -23,7 +23,7 @@ class TDBGrid;
 class TGridCellEditor;
 
 class TGridPickList : public QFrame {
-public:
+  public:
     explicit TGridPickList(TDBGrid& grid);
 
     void Open(TGridCellEditor& editor, const QStringList& entries, int rows, bool byPress);
@@ -38,13 +38,13 @@ public:
     void Search(QChar character);
     void ClearSearch() { search_.clear(); }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     bool ContainsGlobal(QPointF global) const;
     void Place(const TGridCellEditor& editor, int rows);
 

@@ -9,10 +9,10 @@
 class TImeLineEdit : public QLineEdit, public TImeSettings {
     Q_OBJECT
 
-public:
+  public:
     explicit TImeLineEdit(QWidget* parent = nullptr) : QLineEdit(parent) {}
 
-protected:
+  protected:
     // The settings apply before Qt tells the input method about the newly focused box.
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;

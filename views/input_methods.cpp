@@ -8,7 +8,7 @@ namespace {
 
 // The service of Qt on this system; see the header for what it can and cannot do.
 class TQtInputMethods : public TInputMethodService {
-public:
+  public:
     bool DoubleByteLocale() const override {
         switch (QLocale::system().language()) {
             case QLocale::Chinese:
@@ -38,7 +38,7 @@ public:
     bool Activate(const std::string&) override { return false; }
     void ActivateDefaultLayout() override {}
 
-private:
+  private:
     static void SetLatinHints(QWidget* control, Qt::InputMethodHints latin) {
         const Qt::InputMethodHints others =
             control->inputMethodHints() & ~(Qt::ImhLatinOnly | Qt::ImhPreferLatin);

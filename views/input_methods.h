@@ -17,12 +17,22 @@
 #include <vector>
 
 enum class TImeMode {
-    imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata,
-    imChinese, imSHanguel, imHanguel
+    imDisable,
+    imClose,
+    imOpen,
+    imDontCare,
+    imSAlpha,
+    imAlpha,
+    imHira,
+    imSKata,
+    imKata,
+    imChinese,
+    imSHanguel,
+    imHanguel
 };
 
 class TInputMethodService {
-public:
+  public:
     virtual ~TInputMethodService() = default;
     virtual bool DoubleByteLocale() const = 0;
     // Input for one control: enabled or disabled, open or closed, and its conversion mode.
@@ -70,17 +80,17 @@ void ImeApplyNow(QWidget* control, TImeMode mode, const std::string& imeName);
 // The ImeMode and ImeName of a control that applies them itself as it gains and loses the
 // keyboard focus (memos and search boxes). Defaults: imDontCare and no name.
 class TImeSettings {
-public:
+  public:
     TImeMode ImeMode() const { return imeMode_; }
     void SetImeMode(TImeMode mode) { imeMode_ = mode; }
     const std::string& ImeName() const { return imeName_; }
     void SetImeName(const std::string& name) { imeName_ = name; }
 
-protected:
+  protected:
     void ImeEnter(QWidget* control) const { ImeFocusIn(control, imeMode_, imeName_); }
     void ImeLeave(QWidget* control) const { ImeFocusOut(control, imeMode_, imeName_); }
 
-private:
+  private:
     TImeMode imeMode_ = TImeMode::imDontCare;
     std::string imeName_;
 };

@@ -81,8 +81,8 @@ void TPasswordDialog::CreateButtons() {
 // The client area is placed: the frame's size is not known before the window is shown.
 void TPasswordDialog::CenterOnScreen() {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                        screen->geometry()));
+        setGeometry(
+            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->geometry()));
     }
 }
 

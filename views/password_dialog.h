@@ -21,7 +21,7 @@
 class TPasswordDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TPasswordDialog(QWidget* parent = nullptr);
 
     // ---- Controls ----
@@ -43,7 +43,7 @@ public:
     void RemoveAllButtonClick();
     void OKButtonClick();
 
-private:
+  private:
     void CreatePasswordGroup();
     void CreateButtons();
     void CenterOnScreen();

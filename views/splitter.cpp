@@ -11,12 +11,12 @@ namespace {
 
 // The line across the window that shows where the edge will go: dark dots over what lies below.
 class TDragLine : public QWidget {
-public:
+  public:
     explicit TDragLine(QWidget* window) : QWidget(window) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.fillRect(rect(), QBrush(palette().color(QPalette::WindowText), Qt::Dense4Pattern));
@@ -82,4 +82,6 @@ bool TSplitter::event(QEvent* event) {
     return QFrame::event(event);
 }
 
-void TSplitter::EndDrag() { line_.reset(); }
+void TSplitter::EndDrag() {
+    line_.reset();
+}

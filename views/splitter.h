@@ -11,7 +11,7 @@
 #include <memory>
 
 class TSplitter : public QFrame {
-public:
+  public:
     // `above` is resized; `filler` takes whatever height the stack leaves, and may shrink to
     // MinSize.
     TSplitter(QWidget* above, QWidget* filler, QWidget* parent = nullptr);
@@ -22,13 +22,13 @@ public:
     // The dotted line that shows the new edge while a drag is under way; nullptr otherwise.
     QWidget* DragLine() const { return line_.get(); }
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     int ProposedHeight(const QPoint& globalPos) const;
     void SettleLayout();
     void EndDrag();

@@ -10,12 +10,12 @@
 #include "views/db_grid.h"
 
 class TFormczxmjg : public QDialog {
-public:
+  public:
     TFormczxmjg(TDataSource* results, QWidget* owner);
 
     TDBGrid* DBGridDczxm;
 
-protected:
+  protected:
     // Takes Enter and Esc before the grid or its cell editor acts on them.
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

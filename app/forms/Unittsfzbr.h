@@ -10,7 +10,7 @@
 #include "views/db_navigator.h"
 
 class TFormtsfzbr : public QDialog {
-public:
+  public:
     TFormtsfzbr(TDataSource* patients, QWidget* owner);
 
     TDBGrid* DBGridtsfzbr;

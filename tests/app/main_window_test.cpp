@@ -19,8 +19,8 @@ namespace {
 
 // Clicks the button; a modal window that the click opens is closed at once, after `inside` ran
 // in it.
-void ClickClosingModal(QAbstractButton* button,
-                      const std::function<void(QWidget*)>& inside = [](QWidget*) {}) {
+void ClickClosingModal(
+    QAbstractButton* button, const std::function<void(QWidget*)>& inside = [](QWidget*) {}) {
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -36,7 +36,7 @@ void ClickClosingModal(QAbstractButton* button,
 }  // namespace
 
 class MainWindowTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override {
         ClinicFixture::SetUp();
         data_.reset();  // the main window owns the record sets
@@ -75,7 +75,8 @@ protected:
     // Sets the box's text from inside the event loop, as a paste would.
     void Paste(const QString& text) {
         QLineEdit* box = window_->Editblhxm;
-        QMetaObject::invokeMethod(box, [box, text] { box->setText(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            box, [box, text] { box->setText(text); }, Qt::QueuedConnection);
         QApplication::processEvents();
     }
 
@@ -133,8 +134,18 @@ TEST_F(MainWindowTest, AMissingDatabaseFailsTheStartWithTheEngineMessage) {
 }
 
 TEST_F(MainWindowTest, ARecordNumberIsLocatedWhileItIsTyped) {
-    AddPatients({{"甲", 0}, {"乙", 0}, {"丙", 0}, {"丁", 0}, {"戊", 0}, {"己", 0}, {"庚", 0},
-                 {"辛", 0}, {"壬", 0}, {"癸", 0}, {"子", 0}, {"丑", 0}});
+    AddPatients({{"甲", 0},
+                 {"乙", 0},
+                 {"丙", 0},
+                 {"丁", 0},
+                 {"戊", 0},
+                 {"己", 0},
+                 {"庚", 0},
+                 {"辛", 0},
+                 {"壬", 0},
+                 {"癸", 0},
+                 {"子", 0},
+                 {"丑", 0}});
     TFormQorvynabldjxt& w = Open();
     Type("12");
     EXPECT_EQ(CurrentId(), 12);
@@ -193,26 +204,26 @@ TEST_F(MainWindowTest, EnterADoubleClickOrEscClosesTheResultsOnTheRowThenCurrent
         std::function<void(TFormczxmjg*)> close;
         int taken;
     };
-    const Closing closings[] = {
-        {"Enter on the second row",
-         [](TFormczxmjg* results) {
-             QTest::keyClick(results->DBGridDczxm, Qt::Key_Down);
-             QTest::keyClick(results->DBGridDczxm, Qt::Key_Return);
-         },
-         3},
-        {"a double-click on the third row",
-         [](TFormczxmjg* results) {
-             TDBGrid* grid = results->DBGridDczxm;
-             DoubleClick(grid->viewport(), grid->CellRect(1, 2).center());
-         },
-         1},
-        {"Esc in the cell editor on the second row",
-         [](TFormczxmjg* results) {
-             QTest::keyClick(results->DBGridDczxm, Qt::Key_Down);
-             QTest::keyClick(results->DBGridDczxm, Qt::Key_F2);
-             QTest::keyClick(results->DBGridDczxm->InplaceEditor(), Qt::Key_Escape);
-         },
-         3}};
+    const Closing closings[] = {{"Enter on the second row",
+                                 [](TFormczxmjg* results) {
+                                     QTest::keyClick(results->DBGridDczxm, Qt::Key_Down);
+                                     QTest::keyClick(results->DBGridDczxm, Qt::Key_Return);
+                                 },
+                                 3},
+                                {"a double-click on the third row",
+                                 [](TFormczxmjg* results) {
+                                     TDBGrid* grid = results->DBGridDczxm;
+                                     DoubleClick(grid->viewport(), grid->CellRect(1, 2).center());
+                                 },
+                                 1},
+                                {"Esc in the cell editor on the second row",
+                                 [](TFormczxmjg* results) {
+                                     QTest::keyClick(results->DBGridDczxm, Qt::Key_Down);
+                                     QTest::keyClick(results->DBGridDczxm, Qt::Key_F2);
+                                     QTest::keyClick(results->DBGridDczxm->InplaceEditor(),
+                                                     Qt::Key_Escape);
+                                 },
+                                 3}};
     for (const Closing& closing : closings) {
         w.Tablebingren.First();
         w.Editblhxm->setText("张");
@@ -364,8 +375,8 @@ TEST_F(MainWindowTest, TheVisitGridTheMemosTheNavigatorsAndTheSearchBoxShowTheir
     EXPECT_TRUE(w.DBNavigatorydsj->ShowHint());
     EXPECT_TRUE(w.DBNavigatorBingli->ShowHint());
     EXPECT_EQ(w.Editblhxm->toolTip(), "请输入病历号或姓名");
-    for (const QWidget* silent : std::initializer_list<const QWidget*>{&w, w.DBGridBingren,
-                                                                      w.DBGridZhushu}) {
+    for (const QWidget* silent :
+         std::initializer_list<const QWidget*>{&w, w.DBGridBingren, w.DBGridZhushu}) {
         EXPECT_TRUE(silent->toolTip().isEmpty()) << silent->objectName().toStdString();
     }
 }
@@ -373,7 +384,8 @@ TEST_F(MainWindowTest, TheVisitGridTheMemosTheNavigatorsAndTheSearchBoxShowTheir
 TEST_F(MainWindowTest, TheLookupGroupKeepsTheWindowsFont) {
     TFormQorvynabldjxt& w = Open();
     for (QWidget* control : std::initializer_list<QWidget*>{w.GroupBox1, w.Label1, w.Editblhxm,
-                                                           w.BitBtnczxm, w.BitBtnTsfz}) {
-        EXPECT_EQ(control->font().pixelSize(), kWindowFontPixels) << control->objectName().toStdString();
+                                                            w.BitBtnczxm, w.BitBtnTsfz}) {
+        EXPECT_EQ(control->font().pixelSize(), kWindowFontPixels)
+            << control->objectName().toStdString();
     }
 }

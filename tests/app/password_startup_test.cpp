@@ -12,7 +12,7 @@
 #include "views/failure_reporting.h"
 
 class PasswordStartupTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override {
         ClinicFixture::SetUp();
         data_.reset();  // the main window owns the record sets
@@ -46,8 +46,9 @@ TEST_F(PasswordStartupTest, CancelEndsTheStartThroughTheStartupBoxWithExitCodeOn
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_TRUE(messages_[0].startsWith("Application Error: Exception EDBEngineError in module "))
         << messages_[0].toStdString();
-    EXPECT_TRUE(messages_[0].endsWith(".\r\nInsufficient rights: a password is required\r\n"
-                                      "Table: bingren.DB.\r\n"))
+    EXPECT_TRUE(
+        messages_[0].endsWith(".\r\nInsufficient rights: a password is required\r\n"
+                              "Table: bingren.DB.\r\n"))
         << messages_[0].toStdString();
     EXPECT_TRUE(engine_->handed.empty());
 }

@@ -1,9 +1,10 @@
 // The record rules, exercised on the record sets without windows.
 #include "app/record_rules.h"
+
 #include "clinic_fixture.h"
 
 class RecordRulesTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override {
         ClinicFixture::SetUp();
         rules_ = std::make_unique<TRecordRules>(*data_);

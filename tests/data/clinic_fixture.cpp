@@ -42,15 +42,15 @@ void ClinicFixture::AddVisit(const std::string& complaint) {
 }
 
 std::vector<std::pair<const char*, TDataSetNotifyEvent TDataSet::*>> EventLog::Events() {
-    return {{"BeforeOpen", &TDataSet::BeforeOpen},       {"AfterOpen", &TDataSet::AfterOpen},
-            {"BeforeClose", &TDataSet::BeforeClose},     {"AfterClose", &TDataSet::AfterClose},
-            {"BeforeInsert", &TDataSet::BeforeInsert},   {"OnNewRecord", &TDataSet::OnNewRecord},
-            {"AfterInsert", &TDataSet::AfterInsert},     {"BeforeEdit", &TDataSet::BeforeEdit},
-            {"AfterEdit", &TDataSet::AfterEdit},         {"BeforePost", &TDataSet::BeforePost},
-            {"AfterPost", &TDataSet::AfterPost},         {"BeforeCancel", &TDataSet::BeforeCancel},
-            {"AfterCancel", &TDataSet::AfterCancel},     {"BeforeDelete", &TDataSet::BeforeDelete},
-            {"AfterDelete", &TDataSet::AfterDelete},     {"BeforeScroll", &TDataSet::BeforeScroll},
-            {"AfterScroll", &TDataSet::AfterScroll},     {"BeforeRefresh", &TDataSet::BeforeRefresh},
+    return {{"BeforeOpen", &TDataSet::BeforeOpen},     {"AfterOpen", &TDataSet::AfterOpen},
+            {"BeforeClose", &TDataSet::BeforeClose},   {"AfterClose", &TDataSet::AfterClose},
+            {"BeforeInsert", &TDataSet::BeforeInsert}, {"OnNewRecord", &TDataSet::OnNewRecord},
+            {"AfterInsert", &TDataSet::AfterInsert},   {"BeforeEdit", &TDataSet::BeforeEdit},
+            {"AfterEdit", &TDataSet::AfterEdit},       {"BeforePost", &TDataSet::BeforePost},
+            {"AfterPost", &TDataSet::AfterPost},       {"BeforeCancel", &TDataSet::BeforeCancel},
+            {"AfterCancel", &TDataSet::AfterCancel},   {"BeforeDelete", &TDataSet::BeforeDelete},
+            {"AfterDelete", &TDataSet::AfterDelete},   {"BeforeScroll", &TDataSet::BeforeScroll},
+            {"AfterScroll", &TDataSet::AfterScroll},   {"BeforeRefresh", &TDataSet::BeforeRefresh},
             {"AfterRefresh", &TDataSet::AfterRefresh}};
 }
 
@@ -92,10 +92,19 @@ std::vector<std::string> EventLog::Take() {
 
 void RecordingLink::DataEvent(TDataEvent event, TField*, int distance) {
     switch (event) {
-        case TDataEvent::deDataSetChange: events.push_back("changed"); break;
-        case TDataEvent::deDataSetScroll: events.push_back("scrolled " + std::to_string(distance)); break;
-        case TDataEvent::deRecordChange: events.push_back("record"); break;
-        case TDataEvent::deUpdateState: events.push_back("state"); break;
-        default: break;
+        case TDataEvent::deDataSetChange:
+            events.push_back("changed");
+            break;
+        case TDataEvent::deDataSetScroll:
+            events.push_back("scrolled " + std::to_string(distance));
+            break;
+        case TDataEvent::deRecordChange:
+            events.push_back("record");
+            break;
+        case TDataEvent::deUpdateState:
+            events.push_back("state");
+            break;
+        default:
+            break;
     }
 }

@@ -14,7 +14,7 @@
 #include "data/clinic_record_sets.h"
 
 class ClinicFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -36,7 +36,7 @@ std::string FailureOf(const std::function<void()>& action);
 
 // Records the events of a record set as a list of names, until it goes.
 class EventLog {
-public:
+  public:
     EventLog() = default;
     EventLog(const EventLog&) = delete;
     EventLog& operator=(const EventLog&) = delete;
@@ -44,7 +44,7 @@ public:
     void Attach(TDataSet& dataSet);
     std::vector<std::string> Take();
 
-private:
+  private:
     // Every notify event of a record set, for attaching and detaching alike.
     static std::vector<std::pair<const char*, TDataSetNotifyEvent TDataSet::*>> Events();
 
@@ -54,12 +54,12 @@ private:
 
 // A view that wants a number of records at hand and records what it is told.
 class RecordingLink : public TDataLink {
-public:
+  public:
     explicit RecordingLink(int rows = 1) : rows_(rows) {}
     int BufferCount() const override { return rows_; }
     void DataEvent(TDataEvent event, TField*, int distance) override;
     std::vector<std::string> events;
 
-private:
+  private:
     int rows_;
 };

@@ -1,11 +1,12 @@
 // The short date format, both ways.
+#include "data/dates.h"
+
 #include <gtest/gtest.h>
 
-#include "data/dates.h"
 #include "data/short_date_format.h"
 
 class DatesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { dates::SetToday(dates::FromCivil(2026, 12, 8)); }
     void TearDown() override {
         dates::SetToday(std::nullopt);
@@ -94,10 +95,10 @@ TEST_F(DatesTest, ReadsTheCommonSeparatorsInThePatternsOwnOrder) {
 TEST_F(DatesTest, RefusesWhatIsNoDate) {
     for (const char* pattern : {"yyyy-M-d", "yyyy/M/d"}) {
         dates::SetShortDateFormat(pattern);
-        for (const char* text : {"", "2026", "2026-2-30", "2026-13-1", "2026-12/9", "2026-12-9-1",
-                                 "abc", "2026--9", "-2026-1-1", "2026年12-9", "20261209",
-                                 "02026-1-1", "2026-012-9", "2026-12-9x", "x2026-12-9",
-                                 "2026 12 9", "12日9月"}) {
+        for (const char* text :
+             {"", "2026", "2026-2-30", "2026-13-1", "2026-12/9", "2026-12-9-1", "abc", "2026--9",
+              "-2026-1-1", "2026年12-9", "20261209", "02026-1-1", "2026-012-9", "2026-12-9x",
+              "x2026-12-9", "2026 12 9", "12日9月"}) {
             EXPECT_FALSE(dates::ParseShortDate(text)) << pattern << ": " << text;
         }
     }
@@ -119,8 +120,8 @@ TEST_F(DatesTest, TheStoredFormRoundTripsAndSortsAsTheDays) {
         ASSERT_LT(previous, text);
         previous = text;
     }
-    for (const char* bad : {"2023-02-29", "2024-04-31", "2024-13-01", "2024-1-01", "2024/01/01",
-                            "", " 2024-01-01", "2024-01-011"}) {
+    for (const char* bad : {"2023-02-29", "2024-04-31", "2024-13-01", "2024-1-01", "2024/01/01", "",
+                            " 2024-01-01", "2024-01-011"}) {
         EXPECT_FALSE(dates::ParseStoredDate(bad)) << bad;
     }
 }

@@ -47,8 +47,8 @@ class Durability : public ::testing::TestWithParam<bool> {
 };
 
 TEST_P(Durability, KilledWhilePostingLosesNothingThatWasPosted) {
-    const std::filesystem::path root = std::filesystem::temp_directory_path() /
-                                       ("clinic-durability-" + std::to_string(getpid()));
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("clinic-durability-" + std::to_string(getpid()));
     const std::filesystem::path dir = root / "d" / "qorvyna" / "bingli";
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(dir);

@@ -39,11 +39,15 @@ DBIResult FakeErrorEntry(uint16_t i, DBIResult* code, int32_t* native, char* tex
     return DBIERR_NONE;
 }
 
-DBIResult KeyViolation(hDBICur, hDBIRec, int) { return DBIERR_KEYVIOL; }
-DBIResult AlreadyGone(hDBICur, hDBIRec) { return DBIERR_RECNOTFOUND; }
+DBIResult KeyViolation(hDBICur, hDBIRec, int) {
+    return DBIERR_KEYVIOL;
+}
+DBIResult AlreadyGone(hDBICur, hDBIRec) {
+    return DBIERR_RECNOTFOUND;
+}
 DBIResult (*realOpenTable)(hDBIDb, const char*, const char*, int, int, int, hDBICur*);
-DBIResult ReadOnlyFile(hDBIDb db, const char* name, const char* index, int mode, int share,
-                       int xlt, hDBICur* cur) {
+DBIResult ReadOnlyFile(hDBIDb db, const char* name, const char* index, int mode, int share, int xlt,
+                       hDBICur* cur) {
     if (mode == dbiREADWRITE) return DBIERR_READONLY;
     return realOpenTable(db, name, index, mode, share, xlt, cur);
 }
@@ -84,7 +88,7 @@ TEST(EngineStart, RelativeLibraryPathEntriesAreIgnoredAndNamed) {
 }
 
 class EngineFailureTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override {
         ClinicFixture::SetUp();
         saved_ = EngineSession::Default().Api();
@@ -201,5 +205,6 @@ TEST_F(EngineFailureTest, ARecordEditedByAnotherProgramIsLocked) {
     waitpid(child, &status, 0);
     EXPECT_EQ(WEXITSTATUS(status), 0);
     data_->Tablebingren.Edit();
-    EXPECT_EQ(data_->Tablebingren.State(), TDataSetState::dsEdit) << "the lock died with its process";
+    EXPECT_EQ(data_->Tablebingren.State(), TDataSetState::dsEdit)
+        << "the lock died with its process";
 }

@@ -3,7 +3,7 @@
 #include "data/short_date_format.h"
 
 class FieldsTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override {
         ClinicFixture::SetUp();
         AddPatient("张三");

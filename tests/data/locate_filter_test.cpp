@@ -5,7 +5,7 @@
 using Strings = std::vector<std::string>;
 
 class LocateTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override {
         ClinicFixture::SetUp();
         for (const char* name : {"李四", "张三丰", "张三", "abc", "王五"}) AddPatient(name);
@@ -107,7 +107,7 @@ TEST_F(LocateTest, VisitsAreLocatedWithinTheCurrentPatient) {
 }
 
 class FilterTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override {
         ClinicFixture::SetUp();
         const int tomorrow = dates::Today() + 1;

@@ -4,7 +4,7 @@
 using Strings = std::vector<std::string>;
 
 class MasterDetailTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override {
         ClinicFixture::SetUp();
         first_ = AddPatient("张三");
@@ -63,7 +63,8 @@ TEST_F(MasterDetailTest, AVisitUnderANewPatientGetsHisNumber) {
     data_->Tablebingren.Insert();
     data_->TablebingrenXm->SetAsString("新病人");
     data_->TableBingli.Insert();
-    EXPECT_EQ(data_->Tablebingren.State(), TDataSetState::dsBrowse) << "the patient is posted first";
+    EXPECT_EQ(data_->Tablebingren.State(), TDataSetState::dsBrowse)
+        << "the patient is posted first";
     const int id = data_->TablebingrenId->AsInteger();
     EXPECT_GT(id, second_);
     EXPECT_EQ(data_->TableBingliBrid->AsInteger(), id);

@@ -10,14 +10,18 @@ PasswordEngine* current = nullptr;
 const DbeApi* real = nullptr;
 std::vector<TDBError> stack;
 
-DbeApi& Api() { return EngineSession::Default().MutableApi(); }
+DbeApi& Api() {
+    return EngineSession::Default().MutableApi();
+}
 
 DBIResult Refuse(DBIResult code) {
     stack = {{code, 0, PasswordEngine::kRefusalEntry}};
     return code;
 }
 
-bool Unlocked() { return current->passwords.contains(PasswordEngine::kPassword); }
+bool Unlocked() {
+    return current->passwords.contains(PasswordEngine::kPassword);
+}
 
 DBIResult AddPassword(const char* password) {
     current->handed.push_back(std::string("add ") + password);
@@ -99,7 +103,15 @@ PasswordEngine::~PasswordEngine() {
     real = nullptr;
 }
 
-void PasswordEngine::ProtectTables() { Api().dbeOpenTable = ProtectedTable; }
-void PasswordEngine::ProtectReadOnlyTables() { Api().dbeOpenTable = ProtectedReadOnlyTable; }
-void PasswordEngine::ProtectQueries() { Api().dbeQPrepare = ProtectedQuery; }
-void PasswordEngine::RefuseTables() { Api().dbeOpenTable = UnsupportedTable; }
+void PasswordEngine::ProtectTables() {
+    Api().dbeOpenTable = ProtectedTable;
+}
+void PasswordEngine::ProtectReadOnlyTables() {
+    Api().dbeOpenTable = ProtectedReadOnlyTable;
+}
+void PasswordEngine::ProtectQueries() {
+    Api().dbeQPrepare = ProtectedQuery;
+}
+void PasswordEngine::RefuseTables() {
+    Api().dbeOpenTable = UnsupportedTable;
+}

@@ -14,7 +14,7 @@
 #include "data/engine_client.h"
 
 class PasswordEngine {
-public:
+  public:
     static constexpr const char* kPassword = "secret";
     static constexpr const char* kRefusedText = "Insufficient rights: a password is required";
     static constexpr const char* kRefusalEntry = "Table: bingren.DB";
@@ -40,6 +40,6 @@ public:
     // The answer to adding a password.
     DBIResult addAnswer = DBIERR_NONE;
 
-private:
+  private:
     DbeApi real_;
 };

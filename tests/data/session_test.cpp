@@ -1,23 +1,24 @@
 // The session's password list and the password request, and record sets that open tables and
 // prepare queries protected by a password (the engine's side played by PasswordEngine).
+#include "data/session.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "clinic_fixture.h"
 #include "data/gbk_text.h"
-#include "data/session.h"
 #include "engine/table_protection.h"
 #include "password_engine.h"
 
 namespace {
 
-const std::string kRefusal = std::string(PasswordEngine::kRefusedText) + "\r\n" +
-                             PasswordEngine::kRefusalEntry;
+const std::string kRefusal =
+    std::string(PasswordEngine::kRefusedText) + "\r\n" + PasswordEngine::kRefusalEntry;
 
 }  // namespace
 
 class SessionTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override {
         ClinicFixture::SetUp();
         data_.reset();  // each test opens its own record sets over the protected tables
@@ -176,7 +177,7 @@ TEST_F(SessionTest, TheNameSearchQueryAsksForThePasswordToo) {
 // The engine itself over protected table files: the passwords that the program adds reach it in
 // GBK, and a wrong one is asked again.
 class ProtectedFileTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override {
         ClinicFixture::SetUp();
         data_.reset();  // the tables are protected while no record set has them open

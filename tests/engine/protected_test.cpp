@@ -186,8 +186,8 @@ class ProtectedTableTest : public EngineTest {
 
     DBIResult TryOpen(const std::string& table) {
         hDBICur cur = nullptr;
-        const DBIResult result = dbeOpenTable(db_, table.c_str(), nullptr, dbiREADWRITE,
-                                              dbiOPENSHARED, xltFIELD, &cur);
+        const DBIResult result =
+            dbeOpenTable(db_, table.c_str(), nullptr, dbiREADWRITE, dbiOPENSHARED, xltFIELD, &cur);
         if (cur != nullptr) cursors_.push_back(cur);
         return result;
     }
@@ -490,7 +490,8 @@ TEST_F(ProtectedTableTest, NoPageIsWrittenWithoutRoomForItsCheck) {
     for (;;) {
         int32_t id = 0;
         if (dbeInitRecord(cur, rec) || dbePutField(cur, kXm, rec, kName.c_str()) ||
-            dbeInsertRecord(cur, dbiNOLOCK, rec) || dbeGetField(cur, kId, rec, &id, sizeof id, nullptr) ||
+            dbeInsertRecord(cur, dbiNOLOCK, rec) ||
+            dbeGetField(cur, kId, rec, &id, sizeof id, nullptr) ||
             write(report, &id, sizeof id) != sizeof id) {
             _exit(3);
         }

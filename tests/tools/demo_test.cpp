@@ -4,9 +4,9 @@
 #include <regex>
 #include <set>
 
+#include "data/dates.h"
 #include "data/gbk_text.h"
 #include "tests/tools/tool_test_support.h"
-#include "data/dates.h"
 #include "tools/database_check.h"
 #include "tools/database_summary.h"
 #include "tools/demo_loader.h"

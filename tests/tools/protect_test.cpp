@@ -1,7 +1,4 @@
-#include "tools/protection_commands.h"
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +9,7 @@
 #include "tests/support/other_user.h"
 #include "tests/tools/tool_test_support.h"
 #include "tools/demo_loader.h"
+#include "tools/protection_commands.h"
 #include "tools/tool_error.h"
 
 namespace clinicdb {

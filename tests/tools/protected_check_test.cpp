@@ -50,11 +50,13 @@ TEST_F(ProtectedDirectory, ATableOfAnotherPasswordAsksForItByName) {
     testing::ScriptedPasswords source({"pw", "other"});
     TableOpener tables(source);
     EXPECT_TRUE(CheckDatabase(dir_.Path(), tables).Sound());
-    EXPECT_EQ(source.Prompts(), (std::vector<std::string>{"Password: ", "Password for bingli.DB: "}));
+    EXPECT_EQ(source.Prompts(),
+              (std::vector<std::string>{"Password: ", "Password for bingli.DB: "}));
     const auto run = RunTool({"check", dir_.Path()}, {"pw", "wrong"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("the password does not open " + (dir_ / "bingli.DB").string()),
-              std::string::npos) << run.err;
+              std::string::npos)
+        << run.err;
 }
 
 TEST_F(ProtectedDirectory, PlainFilesAskForNoPassword) {
@@ -104,9 +106,9 @@ TEST_F(ProtectedDirectory, DamagedProtectionHeaderFailsTheCheck) {
     EXPECT_EQ(run.out, "bingren.DB: ok\n");
     EXPECT_NE(run.err.find("bingli.DB: file is not a database"), std::string::npos) << run.err;
     testing::Scribble(dir_ / "bingren.DB", 40, 4);
-    EXPECT_NE(RunTool({"check", dir_.Path()}, {"pw"}).err.find(
-                  "bingren.DB: damaged protection header"),
-              std::string::npos);
+    EXPECT_NE(
+        RunTool({"check", dir_.Path()}, {"pw"}).err.find("bingren.DB: damaged protection header"),
+        std::string::npos);
 }
 
 TEST_F(ProtectedDirectory, DamagedPageOfAProtectedFileFailsTheCheck) {

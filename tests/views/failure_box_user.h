@@ -22,11 +22,11 @@ struct TSeenBox {
 };
 
 class FailureBoxUser : public QObject {
-public:
+  public:
     FailureBoxUser();
     const std::vector<TSeenBox>& Seen() const { return seen_; }
 
-private:
+  private:
     void Look();
     void See(QMessageBox& box);
 

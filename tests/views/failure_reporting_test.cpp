@@ -1,4 +1,6 @@
 // What the run-time and start-up boxes say, and how the run-time box comes up.
+#include "views/failure_reporting.h"
+
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
@@ -6,7 +8,6 @@
 
 #include "data/exceptions.h"
 #include "failure_box_user.h"
-#include "views/failure_reporting.h"
 
 TEST(ClosingPeriod, FollowsLettersDigitsAndChineseButNotLowCharacters) {
     EXPECT_EQ(WithClosingPeriod(""), "");
@@ -26,8 +27,7 @@ TEST(ClosingPeriod, FollowsLettersDigitsAndChineseButNotLowCharacters) {
 
 TEST(StartupFailure, NamesTheClassModuleAndOffsetAndEndsTheMessageWithAPeriod) {
     const std::string text = StartupFailureText(std::make_exception_ptr(EDBEngineError(
-        "An error occurred while attempting to initialize the database engine (error $2108)",
-        {})));
+        "An error occurred while attempting to initialize the database engine (error $2108)", {})));
     const std::regex shape(
         "Exception EDBEngineError in module [^ /]+ at [0-9A-F]{8}\\.\r\n"
         "An error occurred while attempting to initialize the database engine \\(error "

@@ -10,7 +10,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 class GridEditor : public GridFixture {
-protected:
+  protected:
     void SetUp() override {
         GridFixture::SetUp();
         AddPatients(2);

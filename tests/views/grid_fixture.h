@@ -15,7 +15,7 @@
 #include "views/db_grid.h"
 
 class GridFixture : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -6,7 +6,7 @@
 using ::testing::ElementsAre;
 
 class GridIme : public GridFixture {
-protected:
+  protected:
     void SetUp() override {
         GridFixture::SetUp();
         AddPatients(1);

@@ -7,7 +7,7 @@
 using ::testing::IsEmpty;
 
 class GridKeys : public GridFixture {
-protected:
+  protected:
     void SetUp() override {
         GridFixture::SetUp();
         AddPatients(3);

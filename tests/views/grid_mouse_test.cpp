@@ -12,7 +12,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 class GridMouse : public GridFixture {
-protected:
+  protected:
     void SetUp() override {
         GridFixture::SetUp();
         AddPatients(3);

@@ -13,7 +13,7 @@
 #include "views/grid_cell_editor.h"
 
 class GridPickList : public GridFixture {
-protected:
+  protected:
     void SetUp() override {
         GridFixture::SetUp();
         AddPatients(2);

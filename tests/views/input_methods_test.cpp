@@ -16,7 +16,7 @@ const std::string kAbc = "中文 (简体) - 智能 ABC";
 const std::string kPinyin = "中文 (简体) - 微软拼音";
 
 class InputMethodsTest : public ::testing::Test {
-protected:
+  protected:
     InputMethodsTest() {
         control_.setObjectName("box");
         ime_.installed = {kPinyin, kAbc};
@@ -123,7 +123,7 @@ TEST_F(InputMethodsTest, AColumnChangeAppliesTheNamedInputMethodOrTheDefaultLayo
 // ---- Controls that apply their settings on the focus ----
 
 class ImeControlsTest : public ViewWindowTest {
-protected:
+  protected:
     void SetUp() override {
         ViewWindowTest::SetUp();
         ime_.installed = {kAbc};
@@ -181,7 +181,7 @@ TInputMethodService& Platform() {
 }
 
 class QtInputMethodsTest : public ::testing::Test {
-protected:
+  protected:
     TInputMethodService& service_ = Platform();
     QWidget control_;
 };

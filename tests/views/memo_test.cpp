@@ -12,7 +12,7 @@
 namespace {
 
 class MemoTest : public ViewWindowTest {
-protected:
+  protected:
     void SetUp() override {
         ViewWindowTest::SetUp();
         ime_.doubleByte = false;

@@ -13,7 +13,7 @@
 #include "clinic_fixture.h"
 
 class ViewWindowTest : public ClinicFixture {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -29,6 +29,6 @@ protected:
     bool confirmAnswer_ = true;   // the answer to the delete confirmation
     int confirmations_ = 0;       // how often it was asked
 
-private:
+  private:
     std::vector<QString> messages_;
 };

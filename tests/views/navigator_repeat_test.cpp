@@ -12,7 +12,7 @@ namespace {
 using enum TNavigateBtn;
 
 class NavigatorRepeatTest : public ViewWindowTest {
-protected:
+  protected:
     void SetUp() override {
         ViewWindowTest::SetUp();
         navigator_ = new TDBNavigator(window_.get());

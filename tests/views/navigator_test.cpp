@@ -13,7 +13,7 @@ const TNavigateBtn kAll[] = {nbFirst,  nbPrior, nbNext, nbLast,   nbInsert,
                              nbDelete, nbEdit,  nbPost, nbCancel, nbRefresh};
 
 class NavigatorTest : public ViewWindowTest {
-protected:
+  protected:
     void SetUp() override {
         ViewWindowTest::SetUp();
         navigator_ = new TDBNavigator(window_.get());

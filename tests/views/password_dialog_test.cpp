@@ -30,7 +30,7 @@ std::vector<QWidget*> TabOrder(TPasswordDialog& dialog) {
 }  // namespace
 
 class PasswordDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         TApplication::SetMessageBox([this](const QString& caption, const QString& text) {
             messages_ << caption + ": " + text;
@@ -171,8 +171,7 @@ TEST_F(PasswordDialogTest, ARefusedPasswordIsShownAndOkStillCloses) {
 TEST_F(PasswordDialogTest, CancelEscAndTheCloseBoxAddNothing) {
     for (const auto& cancel : std::vector<std::function<void()>>{
              [&] { Click(dialog_.CancelButton); },
-             [&] { QTest::keyClick(dialog_.Edit, Qt::Key_Escape); },
-             [&] { dialog_.close(); }}) {
+             [&] { QTest::keyClick(dialog_.Edit, Qt::Key_Escape); }, [&] { dialog_.close(); }}) {
         dialog_.show();
         dialog_.Edit->setText("abc");
         cancel();

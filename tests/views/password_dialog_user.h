@@ -12,7 +12,7 @@
 #include "views/password_dialog.h"
 
 class PasswordDialogUser : public QObject {
-public:
+  public:
     explicit PasswordDialogUser(QStringList answers);
 
     // How often a password dialog came up.
@@ -20,7 +20,7 @@ public:
     // The object names of the program's other visible windows whenever a dialog came up.
     const QStringList& OtherWindowsShown() const { return otherWindows_; }
 
-private:
+  private:
     void Look();
     void Answer(TPasswordDialog& dialog);
 

@@ -13,7 +13,7 @@
 #include "views/input_methods.h"
 
 class RecordingInputMethods : public TInputMethodService {
-public:
+  public:
     RecordingInputMethods() { SetInputMethods(this); }
     ~RecordingInputMethods() override { SetInputMethods(nullptr); }
     RecordingInputMethods(const RecordingInputMethods&) = delete;
@@ -48,7 +48,7 @@ public:
     }
     void ActivateDefaultLayout() override { calls_.push_back("ActivateDefaultLayout"); }
 
-private:
+  private:
     static std::string Name(QWidget* control) { return control->objectName().toStdString(); }
     void Record(const char* action, QWidget* control) {
         calls_.push_back(std::string(action) + " " + Name(control));

@@ -6,15 +6,15 @@
 #include <memory>
 #include <optional>
 
-#include "app/column_table.h"
+#include "app/common/column_table.h"
+#include "app/common/window_style.h"
 #include "app/forms/UnitBinglixq.h"
 #include "app/forms/UnitBingren.h"
 #include "app/forms/Unitczxmjg.h"
 #include "app/forms/Unitjzlc.h"
 #include "app/forms/Unittsfzbr.h"
-#include "app/window_style.h"
-#include "data/dates.h"
-#include "data/short_date_format.h"
+#include "base/dates.h"
+#include "base/short_date_format.h"
 #include "views/caption_on_frame.h"
 #include "views/failure_reporting.h"
 

@@ -15,9 +15,9 @@
 
 #include "app/record_rules.h"
 #include "data/clinic_record_sets.h"
-#include "views/db_grid.h"
 #include "views/db_memo.h"
 #include "views/db_navigator.h"
+#include "views/grid/db_grid.h"
 #include "views/input_method_line_edit.h"
 #include "views/splitter.h"
 

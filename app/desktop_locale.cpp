@@ -1,6 +1,6 @@
 #include "app/desktop_locale.h"
 
-#include "data/short_date_format.h"
+#include "base/short_date_format.h"
 
 std::string DesktopShortDateFormat(const QLocale& locale) {
     if (locale.language() == QLocale::C) return dates::ShortDateFormatFromDesktop("");

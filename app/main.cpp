@@ -1,9 +1,9 @@
 // The clinic record system: start-up and end.
 #include "app/Unitbinglidj.h"
+#include "app/common/window_style.h"
 #include "app/desktop_locale.h"
 #include "app/forms/UnitBinglixq.h"
-#include "app/window_style.h"
-#include "data/short_date_format.h"
+#include "base/short_date_format.h"
 #include "views/failure_reporting.h"
 
 int main(int argc, char** argv) {

@@ -1,6 +1,6 @@
 #include "app/record_rules.h"
 
-#include "data/dates.h"
+#include "base/dates.h"
 
 namespace {
 

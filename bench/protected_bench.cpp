@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "bench/spine_operations.h"
-#include "engine/protected_file.h"
+#include "engine/tablecrypt/protected_file.h"
 
 namespace {
 

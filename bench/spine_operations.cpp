@@ -10,11 +10,11 @@
 #include <functional>
 #include <memory>
 
+#include "base/dates.h"
+#include "base/short_date_format.h"
 #include "data/clinic_record_sets.h"
-#include "data/dates.h"
 #include "data/session.h"
-#include "data/short_date_format.h"
-#include "engine/table_protection.h"
+#include "engine/tablecrypt/table_protection.h"
 
 namespace {
 

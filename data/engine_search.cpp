@@ -1,11 +1,11 @@
 // Locating and filtering of TEngineDataSet: the engine searches, the record set converts.
 #include <cstring>
 
+#include "base/gbk_text.h"
+#include "base/short_date_format.h"
 #include "data/engine_dataset.h"
 #include "data/filter_parser.h"
-#include "data/gbk_text.h"
 #include "data/messages.h"
-#include "data/short_date_format.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <limits>
 
+#include "base/gbk_text.h"
+#include "base/short_date_format.h"
 #include "data/dataset.h"
-#include "data/gbk_text.h"
 #include "data/messages.h"
-#include "data/short_date_format.h"
 
 namespace {
 

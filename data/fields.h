@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/dates.h"
+#include "base/dates.h"
 
 class TDataSet;
 

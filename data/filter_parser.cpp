@@ -4,13 +4,13 @@
 #include <limits>
 #include <utility>
 
-#include "data/dates.h"
+#include "base/dates.h"
+#include "base/gbk_text.h"
+#include "base/short_date_format.h"
 #include "data/exceptions.h"
 #include "data/fields.h"
 #include "data/filter_syntax.h"
-#include "data/gbk_text.h"
 #include "data/messages.h"
-#include "data/short_date_format.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "data/session.h"
 
-#include "data/gbk_text.h"
+#include "base/gbk_text.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "data/gbk_text.h"
+#include "base/gbk_text.h"
 #include "engine/errors.h"
-#include "engine/paths.h"
+#include "engine/sqlitekit/paths.h"
 
 namespace dbe {
 

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <system_error>
 
-#include "data/gbk_text.h"
+#include "base/gbk_text.h"
 #include "engine/errors.h"
-#include "engine/paths.h"
 #include "engine/query.h"
+#include "engine/sqlitekit/paths.h"
 
 namespace dbe {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/dbengine.h"
-#include "engine/sqlite_support.h"
+#include "engine/sqlitekit/sqlite_support.h"
 
 namespace dbe {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "data/dates.h"
-#include "data/gbk_text.h"
+#include "base/dates.h"
+#include "base/gbk_text.h"
 #include "engine/errors.h"
 
 namespace dbe {

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/protected_file.h"
+#include "engine/tablecrypt/protected_file.h"
 
 namespace dbe {
 

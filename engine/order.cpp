@@ -1,6 +1,6 @@
 #include "engine/order.h"
 
-#include "data/gbk_text.h"
+#include "base/gbk_text.h"
 #include "engine/schema.h"
 
 namespace dbe {

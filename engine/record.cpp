@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "data/dates.h"
-#include "data/gbk_text.h"
+#include "base/dates.h"
+#include "base/gbk_text.h"
 #include "engine/errors.h"
 
 namespace dbe {

@@ -1,7 +1,7 @@
 #include "engine/table_file.h"
 
 #include "engine/filter.h"
-#include "engine/paths.h"
+#include "engine/sqlitekit/paths.h"
 
 namespace dbe {
 

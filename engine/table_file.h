@@ -27,10 +27,10 @@
 #include <string>
 #include <unordered_map>
 
-#include "engine/protected_vfs.h"
 #include "engine/schema.h"
-#include "engine/sqlite_support.h"
-#include "engine/table_use.h"
+#include "engine/sqlitekit/sqlite_support.h"
+#include "engine/sqlitekit/table_use.h"
+#include "engine/tablecrypt/protected_vfs.h"
 
 namespace dbe {
 

@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/sqlite_support.h"
+#include "engine/sqlitekit/sqlite_support.h"
 
 namespace dbe {
 

@@ -1,7 +1,7 @@
-// The clinic's two table files and how the tool makes them.
+// How the tool makes the clinic's two table files from their description (base/clinic_tables.h).
 //
 // A database directory holds bingren.DB (patients) and bingli.DB (visits), one SQLite table
-// each, named as the file's stem. The definitions here are the only place their SQL lives.
+// each, named as the file's stem.
 //
 // Contracts:
 // - CreateTableFiles never leaves a half-made file under a table's name: each file is built
@@ -15,35 +15,21 @@
 #include <span>
 #include <string_view>
 
-#include "engine/sqlite_support.h"
+#include "base/clinic_tables.h"
+#include "engine/sqlitekit/sqlite_support.h"
 
 namespace clinicdb {
 
-struct IndexDefinition {
-    std::string_view name;
-    std::string_view createSql;
-};
-
-struct TableDefinition {
-    std::string_view name;  // the table and its file's stem
-    std::string_view createSql;
-    std::span<const IndexDefinition> indexes;
-};
-
-const TableDefinition& PatientTable();
-const TableDefinition& VisitTable();
-// Both tables, patients first.
-std::span<const TableDefinition* const> ClinicTables();
-
 // DIR/<name>.DB
 std::filesystem::path TableFile(const std::filesystem::path& dir, std::string_view name);
-std::filesystem::path TableFile(const std::filesystem::path& dir, const TableDefinition& table);
+std::filesystem::path TableFile(const std::filesystem::path& dir,
+                                const clinic_tables::Table& table);
 
 // Makes an empty file (table and indexes) for each table; see the contract above.
 void CreateTableFiles(const std::filesystem::path& dir,
-                      std::span<const TableDefinition* const> tables);
+                      std::span<const clinic_tables::Table* const> tables);
 
-void CreateIndexes(const sqlitekit::Connection& db, const TableDefinition& table);
-void DropIndexes(const sqlitekit::Connection& db, const TableDefinition& table);
+void CreateIndexes(const sqlitekit::Connection& db, const clinic_tables::Table& table);
+void DropIndexes(const sqlitekit::Connection& db, const clinic_tables::Table& table);
 
 }  // namespace clinicdb

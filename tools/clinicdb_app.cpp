@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <new>
 
-#include "engine/sqlite_support.h"
+#include "engine/sqlitekit/sqlite_support.h"
 #include "tools/clinic_schema.h"
 #include "tools/command_line.h"
 #include "tools/database_check.h"
@@ -18,9 +18,9 @@ namespace {
 
 int Create(const Arguments& a, std::ostream& out) {
     std::filesystem::create_directories(a.dir);
-    CreateTableFiles(a.dir, ClinicTables());
-    out << "created " << TableFile(a.dir, PatientTable()).string() << " and "
-        << TableFile(a.dir, VisitTable()).string() << "\n";
+    CreateTableFiles(a.dir, clinic_tables::All());
+    out << "created " << TableFile(a.dir, clinic_tables::Patients()).string() << " and "
+        << TableFile(a.dir, clinic_tables::Visits()).string() << "\n";
     return 0;
 }
 
@@ -37,7 +37,7 @@ int Demo(const Arguments& a, std::ostream& out) {
 // Why the check failed, the gravest first.
 const char* Failure(const CheckReport& report) {
     if (!report.Sound()) return "the database is damaged";
-    if (report.refusal) return "the program cannot open the database";
+    if (report.refusal) return "a table lacks what the program reads";
     return "a copy of a table is left beside it";
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/dates.h"
+#include "base/dates.h"
 #include "tools/demo_generator.h"
 
 namespace clinicdb {

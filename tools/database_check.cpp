@@ -9,8 +9,8 @@
 #include <system_error>
 
 #include "engine/errors.h"
-#include "engine/sqlite_support.h"
-#include "engine/table_protection.h"
+#include "engine/sqlitekit/sqlite_support.h"
+#include "engine/tablecrypt/table_protection.h"
 #include "tools/clinic_schema.h"
 #include "tools/protection_commands.h"
 #include "tools/tool_error.h"
@@ -24,7 +24,8 @@ using sqlitekit::Statement;
 // SQLite lists at most this many problems; more would only repeat the verdict.
 constexpr int kProblemsListed = 10;
 
-std::vector<std::string> IntegrityProblems(const Connection& db, const TableDefinition& table) {
+std::vector<std::string> IntegrityProblems(const Connection& db,
+                                           const clinic_tables::Table& table) {
     Statement check(db.Handle(), "SELECT * FROM pragma_integrity_check(?1)");
     check.BindInt(1, kProblemsListed);
     std::vector<std::string> problems;
@@ -59,7 +60,7 @@ void RemoveCopy(const std::filesystem::path& file, CheckReport& report) {
     }
 }
 
-FileCheck CheckFile(const std::filesystem::path& dir, const TableDefinition& table,
+FileCheck CheckFile(const std::filesystem::path& dir, const clinic_tables::Table& table,
                     TableOpener& tables) {
     const auto path = TableFile(dir, table);
     FileCheck result{path.filename().string(), {}};
@@ -83,9 +84,10 @@ FileCheck CheckFile(const std::filesystem::path& dir, const TableDefinition& tab
 }
 
 void FindOrphans(const std::filesystem::path& dir, TableOpener& tables, CheckReport& report) {
-    const auto visits = tables.Open(TableFile(dir, VisitTable()), SQLITE_OPEN_READWRITE);
+    const auto visits = tables.Open(TableFile(dir, clinic_tables::Visits()), SQLITE_OPEN_READWRITE);
     // Attaching a protected file takes the grant that a connection of its own holds.
-    const auto patients = tables.Open(TableFile(dir, PatientTable()), SQLITE_OPEN_READONLY);
+    const auto patients =
+        tables.Open(TableFile(dir, clinic_tables::Patients()), SQLITE_OPEN_READONLY);
     Statement attach(visits.Get().Handle(), "ATTACH DATABASE ?1 AS patients");
     attach.BindText(1, patients.Uri());
     attach.Step();
@@ -121,7 +123,7 @@ std::vector<IntegerColumn> IntegerColumns(const Connection& db, std::string_view
 
 void FindUnreadableCells(const std::filesystem::path& dir, TableOpener& tables,
                          CheckReport& report) {
-    for (const TableDefinition* table : ClinicTables()) {
+    for (const clinic_tables::Table* table : clinic_tables::All()) {
         const auto path = TableFile(dir, *table);
         const auto db = tables.Open(path, SQLITE_OPEN_READONLY);
         const std::string quotedTable = sqlitekit::QuoteIdentifier(table->name);
@@ -156,11 +158,12 @@ bool CheckReport::Passed() const {
 CheckReport CheckDatabase(const std::filesystem::path& dir, TableOpener& tables) {
     RequireReadable(dir);
     CheckReport report;
-    for (const TableDefinition* table : ClinicTables()) RemoveCopy(TableFile(dir, *table), report);
-    for (const TableDefinition* table : ClinicTables())
+    for (const clinic_tables::Table* table : clinic_tables::All())
+        RemoveCopy(TableFile(dir, *table), report);
+    for (const clinic_tables::Table* table : clinic_tables::All())
         report.files.push_back(CheckFile(dir, *table, tables));
     if (!report.Sound()) return report;
-    report.refusal = OpenAsProgram(dir, tables.Passwords());
+    report.refusal = FindRefusal(dir, tables);
     if (report.refusal) return report;
     FindOrphans(dir, tables, report);
     FindUnreadableCells(dir, tables, report);

@@ -2,8 +2,8 @@
 // every visit belong to a patient?
 //
 // A file that fails SQLite's integrity check, cannot be opened as a database or lacks its
-// table is damaged. Sound files are then opened as the program opens them at start-up
-// (program_open.h): where the program would refuse them, the check fails with its message. A
+// table is damaged. Sound files must then hold the columns and the index that the program reads
+// (table_shape.h): where one lacks them, the check fails and says what is missing. A
 // visit whose Brid names no patient is an orphan: a fact worth a warning, not damage, because
 // the files themselves are sound and the program shows such a visit under no patient. So is a
 // number that does not fit its field, which the program reads blank. A copy
@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/program_open.h"
 #include "tools/table_passwords.h"
+#include "tools/table_shape.h"
 
 namespace clinicdb {
 

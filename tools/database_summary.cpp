@@ -1,6 +1,6 @@
 #include "tools/database_summary.h"
 
-#include "engine/sqlite_support.h"
+#include "engine/sqlitekit/sqlite_support.h"
 #include "tools/clinic_schema.h"
 #include "tools/tool_error.h"
 
@@ -11,7 +11,7 @@ using sqlitekit::Connection;
 using sqlitekit::Statement;
 
 tablecrypt::TableConnection OpenExisting(const std::filesystem::path& dir,
-                                         const TableDefinition& table, TableOpener& tables) {
+                                         const clinic_tables::Table& table, TableOpener& tables) {
     const auto file = TableFile(dir, table);
     if (!std::filesystem::exists(file)) throw ToolError(file.string() + " does not exist");
     return tables.Open(file, SQLITE_OPEN_READONLY);
@@ -40,8 +40,8 @@ std::vector<PatientLine> FirstPatients(const Connection& db) {
 }  // namespace
 
 Summary ReadSummary(const std::filesystem::path& dir, int today, TableOpener& tables) {
-    const auto patientFile = OpenExisting(dir, PatientTable(), tables);
-    const auto visitFile = OpenExisting(dir, VisitTable(), tables);
+    const auto patientFile = OpenExisting(dir, clinic_tables::Patients(), tables);
+    const auto visitFile = OpenExisting(dir, clinic_tables::Visits(), tables);
     const Connection& patients = patientFile.Get();
     const Connection& visits = visitFile.Get();
     Summary summary;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "data/dates.h"
+#include "base/dates.h"
 #include "tools/table_passwords.h"
 
 namespace clinicdb {
@@ -35,7 +35,7 @@ struct Summary {
 
 inline constexpr int kPatientsListed = 5;
 
-// `today` in days since 1899-12-30 (data/dates.h).
+// `today` in days since 1899-12-30 (base/dates.h).
 Summary ReadSummary(const std::filesystem::path& dir, int today, TableOpener& tables);
 
 }  // namespace clinicdb

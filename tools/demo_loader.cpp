@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/protected_file.h"
-#include "engine/sqlite_support.h"
+#include "engine/sqlitekit/sqlite_support.h"
+#include "engine/tablecrypt/protected_file.h"
 #include "tools/clinic_schema.h"
 #include "tools/tool_error.h"
 
@@ -47,7 +47,7 @@ void InsertRow(Statement& insert, const Values&... values) {
 }
 
 // A table file that a demo load may fill: absent, or holding the empty table.
-void RequireEmptyOrAbsent(const std::filesystem::path& dir, const TableDefinition& table) {
+void RequireEmptyOrAbsent(const std::filesystem::path& dir, const clinic_tables::Table& table) {
     const auto file = TableFile(dir, table);
     if (!std::filesystem::exists(file)) return;
     if (tablecrypt::IsProtected(file))
@@ -68,8 +68,8 @@ void RequireEmptyOrAbsent(const std::filesystem::path& dir, const TableDefinitio
 
 void PrepareFiles(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir);
-    std::vector<const TableDefinition*> missing;
-    for (const TableDefinition* table : ClinicTables()) {
+    std::vector<const clinic_tables::Table*> missing;
+    for (const clinic_tables::Table* table : clinic_tables::All()) {
         RequireEmptyOrAbsent(dir, *table);
         if (!std::filesystem::exists(TableFile(dir, *table))) missing.push_back(table);
     }
@@ -79,12 +79,13 @@ void PrepareFiles(const std::filesystem::path& dir) {
 // One table's connection for the bulk load: no journal, no syncing, indexes rebuilt at the end.
 class BulkTable {
   public:
-    BulkTable(const std::filesystem::path& dir, const TableDefinition& table, const char* insertSql)
+    BulkTable(const std::filesystem::path& dir, const clinic_tables::Table& table)
         : table_(table), db_(Connection::Open(TableFile(dir, table), SQLITE_OPEN_READWRITE)) {
         db_.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144");
         DropIndexes(db_, table_);
         db_.Exec("BEGIN");
-        insert_ = Statement(db_.Handle(), insertSql, SQLITE_PREPARE_PERSISTENT);
+        insert_ =
+            Statement(db_.Handle(), clinic_tables::InsertSql(table_), SQLITE_PREPARE_PERSISTENT);
     }
 
     Statement& Insert() { return insert_; }
@@ -95,11 +96,12 @@ class BulkTable {
     }
 
   private:
-    const TableDefinition& table_;
+    const clinic_tables::Table& table_;
     Connection db_;
     Statement insert_;
 };
 
+// The values in the order of the table's described columns.
 void InsertPatient(Statement& insert, const Patient& p) {
     InsertRow(insert, p.id, p.name, p.sex, std::int64_t{p.age}, p.employer, p.phone, p.address,
               p.email, std::optional<Day>(p.firstVisit), p.followUp, p.reminded, p.reply, p.family);
@@ -110,20 +112,13 @@ void InsertVisit(Statement& insert, const Visit& v) {
               v.examination, v.diagnosis, v.treatment, v.followUp, v.doctor, v.family);
 }
 
-constexpr const char* kInsertPatient =
-    "INSERT INTO bingren (Id, Xm, Xb, Nl, Gzdw, Lxdh, Txdz, Dzyx, Czrq, Fzyysj, Sfylxfz, Dfhf, "
-    "Jtcy) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)";
-constexpr const char* kInsertVisit =
-    "INSERT INTO bingli (Id, Brid, Lzrq, Zhsu, Xbs, Jcsj, Zhengduan, Zhiliao, Fzyysj, Jzys, "
-    "Jtcy) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)";
-
 }  // namespace
 
 DemoResult LoadDemo(const std::filesystem::path& dir, const DemoOptions& options) {
     const auto started = std::chrono::steady_clock::now();
     PrepareFiles(dir);
-    BulkTable patients(dir, PatientTable(), kInsertPatient);
-    BulkTable visits(dir, VisitTable(), kInsertVisit);
+    BulkTable patients(dir, clinic_tables::Patients());
+    BulkTable visits(dir, clinic_tables::Visits());
 
     DemoResult result;
     DemoGenerator generator(options);

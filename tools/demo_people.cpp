@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "data/gbk_text.h"
+#include "base/gbk_text.h"
 
 namespace clinicdb {
 namespace {

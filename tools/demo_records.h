@@ -8,11 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "data/dates.h"
+#include "base/dates.h"
 
 namespace clinicdb {
 
-using Day = int;  // days since 1899-12-30, as data/dates.h counts them
+using Day = int;  // days since 1899-12-30, as base/dates.h counts them
 
 // Column widths in GBK bytes, as the tables declare them.
 inline constexpr std::size_t kNameBytes = 8;

@@ -1,7 +1,7 @@
 #include "tools/protection_commands.h"
 
-#include "engine/table_protection.h"
-#include "engine/table_use.h"
+#include "engine/sqlitekit/table_use.h"
+#include "engine/tablecrypt/table_protection.h"
 #include "tools/table_passwords.h"
 #include "tools/tool_error.h"
 

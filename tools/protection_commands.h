@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/file_cipher.h"
+#include "engine/tablecrypt/file_cipher.h"
 #include "tools/password_source.h"
 
 namespace clinicdb {

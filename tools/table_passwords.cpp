@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "data/gbk_text.h"
+#include "base/gbk_text.h"
 #include "engine/dbengine.h"
 #include "tools/tool_error.h"
 

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/table_protection.h"
+#include "engine/tablecrypt/table_protection.h"
 #include "tools/password_source.h"
 
 namespace clinicdb {

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <string>
 
-#include "app/font_dialog.h"
+#include "app/common/font_dialog.h"
 #include "data/data_source.h"
 #include "views/db_memo.h"
 #include "views/db_navigator.h"

@@ -3,8 +3,8 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
-#include "app/window_style.h"
-#include "views/grid_cell_editor.h"
+#include "app/common/window_style.h"
+#include "views/grid/grid_cell_editor.h"
 
 TFormczxmjg::TFormczxmjg(TDataSource* results, QWidget* owner) : QDialog(owner) {
     setObjectName("Formczxmjg");

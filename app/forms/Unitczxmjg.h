@@ -7,7 +7,7 @@
 #include <QDialog>
 
 #include "data/data_source.h"
-#include "views/db_grid.h"
+#include "views/grid/db_grid.h"
 
 class TFormczxmjg : public QDialog {
   public:

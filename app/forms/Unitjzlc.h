@@ -8,10 +8,10 @@
 
 #include <QDialog>
 
-#include "app/font_dialog.h"
+#include "app/common/font_dialog.h"
 #include "data/data_source.h"
-#include "views/db_grid.h"
 #include "views/db_navigator.h"
+#include "views/grid/db_grid.h"
 #include "views/splitter.h"
 
 class TFormjzlc : public QDialog {

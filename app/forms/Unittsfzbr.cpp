@@ -2,8 +2,8 @@
 
 #include <QVBoxLayout>
 
-#include "app/column_table.h"
-#include "app/window_style.h"
+#include "app/common/column_table.h"
+#include "app/common/window_style.h"
 
 TFormtsfzbr::TFormtsfzbr(TDataSource* patients, QWidget* owner) : QDialog(owner) {
     setObjectName("Formtsfzbr");

@@ -6,8 +6,8 @@
 #include <QDialog>
 
 #include "data/data_source.h"
-#include "views/db_grid.h"
 #include "views/db_navigator.h"
+#include "views/grid/db_grid.h"
 
 class TFormtsfzbr : public QDialog {
   public:

@@ -15,12 +15,12 @@
 #include "app/forms/UnitBinglixq.h"
 #include "app/forms/UnitBingren.h"
 #include "app/forms/Unitjzlc.h"
+#include "base/dates.h"
 #include "clinic_fixture.h"
-#include "data/dates.h"
 #include "data/table.h"
 #include "views/confirm_delete.h"
 #include "views/failure_reporting.h"
-#include "views/grid_cell_editor.h"
+#include "views/grid/grid_cell_editor.h"
 #include "window_test_support.h"
 
 namespace {

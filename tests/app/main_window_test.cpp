@@ -5,14 +5,14 @@
 #include <QTimer>
 
 #include "app/Unitbinglidj.h"
+#include "app/common/window_style.h"
 #include "app/desktop_locale.h"
 #include "app/forms/Unitczxmjg.h"
 #include "app/forms/Unittsfzbr.h"
-#include "app/window_style.h"
+#include "base/short_date_format.h"
 #include "clinic_fixture.h"
-#include "data/short_date_format.h"
 #include "views/failure_reporting.h"
-#include "views/grid_cell_editor.h"
+#include "views/grid/grid_cell_editor.h"
 #include "window_test_support.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "data/dates.h"
-#include "data/short_date_format.h"
+#include "base/dates.h"
+#include "base/short_date_format.h"
 #include "tools/clinic_schema.h"
 
 void ClinicFixture::SetUp() {
@@ -13,7 +13,7 @@ void ClinicFixture::SetUp() {
     std::filesystem::remove_all(root_);
     std::filesystem::create_directories(DatabaseDir());
     setenv("DBENGINE_ROOT", root_.c_str(), 1);
-    clinicdb::CreateTableFiles(DatabaseDir(), clinicdb::ClinicTables());
+    clinicdb::CreateTableFiles(DatabaseDir(), clinic_tables::All());
     dates::SetShortDateFormat("yyyy-M-d");
     dates::SetToday(dates::FromCivil(2026, 12, 8));
     data_ = std::make_unique<ClinicRecordSets>();

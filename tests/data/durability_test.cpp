@@ -10,8 +10,8 @@
 
 #include "data/clinic_record_sets.h"
 #include "data/session.h"
-#include "engine/protected_file.h"
-#include "engine/table_protection.h"
+#include "engine/tablecrypt/protected_file.h"
+#include "engine/tablecrypt/table_protection.h"
 #include "tests/support/kill_while_posting.h"
 #include "tools/clinic_schema.h"
 #include "tools/database_check.h"
@@ -53,7 +53,7 @@ TEST_P(Durability, KilledWhilePostingLosesNothingThatWasPosted) {
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(dir);
     setenv("DBENGINE_ROOT", root.c_str(), 1);
-    clinicdb::CreateTableFiles(dir, clinicdb::ClinicTables());
+    clinicdb::CreateTableFiles(dir, clinic_tables::All());
     if (Protected()) {
         for (const char* table : {"bingren.DB", "bingli.DB"})
             tablecrypt::Protect((dir / table).string(), kPassword, kTestCost);

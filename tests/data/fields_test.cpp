@@ -1,6 +1,6 @@
 // Field conversions and their messages.
+#include "base/short_date_format.h"
 #include "clinic_fixture.h"
-#include "data/short_date_format.h"
 
 class FieldsTest : public ClinicFixture {
   protected:

@@ -4,11 +4,11 @@
 #include <array>
 #include <string>
 
+#include "base/dates.h"
+#include "base/short_date_format.h"
 #include "clinic_fixture.h"
-#include "data/dates.h"
 #include "data/filter_syntax.h"
 #include "data/number_format.h"
-#include "data/short_date_format.h"
 
 namespace {
 

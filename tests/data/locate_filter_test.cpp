@@ -1,6 +1,6 @@
 // Locating by field values and filtering by a condition.
+#include "base/short_date_format.h"
 #include "clinic_fixture.h"
-#include "data/short_date_format.h"
 
 using Strings = std::vector<std::string>;
 

@@ -5,9 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "base/gbk_text.h"
 #include "clinic_fixture.h"
-#include "data/gbk_text.h"
-#include "engine/table_protection.h"
+#include "engine/tablecrypt/table_protection.h"
 #include "password_engine.h"
 
 namespace {

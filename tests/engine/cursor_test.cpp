@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "engine/order.h"
-#include "engine/sqlite_support.h"
+#include "engine/sqlitekit/sqlite_support.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace dbe_test {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/sqlite_support.h"
+#include "engine/sqlitekit/sqlite_support.h"
 
 namespace dbe_test {
 
@@ -30,6 +30,13 @@ void EngineTest::TearDown() {
     EXPECT_EQ(dbeExit(), DBIERR_NONE) << Entries();
     std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
     std::filesystem::remove_all(dir_);
+}
+
+std::string TableSql(const clinic_tables::Table& table) {
+    std::string sql = clinic_tables::CreateTableSql(table) + ";";
+    for (const clinic_tables::Index& index : table.indexes)
+        sql += std::string(index.createSql) + ";";
+    return sql;
 }
 
 void EngineTest::Exec(const std::string& file, const std::string& sql) const {

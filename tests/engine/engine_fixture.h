@@ -8,22 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "base/clinic_tables.h"
 #include "engine/dbengine.h"
 
 namespace dbe_test {
 
-inline const char* kBingrenSql =
-    "CREATE TABLE bingren (Id INTEGER PRIMARY KEY AUTOINCREMENT, Xm VARCHAR(8), Xb VARCHAR(2), "
-    "Nl SMALLINT, Gzdw VARCHAR(40), Lxdh VARCHAR(26), Txdz VARCHAR(40), Dzyx VARCHAR(40), "
-    "Czrq DATE, Fzyysj DATE, Sfylxfz VARCHAR(2), Dfhf VARCHAR(10), Jtcy VARCHAR(30));"
-    "CREATE INDEX bingren_xm ON bingren(Xm COLLATE GBK);"
-    "CREATE INDEX bingren_fzyysj ON bingren(Fzyysj);";
-
-inline const char* kBingliSql =
-    "CREATE TABLE bingli (Id INTEGER PRIMARY KEY AUTOINCREMENT, Brid INTEGER, Lzrq DATE, "
-    "Zhsu VARCHAR(100), Xbs TEXT(200), Jcsj TEXT(200), Zhengduan TEXT(200), Zhiliao TEXT(200), "
-    "Fzyysj DATE, Jzys VARCHAR(10), Jtcy VARCHAR(30));"
-    "CREATE INDEX blbrid ON bingli(Brid, Id);";
+// The statements that make a table file as `clinicdb create` makes it: table and indexes.
+std::string TableSql(const clinic_tables::Table& table);
+inline const std::string kBingrenSql = TableSql(clinic_tables::Patients());
+inline const std::string kBingliSql = TableSql(clinic_tables::Visits());
 
 // Field numbers of the two tables.
 enum BingrenField : uint16_t { kId = 1, kXm = 2, kXb = 3, kNl = 4, kCzrq = 9, kFzyysj = 10 };

@@ -2,7 +2,7 @@
 // every statement the cursor runs is an index SEARCH, never a SCAN of the table or a sort.
 #include <sqlite3.h>
 
-#include "data/dates.h"
+#include "base/dates.h"
 #include "engine/database.h"
 #include "engine/filter.h"
 #include "tests/engine/filter_nodes.h"

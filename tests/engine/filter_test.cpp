@@ -1,6 +1,6 @@
 // What each kind of filter node means: comparisons, GBK order, nulls, partial and
 // case-insensitive text, LIKE, the logic nodes, and the trees that are refused.
-#include "data/dates.h"
+#include "base/dates.h"
 #include "tests/engine/filter_nodes.h"
 
 namespace dbe_test {

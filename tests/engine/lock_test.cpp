@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/table_use.h"
+#include "engine/sqlitekit/table_use.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/other_user.h"
 

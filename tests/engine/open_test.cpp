@@ -6,7 +6,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "engine/sqlite_support.h"
+#include "engine/sqlitekit/sqlite_support.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace dbe_test {

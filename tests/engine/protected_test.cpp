@@ -13,8 +13,8 @@
 #include <variant>
 #include <vector>
 
-#include "engine/table_protection.h"
-#include "engine/table_use.h"
+#include "engine/sqlitekit/table_use.h"
+#include "engine/tablecrypt/table_protection.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/kill_while_posting.h"
 

@@ -2,7 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "engine/sqlite_support.h"
+#include "engine/sqlitekit/sqlite_support.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace dbe_test {

@@ -14,12 +14,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/dates.h"
+#include "base/short_date_format.h"
 #include "data/clinic_record_sets.h"
-#include "data/dates.h"
 #include "data/filter_parser.h"
 #include "data/filter_syntax.h"
 #include "data/number_format.h"
-#include "data/short_date_format.h"
 
 namespace {
 

@@ -77,8 +77,8 @@ TEST_F(Check, FileThatIsNoDatabaseFailsTheCheck) {
     EXPECT_EQ(RunTool({"check", dir_.Path()}).status, 1);
 }
 
-// A sound file that the program would refuse at start-up fails the check with the program's
-// own message, and the other file is still named sound.
+// A sound file that lacks a column or the index that the program reads fails the check, which
+// names what is missing; the other file is still named sound.
 TEST_F(Check, FailsWithTheProgramsMessageWhereTheProgramWouldNotStart) {
     struct Refused {
         const char* file;
@@ -87,14 +87,13 @@ TEST_F(Check, FailsWithTheProgramsMessageWhereTheProgramWouldNotStart) {
     };
     const Refused cases[] = {
         {"bingren.DB", "ALTER TABLE bingren DROP COLUMN Jtcy",
-         "bingren.DB: Tablebingren: Field '家庭成员' not found\n"},
+         "bingren.DB: column Jtcy (家庭成员) is missing\n"},
         {"bingren.DB", "DROP INDEX bingren_xm; ALTER TABLE bingren DROP COLUMN Xm",
-         "bingren.DB: Tablebingren: Field '姓名' not found\n"},
+         "bingren.DB: column Xm (姓名) is missing\n"},
         {"bingren.DB",
          "ALTER TABLE bingren RENAME COLUMN Czrq TO Czrq0; ALTER TABLE bingren ADD Czrq INTEGER",
-         "bingren.DB: Tablebingren: Type mismatch for field '初诊日期', expecting: Date actual: "
-         "Integer\n"},
-        {"bingli.DB", "DROP INDEX blbrid", "bingli.DB: Index does not exist\n"},
+         "bingren.DB: column Czrq (初诊日期) is not declared DATE\n"},
+        {"bingli.DB", "DROP INDEX blbrid", "bingli.DB: index blbrid is missing\n"},
     };
     for (const Refused& c : cases) {
         TempDir dir;
@@ -105,7 +104,7 @@ TEST_F(Check, FailsWithTheProgramsMessageWhereTheProgramWouldNotStart) {
         EXPECT_EQ(run.status, 1) << c.sql;
         EXPECT_NE(run.err.find(c.line), std::string::npos) << c.sql << ": " << run.err;
         EXPECT_EQ(run.out.find(std::string(c.file) + ": ok"), std::string::npos) << run.out;
-        EXPECT_NE(run.err.find("check failed: the program cannot open the database"),
+        EXPECT_NE(run.err.find("check failed: a table lacks what the program reads"),
                   std::string::npos)
             << run.err;
     }

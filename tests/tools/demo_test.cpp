@@ -4,8 +4,8 @@
 #include <regex>
 #include <set>
 
-#include "data/dates.h"
-#include "data/gbk_text.h"
+#include "base/dates.h"
+#include "base/gbk_text.h"
 #include "tests/tools/tool_test_support.h"
 #include "tools/database_check.h"
 #include "tools/database_summary.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/table_protection.h"
+#include "engine/tablecrypt/table_protection.h"
 #include "tests/tools/tool_test_support.h"
 #include "tools/database_check.h"
 #include "tools/demo_loader.h"

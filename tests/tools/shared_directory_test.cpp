@@ -7,8 +7,8 @@
 
 #include <optional>
 
-#include "engine/table_protection.h"
-#include "engine/table_use.h"
+#include "engine/sqlitekit/table_use.h"
+#include "engine/tablecrypt/table_protection.h"
 #include "tests/support/other_user.h"
 #include "tests/tools/tool_test_support.h"
 #include "tools/demo_loader.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "engine/table_protection.h"
+#include "engine/tablecrypt/table_protection.h"
 #include "tools/clinicdb_app.h"
 
 namespace clinicdb::testing {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/file_cipher.h"
+#include "engine/tablecrypt/file_cipher.h"
 #include "tools/database_check.h"
 #include "tools/password_source.h"
 #include "tools/table_passwords.h"

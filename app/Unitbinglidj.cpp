@@ -290,7 +290,8 @@ void TFormQorvynabldjxt::BitBtnczxmClick() {
     Queryczxm.SetSQL({"SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh FROM bingren.DB WHERE",
                       "  Xm LIKE '%" + text + "%'", " ORDER BY Xm"});
     Queryczxm.Open();
-    const int found = Queryczxm.RecordCount();
+    // None, one or several: two matches decide it, however many there are.
+    const int found = Queryczxm.RecordCountUpTo(2);
     if (found < 1) {
         // Selected, so that the next name typed replaces the message.
         Editblhxm->setText(QStringLiteral("没找到!请重新输入姓名"));

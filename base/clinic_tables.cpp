@@ -49,8 +49,8 @@ constexpr Index kVisitIndexes[] = {
     {"blbrid", "CREATE INDEX blbrid ON bingli(Brid, Id)", true},
 };
 
-constexpr Table kPatients{"bingren", kPatientColumns, kPatientIndexes};
-constexpr Table kVisits{"bingli", kVisitColumns, kVisitIndexes};
+constexpr Table kPatients{"bingren", kPatientColumns, kPatientIndexes, "Xm"};
+constexpr Table kVisits{"bingli", kVisitColumns, kVisitIndexes, ""};
 constexpr const Table* kTables[] = {&kPatients, &kVisits};
 
 }  // namespace

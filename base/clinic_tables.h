@@ -34,6 +34,9 @@ struct Table {
     std::string_view name;  // the table and its file's stem
     std::span<const Column> columns;
     std::span<const Index> indexes;
+    // The column whose characters are indexed, so that "names containing t" needs no scan;
+    // empty for none.
+    std::string_view characterIndexed;
 
     // The column named `name`; throws std::out_of_range for a name the table lacks.
     const Column& ColumnNamed(std::string_view name) const;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "bench/bench_support.h"
 #include "bench/spine_operations.h"
 #include "engine/tablecrypt/protected_file.h"
 

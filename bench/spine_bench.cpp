@@ -4,6 +4,7 @@
 // Usage: spine_bench ROOT   where ROOT/d/qorvyna/bingli holds a demo database.
 #include <cstdio>
 
+#include "bench/bench_support.h"
 #include "bench/spine_operations.h"
 
 namespace {

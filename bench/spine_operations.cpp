@@ -1,59 +1,18 @@
 #include "bench/spine_operations.h"
 
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <fstream>
 #include <functional>
 #include <memory>
 
 #include "base/dates.h"
 #include "base/short_date_format.h"
+#include "bench/bench_support.h"
 #include "data/clinic_record_sets.h"
 #include "data/session.h"
 #include "engine/tablecrypt/table_protection.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double MicrosSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-}
-
-double MicrosPerOp(int reps, const std::function<void(int)>& op) {
-    op(0);  // warm the caches and prepared statements
-    const auto start = Clock::now();
-    for (int i = 1; i <= reps; ++i) op(i);
-    return MicrosSince(start) / reps;
-}
-
-double ResidentMiB() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
-
-// Reads the files through once, so that every run starts with them in the page cache.
-void WarmPageCache(const std::string& dir) {
-    for (const char* name : {"/bingren.DB", "/bingli.DB"}) {
-        std::ifstream file(dir + name, std::ios::binary);
-        static char buffer[1 << 20];
-        while (file.read(buffer, sizeof buffer)) {
-        }
-    }
-}
-
-// A view of a grid's height: the record sets keep this many records at hand.
-class GridRows : public TDataLink {
-  public:
-    int BufferCount() const override { return 30; }
-    void DataEvent(TDataEvent, TField*, int) override {}
-};
 
 // The plain statements, on connections of their own; a protected file opens with the password.
 struct Plain {
@@ -186,6 +145,34 @@ class Operations {
                             {20 + i % 50, middle_});
                 t.Commit();
             }));
+        Add("Edit+Post of a patient's name",
+            MicrosPerOp(100,
+                        [&](int i) {
+                            master.Edit();
+                            data_.TablebingrenXm->SetAsString(i % 2 ? "基准甲" : "基准乙");
+                            master.Post();
+                        }),
+            MicrosPerOp(100, [&](int i) {
+                sqlitekit::Transaction t(plain_.patients);
+                plain_.Rows(plain_.patients, "SELECT * FROM bingren WHERE Id = ?", {middle_});
+                plain_.Rows(plain_.patients,
+                            i % 2 ? "UPDATE bingren SET Xm = '基准甲' WHERE Id = ?"
+                                  : "UPDATE bingren SET Xm = '基准乙' WHERE Id = ?",
+                            {middle_});
+                t.Commit();
+            }));
+        Add("Insert+Post of a patient",
+            MicrosPerOp(100,
+                        [&](int) {
+                            master.Insert();
+                            data_.TablebingrenXm->SetAsString("基准测试");
+                            master.Post();
+                        }),
+            MicrosPerOp(100, [&](int) {
+                sqlitekit::Transaction t(plain_.patients);
+                plain_.Rows(plain_.patients, "INSERT INTO bingren (Xm) VALUES ('基准测试')", {});
+                t.Commit();
+            }));
         Add("Insert+Post of a visit",
             MicrosPerOp(100,
                         [&](int) {
@@ -297,18 +284,4 @@ SpineFigures RunSpine(const std::string& root, const std::optional<std::string>&
     result.walked = operations.Walk();
     result.walkedMiB = ResidentMiB();
     return result;
-}
-
-int BenchMain(int argc, int argcWanted, const char* usage, const std::function<void()>& run) {
-    if (argc != argcWanted) {
-        std::fprintf(stderr, "%s\n", usage);
-        return 2;
-    }
-    try {
-        run();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
-    }
-    return 0;
 }

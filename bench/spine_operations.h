@@ -27,7 +27,3 @@ struct SpineFigures {
 };
 
 SpineFigures RunSpine(const std::string& root, const std::optional<std::string>& password);
-
-// A benchmark's main: refuses another number of arguments than `argcWanted` with `usage`, runs
-// `run` and reports its failure. Answers the exit status.
-int BenchMain(int argc, int argcWanted, const char* usage, const std::function<void()>& run);

@@ -357,6 +357,14 @@ int TDataSet::RecordCount() {
     return GetRecordCount();
 }
 
+int TDataSet::RecordCountUpTo(int most) {
+    First();
+    if (IsEmpty() || most <= 1) return IsEmpty() ? 0 : std::min(most, 1);
+    const int count = 1 + MoveBy(most - 1);
+    if (count > 1) First();
+    return count;
+}
+
 void TDataSet::CheckBrowseMode() {
     CheckActive();
     DataEvent(TDataEvent::deCheckBrowseMode);

@@ -114,6 +114,9 @@ class TDataSet {
     void Refresh();
     // The records visible through the record set; -1 when the engine cannot tell.
     int RecordCount();
+    // The record count where it is below `most`, else `most`: reads no more than `most`
+    // records, however many there are, and leaves the record set on its first record.
+    int RecordCountUpTo(int most);
     // The implicit post: a record in edit or insert state is posted if any field was written,
     // else dropped.
     void CheckBrowseMode();

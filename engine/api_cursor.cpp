@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/answer_plan.h"
 #include "engine/api_support.h"
 #include "engine/filter.h"
 
@@ -78,8 +79,11 @@ DBIResult dbeAddFilter(hDBICur cur, const void* expression, uint32_t length, hDB
     return CursorCall(cur, [&](Cursor& cursor) {
         Require(expression);
         Require(filter);
-        Where condition = TranslateFilter(cursor.GetLayout(),
-                                          static_cast<const DBIFilterNode*>(expression), length);
+        const Narrowing narrow = [&](const Field& field, std::string_view text, bool pattern) {
+            return CharacterNarrowing(*cursor.GetView().table, field.column, text, pattern);
+        };
+        Where condition = TranslateFilter(
+            cursor.GetLayout(), static_cast<const DBIFilterNode*>(expression), length, narrow);
         *filter = reinterpret_cast<hDBIFilter>(cursor.AddFilter(std::move(condition)));
     });
 }

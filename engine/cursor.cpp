@@ -75,7 +75,9 @@ void Cursor::SetToRecord(const Record& record) {
     }
     // Read in another order: the key in this one comes from the row, visible or not, or,
     // when the row is gone, from the buffer's own value.
-    const Where byRowid{"rowid = ?", {origin->key.rowid}};
+    // Bounded by the view's condition, which a joined source needs to read through its index.
+    Where byRowid{"rowid = ?", {origin->key.rowid}};
+    byRowid.And(view_.condition);
     std::optional<Key> key;
     FetchAny({Region{byRowid, "rowid"}}, 1, [&](const sqlitekit::Statement& row, std::size_t) {
         key = Key{ColumnValue(row, 1), origin->key.rowid};
@@ -102,7 +104,7 @@ std::size_t Cursor::FetchAny(const std::vector<Region>& regions, std::size_t lim
     std::size_t got = 0;
     for (const Region& region : regions) {
         if (got == limit) break;
-        const std::string sql = RegionSql(selectList_, view_.table->QuotedTable(), region);
+        const std::string sql = RegionSql(selectList_, view_.Source(), region);
         sqlitekit::StatementUse statement(view_.table->Prepare(sql));
         BindAll(*statement, region.where.binds);
         statement->BindInt(static_cast<int>(region.where.binds.size()) + 1,
@@ -240,7 +242,7 @@ std::uint32_t Cursor::ExactCount() {
     return view_.table->Count(CountCacheKey(conditions), [&] {
         std::uint32_t total = 0;
         for (const Where& where : conditions) {
-            const std::string sql = "SELECT count(*) FROM " + view_.table->QuotedTable() +
+            const std::string sql = "SELECT count(*) FROM " + view_.Source() +
                                     (where.text.empty() ? "" : " WHERE " + where.text);
             sqlitekit::StatementUse statement(view_.table->Prepare(sql));
             BindAll(*statement, where.binds);

@@ -37,6 +37,11 @@ struct View {
     Where condition;                // a query answer's condition
     std::string name;               // the table file's name, "" for an answer
     bool readOnly = false;
+    // What the cursor reads from, when not the table alone: a query answer read through a
+    // character index joins the index to the table (answer_plan.h).
+    std::string source;
+
+    const std::string& Source() const { return source.empty() ? table->QuotedTable() : source; }
 };
 
 // A filter added to a cursor: its condition (see filter.h) and whether it applies.

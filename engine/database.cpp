@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "base/gbk_text.h"
+#include "engine/answer_plan.h"
 #include "engine/errors.h"
 #include "engine/query.h"
 #include "engine/sqlitekit/paths.h"
@@ -125,7 +126,7 @@ std::unique_ptr<Cursor> Database::OpenTable(const std::string& name, const std::
     if (!readOnly && table->IsReadOnly()) throw EngineError(DBIERR_READONLY, "Table: " + *path);
     const Schema& schema = table->GetSchema();
     View view{table, schema.layout,   schema.indexes, Order::ByRowid(schema.layout->AutoIncField()),
-              {},    BaseName(*path), readOnly};
+              {},    BaseName(*path), readOnly,       ""};
     auto cursor = std::make_unique<Cursor>(std::move(view));
     if (!indexName.empty()) cursor->SwitchToIndex(indexName);
     return cursor;
@@ -142,8 +143,11 @@ View Database::PrepareQuery(const std::string& text) {
     std::shared_ptr<const Layout> answer = AnswerLayout(fields, query.fields);
     for (const std::string& name : query.orderBy) QuotedColumn(fields, name);
     Order order = AnswerOrder(fields, *answer, query.orderBy);
-    return View{table, answer, {}, std::move(order), AnswerCondition(fields, query.where),
-                "",    true};
+    View view{table, answer, {}, std::move(order), AnswerCondition(fields, query.where),
+              "",    true,   ""};
+    if (query.where && query.where->literal)
+        PlanAnswer(view, fields.Find(query.where->field), *query.where->literal);
+    return view;
 }
 
 }  // namespace dbe

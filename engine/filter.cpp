@@ -73,8 +73,9 @@ std::string Column(const Field& field) {
 
 class Translator {
   public:
-    Translator(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count)
-        : layout_(layout), nodes_(nodes), count_(count) {}
+    Translator(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count,
+               const Narrowing& narrow)
+        : layout_(layout), nodes_(nodes), count_(count), narrow_(narrow) {}
 
     Where Translate() const {
         CheckTree();
@@ -94,11 +95,25 @@ class Translator {
     const Field& FieldAt(std::uint32_t index, std::uint16_t fieldNo) const;
     Kind ComparableKind(std::uint32_t index, const Field& field) const;
     std::optional<Value> Constant(std::uint32_t index, const Field& field, Kind kind) const;
+    // `term`, narrowed to the rows whose `field` holds the characters of `text` where the
+    // table can tell them at once.
+    Where Narrowed(Where term, const Field& field, std::string_view text, bool pattern) const;
 
     const Layout& layout_;
     const DBIFilterNode* nodes_;
     std::uint32_t count_;
+    const Narrowing& narrow_;
 };
+
+Where Translator::Narrowed(Where term, const Field& field, std::string_view text,
+                           bool pattern) const {
+    if (!narrow_) return term;
+    if (const std::optional<Where> rows = narrow_(field, text, pattern)) {
+        term.And(*rows);
+        return Parenthesized(term);
+    }
+    return term;
+}
 
 // Operands come after their node and belong to one node each, so the nodes reached from the
 // root form a tree: translation ends, and its text grows only with the number of nodes.
@@ -203,7 +218,14 @@ Where Translator::Compare(std::uint32_t index) const {
         return Parenthesized(Join(left, op, operand({Column(other), {}})));
     }
     const std::optional<Value> constant = Constant(index, field, kind);
-    if (constant) return Parenthesized(Join(left, op, operand({"?", {*constant}})));
+    if (constant) {
+        Where term = Parenthesized(Join(left, op, operand({"?", {*constant}})));
+        if (!text || node.iOperator != fltopEQ) return term;
+        // Equal, or equal in its first bytes: the value holds every character of the cut text.
+        const auto& value = std::get<std::string>(*constant);
+        return Narrowed(std::move(term), field,
+                        node.iPartialLen > 0 ? gbk::Cut(value, node.iPartialLen) : value, false);
+    }
     // The null constant: = and <> test null, the orderings hold for no record.
     if (node.iOperator == fltopEQ) return Parenthesized({Column(field) + " IS NULL", {}});
     if (node.iOperator == fltopNE) return Parenthesized({Column(field) + " IS NOT NULL", {}});
@@ -219,7 +241,8 @@ Where Translator::Like(std::uint32_t index) const {
     // No stored value is like the null pattern.
     const std::optional<Value> pattern = Constant(index, field, kind);
     if (!pattern) return {"0", {}};
-    return Parenthesized({Column(field) + " LIKE ?", {*pattern}});
+    return Narrowed(Parenthesized({Column(field) + " LIKE ?", {*pattern}}), field,
+                    std::get<std::string>(*pattern), true);
 }
 
 const Field& Translator::FieldAt(std::uint32_t index, std::uint16_t fieldNo) const {
@@ -278,8 +301,9 @@ void GbkPrefix(sqlite3_context* context, int, sqlite3_value** args) {
 
 }  // namespace
 
-Where TranslateFilter(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count) {
-    return Translator(layout, nodes, count).Translate();
+Where TranslateFilter(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count,
+                      const Narrowing& narrow) {
+    return Translator(layout, nodes, count, narrow).Translate();
 }
 
 void RegisterFilterFunctions(sqlite3* db) {

@@ -17,6 +17,9 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
 
 #include "engine/dbengine.h"
 #include "engine/order.h"
@@ -31,7 +34,14 @@ namespace dbe {
 inline constexpr std::uint32_t kMaxFilterDepth = 20;
 inline constexpr std::uint32_t kMaxFilterNodes = 1024;
 
-Where TranslateFilter(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count);
+// Narrowing of a text test: the rows whose `field` holds every character of `text` (LIKE's
+// wildcards aside when `pattern`), as a condition the table answers without scanning; nullopt
+// where it cannot. Equality and LIKE tests are ANDed with it: the answer stays the same.
+using Narrowing =
+    std::function<std::optional<Where>(const Field& field, std::string_view text, bool pattern)>;
+
+Where TranslateFilter(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count,
+                      const Narrowing& narrow = {});
 
 // Adds gbk_prefix(text, n): the first n GBK bytes of text, cut at a character boundary (null
 // for null). Throws sqlitekit::Error when SQLite refuses.

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "engine/errors.h"
+#include "engine/sqlitekit/character_index.h"
 #include "engine/values.h"
 
 namespace dbe {
@@ -176,6 +177,11 @@ Schema ReadSchema(sqlite3* db, const std::string& table) {
     while (names.Step()) {
         schema.indexes.push_back(
             ReadIndex(db, *schema.layout, names.ColumnText(0), names.ColumnInt(1) != 0));
+    }
+    for (std::size_t i = 0; i < schema.layout->fields.size(); ++i) {
+        const Field& field = schema.layout->fields[i];
+        if (field.IsString() && sqlitekit::CharacterIndex{table, field.column}.IsPresent(db))
+            schema.characterIndexed.push_back(static_cast<int>(i));
     }
     return schema;
 }

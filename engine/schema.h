@@ -56,6 +56,9 @@ struct IndexDef {
 struct Schema {
     std::shared_ptr<const Layout> layout;
     std::vector<IndexDef> indexes;  // the primary index first
+    // The string fields (layout indexes) that a complete character index answers
+    // (sqlitekit/character_index.h).
+    std::vector<int> characterIndexed;
 };
 
 // Maps a declared column type to a field description (type, subtype, size).

@@ -12,10 +12,12 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "base/clinic_tables.h"
+#include "engine/sqlitekit/character_index.h"
 #include "engine/sqlitekit/sqlite_support.h"
 
 namespace clinicdb {
@@ -29,7 +31,12 @@ std::filesystem::path TableFile(const std::filesystem::path& dir,
 void CreateTableFiles(const std::filesystem::path& dir,
                       std::span<const clinic_tables::Table* const> tables);
 
+// The table's indexes, its character index among them; DropIndexes drops them all.
 void CreateIndexes(const sqlitekit::Connection& db, const clinic_tables::Table& table);
 void DropIndexes(const sqlitekit::Connection& db, const clinic_tables::Table& table);
+
+// The table's character index, if its description has one.
+std::optional<sqlitekit::CharacterIndex> CharacterIndexOf(const clinic_tables::Table& table);
+void CreateCharacterIndex(const sqlitekit::Connection& db, const clinic_tables::Table& table);
 
 }  // namespace clinicdb

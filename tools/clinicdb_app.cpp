@@ -43,11 +43,12 @@ const char* Failure(const CheckReport& report) {
 
 int Check(const Arguments& a, PasswordSource& passwords, std::ostream& out, std::ostream& err) {
     TableOpener tables(passwords);
-    const CheckReport report = CheckDatabase(a.dir, tables);
+    const CheckReport report = CheckDatabase(a.dir, tables, a.repair);
     for (const std::string& removed : report.removedCopies) out << removed;
     for (const FileCheck& file : report.files) {
         const bool refused = report.refusal && report.refusal->file == file.file;
         if (file.problems.empty() && !refused) out << file.file << ": ok\n";
+        for (const std::string& note : file.notes) out << file.file << ": " << note << "\n";
         for (const std::string& problem : file.problems)
             err << file.file << ": " << problem << "\n";
     }

@@ -11,7 +11,7 @@ namespace clinicdb {
 const char* const kUsage =
     "usage: clinicdb create DIR\n"
     "       clinicdb demo DIR --patients N [--today YYYY-MM-DD] [--seed S]\n"
-    "       clinicdb check DIR\n"
+    "       clinicdb check DIR [--repair]\n"
     "       clinicdb summary DIR [--today YYYY-MM-DD]\n"
     "       clinicdb protect DIR TABLE\n"
     "       clinicdb unprotect DIR TABLE\n"
@@ -19,7 +19,9 @@ const char* const kUsage =
     "\n"
     "  create     make empty bingren.DB and bingli.DB in DIR (refuses existing files)\n"
     "  demo       fill DIR with N generated patients and their visits (empty tables only)\n"
-    "  check      check both files' integrity and report visits that belong to no patient\n"
+    "  check      check both files' integrity and report visits that belong to no patient;\n"
+    "             --repair builds the name search's character index anew where it is missing\n"
+    "             or disagrees with its table\n"
     "  summary    count patients, visits and tomorrow's follow-ups; list the first patients\n"
     "  protect    encrypt TABLE's file (bingren or bingren.DB) under a new password\n"
     "  unprotect  make TABLE's protected file plain again\n"
@@ -78,13 +80,17 @@ std::string ParseTable(std::string_view typed) {
     return std::string(name);
 }
 
-// Reads the options after DIR; each takes one value.
+// Reads the options after DIR; each but --repair takes one value.
 void ParseOptions(std::span<const std::string_view> options, Arguments& parsed) {
     bool havePatients = false;
-    for (std::size_t i = 0; i < options.size(); i += 2) {
+    for (std::size_t i = 0; i < options.size(); ++i) {
         const std::string_view option = options[i];
+        if (option == "--repair" && parsed.command == Command::kCheck) {
+            parsed.repair = true;
+            continue;
+        }
         if (i + 1 == options.size()) throw UsageError(std::string(option) + " wants a value");
-        const std::string_view value = options[i + 1];
+        const std::string_view value = options[++i];
         const bool demo = parsed.command == Command::kDemo;
         if (option == "--today" && (demo || parsed.command == Command::kSummary)) {
             const auto day = dates::ParseStoredDate(value);

@@ -20,8 +20,9 @@ enum class Command { kHelp, kCreate, kDemo, kCheck, kSummary, kProtect, kUnprote
 struct Arguments {
     Command command = Command::kHelp;
     std::filesystem::path dir;
-    std::string table;  // protect, unprotect, password: the table's name without ".DB"
-    DemoOptions demo;   // demo.today serves summary too: the real local date unless given
+    std::string table;    // protect, unprotect, password: the table's name without ".DB"
+    DemoOptions demo;     // demo.today serves summary too: the real local date unless given
+    bool repair = false;  // check: build a missing or disagreeing character index anew
 };
 
 class UsageError : public std::runtime_error {

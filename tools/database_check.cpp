@@ -60,10 +60,39 @@ void RemoveCopy(const std::filesystem::path& file, CheckReport& report) {
     }
 }
 
+// Whether the table's character index is there and agrees with the table; with `repair`, one
+// that is missing or disagrees is built anew first. A missing one is no damage (searches scan).
+void CheckCharacterIndex(const tablecrypt::TableConnection& db, const clinic_tables::Table& table,
+                         bool repair, FileCheck& result) {
+    const auto index = CharacterIndexOf(table);
+    if (!index) return;
+    const int characters = table.ColumnNamed(table.characterIndexed).size;
+    const auto agrees = [&] {
+        return index->IsPresent(db.Get().Handle()) &&
+               index->Disagreements(db.Get().Handle(), characters) == 0;
+    };
+    if (repair && !agrees()) {
+        sqlitekit::Transaction transaction(db.Get());
+        index->Drop(db.Get());
+        index->Create(db.Get(), characters);
+        transaction.Commit();
+        result.notes.push_back("rebuilt the character index of " + index->column);
+    }
+    const std::string repairHint = " (clinicdb check --repair builds it anew)";
+    if (!index->IsPresent(db.Get().Handle())) {
+        result.notes.push_back("no character index of " + index->column +
+                               ": the name search reads the whole table" + repairHint);
+    } else if (const auto wrong = index->Disagreements(db.Get().Handle(), characters)) {
+        result.problems.push_back("the character index of " + index->column +
+                                  " disagrees with the table in " + std::to_string(wrong) +
+                                  " entries" + repairHint);
+    }
+}
+
 FileCheck CheckFile(const std::filesystem::path& dir, const clinic_tables::Table& table,
-                    TableOpener& tables) {
+                    TableOpener& tables, bool repair) {
     const auto path = TableFile(dir, table);
-    FileCheck result{path.filename().string(), {}};
+    FileCheck result{path.filename().string(), {}, {}};
     if (!std::filesystem::exists(path)) {
         result.problems.push_back("missing");
         return result;
@@ -73,6 +102,7 @@ FileCheck CheckFile(const std::filesystem::path& dir, const clinic_tables::Table
         // rolled back first, as the program itself does when it opens it.
         const auto db = tables.Open(path, SQLITE_OPEN_READWRITE);
         result.problems = IntegrityProblems(db.Get(), table);
+        if (result.problems.empty()) CheckCharacterIndex(db, table, repair, result);
     } catch (const sqlitekit::Error& e) {
         // A file too damaged to check at all is as unsound as one that fails the check. Said
         // in the engine's words, which tell a page that fails its check from other failures.
@@ -155,13 +185,13 @@ bool CheckReport::Passed() const {
     return Sound() && !refusal && keptCopies.empty();
 }
 
-CheckReport CheckDatabase(const std::filesystem::path& dir, TableOpener& tables) {
+CheckReport CheckDatabase(const std::filesystem::path& dir, TableOpener& tables, bool repair) {
     RequireReadable(dir);
     CheckReport report;
     for (const clinic_tables::Table* table : clinic_tables::All())
         RemoveCopy(TableFile(dir, *table), report);
     for (const clinic_tables::Table* table : clinic_tables::All())
-        report.files.push_back(CheckFile(dir, *table, tables));
+        report.files.push_back(CheckFile(dir, *table, tables, repair));
     if (!report.Sound()) return report;
     report.refusal = FindRefusal(dir, tables);
     if (report.refusal) return report;

@@ -2,13 +2,13 @@
 // every visit belong to a patient?
 //
 // A file that fails SQLite's integrity check, cannot be opened as a database or lacks its
-// table is damaged. Sound files must then hold the columns and the index that the program reads
-// (table_shape.h): where one lacks them, the check fails and says what is missing. A
-// visit whose Brid names no patient is an orphan: a fact worth a warning, not damage, because
-// the files themselves are sound and the program shows such a visit under no patient. So is a
-// number that does not fit its field, which the program reads blank. A copy
-// that an interrupted protect or unprotect left beside a table is removed first; one that
-// cannot be removed fails the check, as it may hold the table in clear. The command exits 1
+// table is damaged, and so is one whose character index disagrees with it. Sound files must then
+// hold the columns and the index that the program reads (table_shape.h): where one lacks them, the
+// check fails and says what is missing. A visit whose Brid names no patient is an orphan: a fact
+// worth a warning, not damage, because the files themselves are sound and the program shows such a
+// visit under no patient. So is a number that does not fit its field, which the program reads
+// blank. A copy that an interrupted protect or unprotect left beside a table is removed first; one
+// that cannot be removed fails the check, as it may hold the table in clear. The command exits 1
 // when the check fails.
 //
 // Protected files are checked as the plain ones, opened with the password that `tables` asks
@@ -30,6 +30,7 @@ namespace clinicdb {
 struct FileCheck {
     std::string file;                   // bingren.DB or bingli.DB
     std::vector<std::string> problems;  // empty when the file is sound
+    std::vector<std::string> notes;     // what was repaired, what is missing but no damage
 };
 
 struct CheckReport {
@@ -53,6 +54,9 @@ struct CheckReport {
 
 inline constexpr std::size_t kOrphansListed = 5;
 
-CheckReport CheckDatabase(const std::filesystem::path& dir, TableOpener& tables);
+// With `repair`, a character index that is missing or disagrees with its table is built anew
+// before it is checked.
+CheckReport CheckDatabase(const std::filesystem::path& dir, TableOpener& tables,
+                          bool repair = false);
 
 }  // namespace clinicdb

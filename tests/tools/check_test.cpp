@@ -25,6 +25,35 @@ TEST_F(Check, SoundDatabasePasses) {
     EXPECT_EQ(run.out, "bingren.DB: ok\nbingli.DB: ok\n");
 }
 
+// The name search's character index: missing is no damage, disagreeing is, and --repair
+// builds it anew either way.
+TEST_F(Check, VerifiesTheCharacterIndexAndRepairsIt) {
+    Execute(dir_ / "bingren.DB",
+            "DELETE FROM bingren_Xm_chars WHERE ch_id IN (3, 7); "
+            "INSERT INTO bingren_Xm_chars VALUES ('x', 'x', 99999)");
+    auto run = RunTool({"check", dir_.Path()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("bingren.DB: the character index of Xm disagrees with the table in "),
+              std::string::npos)
+        << run.err;
+
+    run = RunTool({"check", dir_.Path(), "--repair"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "bingren.DB: ok\nbingren.DB: rebuilt the character index of Xm\nbingli.DB: ok\n");
+    EXPECT_EQ(RunTool({"check", dir_.Path()}).out, "bingren.DB: ok\nbingli.DB: ok\n");
+
+    Execute(dir_ / "bingren.DB", "DROP TRIGGER bingren_Xm_chars_update");
+    run = RunTool({"check", dir_.Path()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("bingren.DB: no character index of Xm: the name search reads the "
+                           "whole table"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(RunTool({"check", dir_.Path(), "--repair"}).status, 0);
+    EXPECT_EQ(RunTool({"check", dir_.Path()}).out, "bingren.DB: ok\nbingli.DB: ok\n");
+}
+
 TEST_F(Check, ReportsOrphanVisitsAsAWarningOnly) {
     Execute(dir_ / "bingli.DB",
             "INSERT INTO bingli (Id, Brid) VALUES (90001, 999999), (90000, NULL)");
@@ -88,7 +117,10 @@ TEST_F(Check, FailsWithTheProgramsMessageWhereTheProgramWouldNotStart) {
     const Refused cases[] = {
         {"bingren.DB", "ALTER TABLE bingren DROP COLUMN Jtcy",
          "bingren.DB: column Jtcy (家庭成员) is missing\n"},
-        {"bingren.DB", "DROP INDEX bingren_xm; ALTER TABLE bingren DROP COLUMN Xm",
+        {"bingren.DB",
+         "DROP INDEX bingren_xm; DROP TRIGGER bingren_Xm_chars_insert; DROP TRIGGER "
+         "bingren_Xm_chars_update; DROP TRIGGER bingren_Xm_chars_delete; ALTER TABLE bingren "
+         "DROP COLUMN Xm",
          "bingren.DB: column Xm (姓名) is missing\n"},
         {"bingren.DB",
          "ALTER TABLE bingren RENAME COLUMN Czrq TO Czrq0; ALTER TABLE bingren ADD Czrq INTEGER",

@@ -44,6 +44,7 @@ TEST(CommandLine, BadArgumentsExitWithStatusTwoAndUsage) {
         {"create", ""},
         {"create", "d", "extra"},
         {"check", "d", "--seed", "1"},
+        {"summary", "d", "--repair"},
         {"demo", "d"},
         {"demo", "d", "--patients"},
         {"demo", "d", "--patients", "0"},

@@ -42,8 +42,16 @@ TEST(Create, MakesPatientTableWithExactlyItsColumnsAndIndexes) {
                                                           {"Sfylxfz", "VARCHAR(2)"},
                                                           {"Dfhf", "VARCHAR(10)"},
                                                           {"Jtcy", "VARCHAR(30)"}}));
-    EXPECT_EQ(IndexColumns(file), (std::vector<Row>{{"bingren_fzyysj", "Fzyysj", "BINARY", "0"},
-                                                    {"bingren_xm", "Xm", "GBK", "0"}}));
+    EXPECT_EQ(IndexColumns(file),
+              (std::vector<Row>{{"bingren_fzyysj", "Fzyysj", "BINARY", "0"},
+                                {"bingren_xm", "Xm", "GBK", "0"},
+                                {"sqlite_autoindex_bingren_Xm_chars_1", "ch", "BINARY", "0"},
+                                {"sqlite_autoindex_bingren_Xm_chars_1", "ch_key", "GBK", "1"},
+                                {"sqlite_autoindex_bingren_Xm_chars_1", "ch_id", "BINARY", "2"}}));
+    EXPECT_EQ(Query(file, "SELECT name FROM sqlite_schema WHERE type = 'trigger' ORDER BY name"),
+              (std::vector<Row>{{"bingren_Xm_chars_delete"},
+                                {"bingren_Xm_chars_insert"},
+                                {"bingren_Xm_chars_update"}}));
     EXPECT_EQ(Query(file, "SELECT count(*) FROM bingren"), (std::vector<Row>{{"0"}}));
     // The key is AUTOINCREMENT: ids of deleted rows are never handed out again.
     EXPECT_EQ(Query(file, "SELECT count(*) FROM sqlite_schema WHERE name = 'sqlite_sequence'"),

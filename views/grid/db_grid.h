@@ -297,4 +297,14 @@ class TDBGrid : public QAbstractScrollArea, public TImeSettings {
     bool leftPressSeen_ = false;
     TTitleTrack track_;
     int wheelRemainder_ = 0;
+
+    // The sizes measured once for one paint, which asks for them for every cell; nothing
+    // changes them while it paints.
+    struct TPaintSizes {
+        int rowHeight, titleRowHeight;
+        std::vector<int> left, width;  // by column index; left -1 where not shown
+    };
+    std::optional<TPaintSizes> paintSizes_;
+    TPaintSizes MeasureSizes() const;
+    const TPaintSizes* PaintSizesFor(int columnIndex) const;
 };

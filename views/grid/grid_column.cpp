@@ -1,10 +1,10 @@
 #include "views/grid/grid_column.h"
 
-#include <QFontMetrics>
 #include <algorithm>
 
 #include "data/dataset.h"
 #include "views/grid/db_grid.h"
+#include "views/grid/text_metrics.h"
 
 namespace {
 
@@ -127,10 +127,10 @@ void TColumn::SetWidth(int width) {
 int TColumn::DefaultWidth() const {
     const TField* field = Field();
     if (!field) return kColumnWithoutFieldWidth;
-    const int zero = QFontMetrics(Font()).horizontalAdvance(QLatin1Char('0'));
+    const int zero = TextWidth(Font(), QStringLiteral("0"));
     int width = DisplayWidth(*field) * zero + kTextRoom;
     if (grid_.Options().Contains(TDBGridOption::dgTitles)) {
-        const int caption = QFontMetrics(title_.Font()).horizontalAdvance(title_.Caption());
+        const int caption = TextWidth(title_.Font(), title_.Caption());
         width = std::max(width, caption + kTextRoom);
     }
     return width;

@@ -1,5 +1,4 @@
 // TDBGrid: row heights, column positions, hit testing and the scroll bars.
-#include <QFontMetrics>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <algorithm>
@@ -8,6 +7,7 @@
 
 #include "views/grid/db_grid.h"
 #include "views/grid/grid_cell_editor.h"
+#include "views/grid/text_metrics.h"
 
 namespace {
 
@@ -24,10 +24,6 @@ constexpr int kScrollTop = 0;
 constexpr int kScrollBottom = 1000;
 constexpr int kScrollPage = 50;
 
-int TextHeight(const QFont& font) {
-    return QFontMetrics(font).size(0, QStringLiteral("Wg")).height();
-}
-
 }  // namespace
 
 // ---- Sizes ----
@@ -37,10 +33,12 @@ int TDBGrid::LineWidth(TDBGridOption lines) const {
 }
 
 int TDBGrid::RowHeight() const {
+    if (paintSizes_) return paintSizes_->rowHeight;
     return TextHeight(font()) + kRowRoom + LineWidth(TDBGridOption::dgRowLines);
 }
 
 int TDBGrid::TitleRowHeight() const {
+    if (paintSizes_) return paintSizes_->titleRowHeight;
     if (!Option(TDBGridOption::dgTitles)) return 0;
     int text = columns_.Count() == 0 ? TextHeight(titleFont_) : 0;
     for (int i = 0; i < columns_.Count(); ++i) {
@@ -66,6 +64,7 @@ std::vector<int> TDBGrid::VisibleColumns() const {
 
 // The left edge of a column's cells; -1 when the column is hidden or scrolled out at the left.
 int TDBGrid::ColumnLeft(int columnIndex) const {
+    if (const TPaintSizes* sizes = PaintSizesFor(columnIndex)) return sizes->left[columnIndex];
     const std::vector<int> visible = VisibleColumns();
     int x = IndicatorPitch();
     for (std::size_t i = static_cast<std::size_t>(leftShown_); i < visible.size(); ++i) {
@@ -90,7 +89,26 @@ QRect TDBGrid::CellRect(int columnIndex, int row) const {
     const int left = columnIndex >= 0 ? ColumnLeft(columnIndex) : -1;
     if (left < 0) return {};
     const QRect rows = IndicatorRect(row);
-    return QRect(left, rows.top(), columns_[columnIndex]->Width(), rows.height());
+    const TPaintSizes* sizes = PaintSizesFor(columnIndex);
+    const int width = sizes ? sizes->width[columnIndex] : columns_[columnIndex]->Width();
+    return QRect(left, rows.top(), width, rows.height());
+}
+
+// The sizes measured for the paint under way, where they cover the column.
+const TDBGrid::TPaintSizes* TDBGrid::PaintSizesFor(int columnIndex) const {
+    if (!paintSizes_ || columnIndex < 0 ||
+        columnIndex >= static_cast<int>(paintSizes_->left.size()))
+        return nullptr;
+    return &*paintSizes_;
+}
+
+TDBGrid::TPaintSizes TDBGrid::MeasureSizes() const {
+    TPaintSizes sizes{RowHeight(), TitleRowHeight(), {}, {}};
+    for (int i = 0; i < columns_.Count(); ++i) {
+        sizes.left.push_back(ColumnLeft(i));
+        sizes.width.push_back(columns_[i]->Width());
+    }
+    return sizes;
 }
 
 QRect TDBGrid::IndicatorRect(int row) const {

@@ -2,6 +2,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopeGuard>
 
 #include "views/grid/db_grid.h"
 #include "views/grid/grid_cell_editor.h"
@@ -33,16 +34,17 @@ class TDisplayRecord {
 // change what is read; else cut with an ellipsis, which shows that more follows.
 struct TFittedText {
     QString text;
+    qreal width;  // as drawn, after the scale
     qreal scale = 1;
 };
 constexpr qreal kNarrowest = 0.9;
 
-TFittedText Fit(const QString& text, const QFont& font, qreal room) {
-    const QFontMetricsF metrics(font);
+TFittedText Fit(const QString& text, const QFontMetricsF& metrics, qreal room) {
     const qreal natural = metrics.horizontalAdvance(text);
-    if (natural <= room) return {text};
-    if (natural * kNarrowest <= room) return {text, room / natural};
-    return {metrics.elidedText(text, Qt::ElideRight, room)};
+    if (natural <= room) return {text, natural};
+    if (natural * kNarrowest <= room) return {text, room, room / natural};
+    const QString cut = metrics.elidedText(text, Qt::ElideRight, room);
+    return {cut, metrics.horizontalAdvance(cut)};
 }
 
 qreal TextRoom(const QRect& cell) {
@@ -53,8 +55,9 @@ qreal TextRoom(const QRect& cell) {
 // fallback face with a taller ascent would otherwise push the line below the row.
 void DrawText(QPainter& painter, const QRect& cell, const QFont& font, TAlignment alignment,
               const QString& text) {
-    const TFittedText fitted = Fit(text, font, TextRoom(cell));
-    const qreal width = QFontMetricsF(font).horizontalAdvance(fitted.text) * fitted.scale;
+    const QFontMetricsF metrics(font);
+    const TFittedText fitted = Fit(text, metrics, TextRoom(cell));
+    const qreal width = fitted.width;
     const qreal left = cell.left() + kTextMargin;
     qreal x = left;
     if (alignment == TAlignment::taRightJustify) x = left + TextRoom(cell) - width;
@@ -62,7 +65,7 @@ void DrawText(QPainter& painter, const QRect& cell, const QFont& font, TAlignmen
     painter.save();
     painter.setClipRect(cell);
     painter.setFont(font);
-    painter.translate(x, cell.top() + kTextMargin + QFontMetricsF(font).ascent());
+    painter.translate(x, cell.top() + kTextMargin + metrics.ascent());
     painter.scale(fitted.scale, 1);
     painter.drawText(QPointF(0, 0), fitted.text);
     painter.restore();
@@ -99,6 +102,8 @@ void DrawAsterisk(QPainter& painter, const QRect& mark) {
 }  // namespace
 
 void TDBGrid::paintEvent(QPaintEvent*) {
+    paintSizes_ = MeasureSizes();
+    const auto measureAgain = qScopeGuard([this] { paintSizes_.reset(); });
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), palette().color(QPalette::Base));
     PaintTitleRow(painter);
@@ -150,7 +155,8 @@ QString TDBGrid::FieldText(int columnIndex, int row) const {
 
 QString TDBGrid::CellText(int columnIndex, int row) const {
     const QRect cell = CellRect(columnIndex, row);
-    return Fit(FieldText(columnIndex, row), columns_[columnIndex]->Font(), TextRoom(cell)).text;
+    const QFontMetricsF metrics(columns_[columnIndex]->Font());
+    return Fit(FieldText(columnIndex, row), metrics, TextRoom(cell)).text;
 }
 
 void TDBGrid::PaintIndicator(QPainter& painter, int row) const {

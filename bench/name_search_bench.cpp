@@ -1,0 +1,90 @@
+// Times the name search through the record sets (the statement set, the query opened, none /
+// one / several decided, the first 30 rows read in name order) for a fixed list of search
+// texts, against the plain SQLite statement that scans the patients for the same rows. Run by
+// hand (bench/run); never a pass/fail test.
+//
+// Usage: name_search_bench ROOT   where ROOT/d/qorvyna/bingli holds a demo database.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "data/clinic_record_sets.h"
+#include "engine/sqlitekit/sqlite_support.h"
+
+namespace {
+
+struct SearchText {
+    const char* what;
+    std::string text;
+};
+
+// Common and rare characters of the demo's names, one to three of them, a full name, Latin
+// letters, digits, a text found nowhere and the empty text.
+const std::vector<SearchText> kTexts = {
+    {"one common character", "林"},    {"one rare character", "孔"},
+    {"two common characters", "王伟"}, {"two rare characters", "孔荣"},
+    {"three characters", "王秀英"},    {"full name, compound surname", "欧阳娜"},
+    {"a Latin letter", "a"},           {"digits", "123"},
+    {"found nowhere", "龘"},           {"the empty text", ""},
+};
+
+struct Outcome {
+    int found = 0;  // 0, 1 or 2 for several
+    int rows = 0;   // rows read for the first page
+};
+
+// What the main window does: the statement, the open, the decision, a grid's first page.
+Outcome SearchThroughRecordSets(ClinicRecordSets& data, const std::string& text) {
+    TQuery& query = data.Queryczxm;
+    query.Close();
+    query.SetSQL({"SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh FROM bingren.DB WHERE",
+                  "  Xm LIKE '%" + text + "%'", " ORDER BY Xm"});
+    query.Open();
+    Outcome outcome;
+    outcome.found = query.RecordCountUpTo(2);
+    for (query.First(); !query.Eof() && outcome.rows < 30; query.Next()) ++outcome.rows;
+    return outcome;
+}
+
+// The same rows read by scanning: the first page and one more to decide.
+int SearchByScan(const sqlitekit::Connection& db, const std::string& text) {
+    sqlitekit::Statement statement(db.Handle(),
+                                   "SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh FROM bingren WHERE Xm LIKE ? "
+                                   "ORDER BY Xm COLLATE GBK, Id LIMIT 31");
+    statement.BindText(1, "%" + text + "%");
+    int rows = 0;
+    while (statement.Step()) ++rows;
+    return rows;
+}
+
+void Run(const std::string& root) {
+    setenv("DBENGINE_ROOT", root.c_str(), 1);
+    const std::string dir = root + "/d/qorvyna/bingli";
+    WarmPageCache(dir);
+    ClinicRecordSets data;
+    data.Open();
+    GridRows grid;
+    grid.SetDataSource(&data.DataSourceczxm);
+    const auto plain = sqlitekit::Connection::Open(dir + "/bingren.DB", SQLITE_OPEN_READONLY);
+    std::printf("database %s\n", dir.c_str());
+    std::printf("%-30s %-10s %8s %13s %13s %8s\n", "search text", "", "outcome", "record sets",
+                "plain scan", "ratio");
+    for (const SearchText& t : kTexts) {
+        Outcome outcome;
+        const double sets =
+            MicrosPerOp(20, [&](int) { outcome = SearchThroughRecordSets(data, t.text); });
+        const double scan = MicrosPerOp(3, [&](int) { SearchByScan(plain, t.text); });
+        const char* found[] = {"none", "one", "several"};
+        std::printf("%-30s %-10s %8s %10.1f us %10.1f us %7.3fx%s\n", t.what, t.text.c_str(),
+                    found[outcome.found], sets, scan, sets / scan,
+                    sets < 5000 ? "" : "  <-- over target");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return BenchMain(argc, 2, "usage: name_search_bench ROOT", [&] { Run(argv[1]); });
+}

@@ -1,0 +1,30 @@
+// How a query's answer is read. A condition `field LIKE 'pattern'` on a field that a character
+// index answers (sqlitekit/character_index.h) reads the index's rows of the pattern's rarest
+// character, joined to the table, instead of the whole table: in the index's own order when the
+// query orders by that field, otherwise as a set of record numbers. The LIKE condition itself
+// always stays, so the answer holds exactly the rows, in exactly the order, of a scan.
+//
+// Contracts:
+// - A pattern of wildcards only, a condition between two fields, or a field without a complete
+//   character index leaves the view as it is (read by scanning).
+// - Characters are compared as LIKE compares them: ASCII letters without regard to case.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/cursor.h"
+
+namespace dbe {
+
+// `field` is the LIKE's field in the table's layout; `pattern` its literal.
+void PlanAnswer(View& view, int field, std::string_view pattern);
+
+// The rows of `table` whose `column` holds every character of `text` (LIKE's wildcards aside
+// when `pattern`), through the column's character index: a condition on rowid. nullopt when
+// the column has no complete character index or `text` no such character.
+std::optional<Where> CharacterNarrowing(TableFile& table, const std::string& column,
+                                        std::string_view text, bool pattern);
+
+}  // namespace dbe

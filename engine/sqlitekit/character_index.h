@@ -1,0 +1,42 @@
+// A character index: for one text column of a table, each distinct character of each value
+// mapped to the rows that hold it, ordered within a character by the value (in GBK order) and
+// the record number. "Values containing t" is then answered by reading, in order, the rows of
+// one character of t, the rarest, instead of scanning the table.
+//
+// It lives in the table's own file: the table <table>_<column>_chars (ch, ch_key, ch_id), and
+// three triggers that keep it in the same transaction as every insert, update and delete of
+// the table, so that it never disagrees with the table, whoever writes.
+//
+// Contracts:
+// - ASCII letters are indexed in lower case, as LIKE compares them; every other character as
+//   it is. A value is indexed up to `maxCharacters` characters (the column's declared size in
+//   GBK bytes bounds them).
+// - The connections that write the table, or create the index, have the GBK collation.
+// - Create() fills the index from the table's rows; Drop() removes it and its triggers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/sqlitekit/sqlite_support.h"
+
+namespace sqlitekit {
+
+struct CharacterIndex {
+    std::string table;
+    std::string column;
+
+    // <table>_<column>_chars, unquoted.
+    std::string Name() const;
+
+    void Create(const Connection& db, int maxCharacters) const;
+    void Drop(const Connection& db) const;
+    // The index's table and all three of its triggers are in the file.
+    bool IsPresent(sqlite3* db) const;
+    // Index entries without their row, plus characters of rows without their entry; 0 when
+    // the index agrees with the table.
+    std::int64_t Disagreements(sqlite3* db, int maxCharacters) const;
+};
+
+}  // namespace sqlitekit

@@ -1,0 +1,190 @@
+// The name search read through the character index answers exactly the rows, in exactly the
+// order, that a scan of the patients answers, for any search text; and the index keeps agreeing
+// with the table through inserts, edits, deletes and posts that fail.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/dates.h"
+#include "data/clinic_record_sets.h"
+#include "engine/sqlitekit/character_index.h"
+#include "tools/demo_loader.h"
+
+namespace {
+
+constexpr int kPatients = 20'000;
+
+// The characters of a UTF-8 text, one string each.
+std::vector<std::string> Characters(const std::string& text) {
+    std::vector<std::string> characters;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = 1;
+        while (i + length < text.size() &&
+               (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
+            ++length;
+        characters.push_back(text.substr(i, length));
+        i += length;
+    }
+    return characters;
+}
+
+class NameSearch : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        root_ = new std::filesystem::path(std::filesystem::temp_directory_path() /
+                                          ("clinic-name-search-" + std::to_string(getpid())));
+        std::filesystem::remove_all(*root_);
+        std::filesystem::create_directories(Dir());
+        clinicdb::LoadDemo(Dir(), {kPatients, dates::FromCivil(2026, 12, 8), 7});
+    }
+    static void TearDownTestSuite() {
+        std::filesystem::remove_all(*root_);
+        delete root_;
+    }
+    static std::filesystem::path Dir() { return *root_ / "d" / "qorvyna" / "bingli"; }
+
+    void SetUp() override {
+        setenv("DBENGINE_ROOT", root_->c_str(), 1);
+        data_.Open();
+        scan_ = sqlitekit::Connection::Open(Dir() / "bingren.DB", SQLITE_OPEN_READWRITE);
+    }
+
+    // The Ids that the main window's query answers, in its order.
+    std::vector<std::int64_t> Searched(const std::string& text) {
+        TQuery& query = data_.Queryczxm;
+        query.Close();
+        query.SetSQL({"SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh FROM bingren.DB WHERE",
+                      "  Xm LIKE '%" + text + "%'", " ORDER BY Xm"});
+        query.Open();
+        std::vector<std::int64_t> ids;
+        for (query.First(); !query.Eof(); query.Next())
+            ids.push_back(data_.QueryczxmId->AsInteger());
+        return ids;
+    }
+
+    // The same, by scanning the table.
+    std::vector<std::int64_t> Scanned(const std::string& text) {
+        sqlitekit::Statement scan(
+            scan_.Handle(), "SELECT Id FROM bingren WHERE Xm LIKE ? ORDER BY Xm COLLATE GBK, Id");
+        scan.BindText(1, "%" + text + "%");
+        std::vector<std::int64_t> ids;
+        while (scan.Step()) ids.push_back(scan.ColumnInt(0));
+        return ids;
+    }
+
+    std::vector<std::string> Names() {
+        sqlitekit::Statement names(scan_.Handle(), "SELECT Xm FROM bingren WHERE Xm IS NOT NULL");
+        std::vector<std::string> all;
+        while (names.Step()) all.emplace_back(names.ColumnText(0));
+        return all;
+    }
+
+    // Search texts as the staff type them: single characters, pairs, pieces and whole names,
+    // characters of two names, Latin letters either case, digits, and the LIKE wildcards.
+    std::vector<std::string> Texts(int count) {
+        const std::vector<std::string> names = Names();
+        std::vector<std::string> texts = {"", "%", "_", "__", "a", "A", "an", "NA", "1", "z%a"};
+        const auto pick = [&](std::size_t n) {
+            return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
+        };
+        while (static_cast<int>(texts.size()) < count) {
+            const std::vector<std::string> name = Characters(names[pick(names.size())]);
+            const std::vector<std::string> other = Characters(names[pick(names.size())]);
+            const std::size_t from = pick(name.size());
+            const std::size_t length = 1 + pick(name.size() - from);
+            std::string piece;
+            for (std::size_t i = from; i < from + length; ++i) piece += name[i];
+            switch (pick(5)) {
+                case 0:
+                    texts.push_back(name[from]);
+                    break;
+                case 1:
+                    texts.push_back(piece);
+                    break;
+                case 2:
+                    texts.push_back(name[from] + other[pick(other.size())]);
+                    break;
+                case 3:
+                    texts.push_back(name[from] + (pick(2) ? "_" : "%") + other[pick(other.size())]);
+                    break;
+                default:
+                    texts.push_back("_" + piece);
+            }
+        }
+        return texts;
+    }
+
+    void ExpectSameAnswers(int texts) {
+        for (const std::string& text : Texts(texts))
+            ASSERT_EQ(Searched(text), Scanned(text)) << text;
+    }
+
+    static std::filesystem::path* root_;
+    ClinicRecordSets data_;
+    sqlitekit::Connection scan_;
+    std::mt19937 random_{2026};
+};
+
+std::filesystem::path* NameSearch::root_ = nullptr;
+
+TEST_F(NameSearch, AnswersExactlyWhatAScanAnswers) {
+    for (const char* name : {"Anna", "ZHANG San", "li na", "王a", "100%", "a_b"}) {
+        data_.Tablebingren.Append();
+        data_.TablebingrenXm->SetAsString(name);
+        data_.Tablebingren.Post();
+    }
+    ExpectSameAnswers(1000);
+}
+
+TEST_F(NameSearch, TheIndexAgreesWithTheTableThroughEveryWrite) {
+    // A post that the file refuses after the row and its index entries were written.
+    scan_.Exec(
+        "CREATE TRIGGER refuse AFTER INSERT ON bingren WHEN NEW.Xm = '拒绝' "
+        "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    const std::vector<std::string> names = Names();
+    TTable& patients = data_.Tablebingren;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = Characters(names[random_() % names.size()])[0] +
+                                 Characters(names[random_() % names.size()]).back();
+        switch (random_() % 5) {
+            case 0:
+                patients.Append();
+                data_.TablebingrenXm->SetAsString(name);
+                patients.Post();
+                break;
+            case 1:
+                patients.Append();
+                data_.TablebingrenXm->SetAsString("拒绝");
+                EXPECT_ANY_THROW(patients.Post());
+                patients.Cancel();
+                break;
+            case 2:
+                patients.MoveBy(static_cast<int>(random_() % 50));
+                patients.Delete();
+                break;
+            case 3:
+                patients.MoveBy(static_cast<int>(random_() % 50));
+                patients.Edit();
+                data_.TablebingrenXm->SetAsString(name);
+                if (i % 2) {
+                    patients.Post();
+                } else {
+                    patients.Cancel();
+                }
+                break;
+            default:
+                patients.MoveBy(-static_cast<int>(random_() % 50));
+                patients.Edit();
+                data_.TablebingrenXm->Clear();
+                patients.Post();
+        }
+    }
+    EXPECT_EQ(sqlitekit::CharacterIndex({"bingren", "Xm"}).Disagreements(scan_.Handle(), 8), 0);
+    ExpectSameAnswers(200);
+}
+
+}  // namespace

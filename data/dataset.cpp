@@ -358,10 +358,18 @@ int TDataSet::RecordCount() {
 }
 
 int TDataSet::RecordCountUpTo(int most) {
-    First();
-    if (IsEmpty() || most <= 1) return IsEmpty() ? 0 : std::min(most, 1);
-    const int count = 1 + MoveBy(most - 1);
-    if (count > 1) First();
+    // One read of `most` records from the first: the window holds them for the moment.
+    const int kept = capacity_;
+    capacity_ = std::max(capacity_, most);
+    try {
+        First();
+    } catch (...) {
+        capacity_ = kept;
+        throw;
+    }
+    const int count = std::min(BufferCount(), std::max(most, 0));
+    capacity_ = kept;
+    ResizeWindow();
     return count;
 }
 
@@ -613,9 +621,13 @@ void TDataSet::ResizeWindow() {
         buffers_.erase(victim);
         if (dropFront) --active_;
     }
-    if (!IsEmpty() && BufferCount() < capacity_) {
+    // Nothing lies beyond the end that Bof or Eof marks: reading there would only step over
+    // every record the cursor does not see.
+    if (!IsEmpty() && BufferCount() < capacity_ && !eof_) {
         InternalSetToRecord(*buffers_.back());
         ReadRecords(capacity_ - BufferCount());
+    }
+    if (!IsEmpty() && BufferCount() < capacity_ && !bof_) {
         InternalSetToRecord(*buffers_.front());
         ReadRecords(BufferCount() - capacity_);
     }

@@ -39,12 +39,14 @@ std::int64_t Postings(TableFile& table, const std::string& index, const std::str
     return count->ColumnInt(0);
 }
 
-// The character with the fewest index rows. Counted with rising bounds, so that a common
-// character costs no more to count than the rarest one.
+// The character with the fewest index rows, counted with rising bounds so that a common
+// character costs no more to count than the rarest one. Past kCommon rows they are all common:
+// reading any of them costs about the same, and counting them exactly would cost as much again.
 std::string Rarest(TableFile& table, const std::string& index,
                    const std::set<std::string>& characters) {
+    constexpr std::int64_t kCommon = 4096;
     if (characters.size() == 1) return *characters.begin();
-    for (std::int64_t bound = 256;; bound *= 16) {
+    for (std::int64_t bound = 256; bound <= kCommon; bound *= 16) {
         std::string rarest;
         std::int64_t fewest = bound;
         for (const std::string& character : characters) {
@@ -56,6 +58,7 @@ std::string Rarest(TableFile& table, const std::string& index,
         }
         if (!rarest.empty()) return rarest;
     }
+    return *characters.rbegin();
 }
 
 // The column's character index (quoted) and the rarest character of `text` in it.

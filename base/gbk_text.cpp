@@ -230,6 +230,19 @@ std::size_t Length(std::string_view utf8) {
     return total;
 }
 
+std::vector<std::string_view> Characters(std::string_view utf8) {
+    std::vector<std::string_view> characters;
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::size_t length = 1;
+        while (i + length < utf8.size() &&
+               IsContinuation(static_cast<unsigned char>(utf8[i + length])))
+            ++length;
+        characters.push_back(utf8.substr(i, length));
+        i += length;
+    }
+    return characters;
+}
+
 std::string_view Cut(std::string_view utf8, std::size_t bytes) {
     std::size_t used = 0;
     Reader r(utf8);

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace gbk {
 
@@ -27,6 +28,9 @@ int Compare(std::string_view a, std::string_view b);
 
 // Compares the first `bytes` GBK bytes of each text (as strncmp does for byte strings).
 int CompareN(std::string_view a, std::string_view b, std::size_t bytes);
+
+// The text's characters, each as its UTF-8 bytes (a byte that starts none stands alone).
+std::vector<std::string_view> Characters(std::string_view utf8);
 
 // The text's GBK bytes (GB18030 for characters outside GBK).
 std::string Encode(std::string_view utf8);

@@ -15,15 +15,8 @@ namespace {
 // but its wildcards.
 std::set<std::string> LiteralCharacters(std::string_view text, bool pattern) {
     std::set<std::string> characters;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t length = 1;
-        while (i + length < text.size() &&
-               (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
-            ++length;
-        }
-        const std::string_view character = text.substr(i, length);
+    for (std::string_view character : gbk::Characters(text)) {
         if (!pattern || (character != "%" && character != "_")) characters.emplace(character);
-        i += length;
     }
     return characters;
 }

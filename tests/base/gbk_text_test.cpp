@@ -117,6 +117,10 @@ TEST(GbkCut, KeepsWholeCharacters) {
     EXPECT_EQ(gbk::Cut("ab😀", 5), "ab");
     EXPECT_EQ(gbk::Cut("abc", 0), "");
     EXPECT_EQ(gbk::Cut("abc", 100), "abc");
+    using Characters = std::vector<std::string_view>;
+    EXPECT_EQ(gbk::Characters("a张😀"), (Characters{"a", "张", "😀"}));
+    EXPECT_EQ(gbk::Characters("\xBC\xE5\xBC张"), (Characters{"\xBC", "\xE5\xBC", "张"}));
+    EXPECT_EQ(gbk::Characters(""), Characters{});
 }
 
 TEST(GbkInvalidUtf8, EachByteCountsOneAndSortsLast) {

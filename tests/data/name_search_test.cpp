@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/dates.h"
+#include "base/gbk_text.h"
 #include "data/clinic_record_sets.h"
 #include "engine/sqlitekit/character_index.h"
 #include "tools/demo_loader.h"
@@ -20,16 +21,8 @@ constexpr int kPatients = 20'000;
 
 // The characters of a UTF-8 text, one string each.
 std::vector<std::string> Characters(const std::string& text) {
-    std::vector<std::string> characters;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t length = 1;
-        while (i + length < text.size() &&
-               (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
-            ++length;
-        characters.push_back(text.substr(i, length));
-        i += length;
-    }
-    return characters;
+    const std::vector<std::string_view> characters = gbk::Characters(text);
+    return {characters.begin(), characters.end()};
 }
 
 class NameSearch : public ::testing::Test {

@@ -1,0 +1,27 @@
+// Names by their pinyin, as the staff type them on a keyboard whose input method is off:
+// initials ("zs" for 张三), whole syllables ("zhangsan") or a mix ("zhangs").
+//
+// A Han character's readings come from ICU's Han-Latin transliteration, general and for names,
+// so that a character read differently in a name (单 shan, 曾 zeng) has both readings. They are
+// lower-case ASCII without tones; ü is both "v" and "u" (lü: "lv", "lu").
+//
+// Contracts: safe to call from several threads at once; the transliterators are made once, at
+// the first call, which throws std::runtime_error where ICU lacks them.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pinyin {
+
+// The readings of one character (UTF-8), each once, general reading first. An ASCII letter or
+// digit reads as itself in lower case; any other character has none.
+std::vector<std::string> Readings(std::string_view character);
+
+// Whether `typed` runs through consecutive characters of `name`, starting at any of them: each
+// character takes a non-empty beginning of one of its readings, and the pieces make up `typed`
+// exactly. Letters compare without regard to case. Empty `typed` matches nothing.
+bool Matches(std::string_view name, std::string_view typed);
+
+}  // namespace pinyin

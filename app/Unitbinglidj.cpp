@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -282,16 +283,10 @@ bool TFormQorvynabldjxt::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-// The name search: every patient whose name holds the text. The engine binds the quoted text
-// as a parameter, so what was typed never becomes part of a statement.
+// The name search (TRecordRules::FindNames), then the patient found, the not-found text or the
+// results window.
 void TFormQorvynabldjxt::BitBtnczxmClick() {
-    const std::string text = SearchText();
-    Queryczxm.Close();
-    Queryczxm.SetSQL({"SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh FROM bingren.DB WHERE",
-                      "  Xm LIKE '%" + text + "%'", " ORDER BY Xm"});
-    Queryczxm.Open();
-    // None, one or several: two matches decide it, however many there are.
-    const int found = Queryczxm.RecordCountUpTo(2);
+    const int found = FindNames(SearchText());
     if (found < 1) {
         // Selected, so that the next name typed replaces the message.
         Editblhxm->setText(QStringLiteral("没找到!请重新输入姓名"));

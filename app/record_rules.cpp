@@ -1,5 +1,7 @@
 #include "app/record_rules.h"
 
+#include <algorithm>
+
 #include "base/dates.h"
 
 namespace {
@@ -51,4 +53,32 @@ void TRecordRules::ProposeVisitFollowUp(const std::string& fieldName) {
     if (fieldName != kFollowUpField || !data_.TableBingliFzyysj->IsNull()) return;
     data_.TableBingli.Edit();
     data_.TableBingliFzyysj->SetAsDateTime(dates::Today() + kFollowUpDays);
+}
+
+namespace {
+
+bool IsLatinLetters(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+}
+
+}  // namespace
+
+// The text goes into the statement as it stands: the engine binds the quoted literal as a
+// parameter, so it never becomes part of SQL.
+int TRecordRules::FindNames(const std::string& text) {
+    const int found = OpenNameSearch("  Xm LIKE '%" + text + "%'");
+    // Letters that no name holds may be a name's pinyin, typed with the input method off.
+    if (found < 1 && IsLatinLetters(text)) return OpenNameSearch("  Xm PINYIN '" + text + "'");
+    return found;
+}
+
+int TRecordRules::OpenNameSearch(const std::string& condition) {
+    TQuery& query = data_.Queryczxm;
+    query.Close();
+    query.SetSQL(
+        {"SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh FROM bingren.DB WHERE", condition, " ORDER BY Xm"});
+    query.Open();
+    return query.RecordCountUpTo(2);
 }

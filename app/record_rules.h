@@ -32,6 +32,14 @@ class TRecordRules {
     // A click into the visit grid's follow-up cell proposes today + 7 where there is none.
     void ProposeVisitFollowUp(const std::string& fieldName);
 
+    // The name search: Queryczxm opened on every patient whose name holds `text`, in name
+    // order; where none does and `text` is Latin letters only, on the names whose pinyin runs
+    // as the letters. Answers 0, 1 or 2 for none, one or several: two matches decide it,
+    // however many there are. The query stands on its first row.
+    int FindNames(const std::string& text);
+
   private:
+    int OpenNameSearch(const std::string& condition);
+
     ClinicRecordSets& data_;
 };

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "base/gbk_text.h"
 
@@ -94,12 +95,23 @@ Transliterations& Shared() {
     return shared;
 }
 
+using ReadingList = std::vector<std::string>;
+
+// The readings of a character through a cache of this thread's own: a search tries every name
+// of a table, and most characters come again and again.
+const ReadingList& CachedReadings(std::string_view character) {
+    thread_local std::unordered_map<std::string, ReadingList> cache;
+    const auto found = cache.find(std::string(character));
+    if (found != cache.end()) return found->second;
+    return cache.emplace(std::string(character), Readings(character)).first->second;
+}
+
 // Whether typed[from..] is made of beginnings of the readings of readings[at..].
-bool MatchesFrom(const std::vector<std::vector<std::string>>& readings, std::size_t at,
+bool MatchesFrom(const std::vector<const ReadingList*>& readings, std::size_t at,
                  std::string_view typed) {
     if (typed.empty()) return true;
     if (at == readings.size()) return false;
-    for (const std::string& reading : readings[at]) {
+    for (const std::string& reading : *readings[at]) {
         const std::size_t common = static_cast<std::size_t>(
             std::mismatch(reading.begin(), reading.end(), typed.begin(), typed.end()).first -
             reading.begin());
@@ -125,9 +137,9 @@ bool Matches(std::string_view name, std::string_view typed) {
     if (typed.empty()) return false;
     std::string lower(typed);
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::vector<std::vector<std::string>> readings;
+    std::vector<const ReadingList*> readings;
     for (std::string_view character : gbk::Characters(name))
-        readings.push_back(Readings(character));
+        readings.push_back(&CachedReadings(character));
     for (std::size_t start = 0; start < readings.size(); ++start) {
         if (MatchesFrom(readings, start, lower)) return true;
     }

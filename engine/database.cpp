@@ -10,6 +10,7 @@
 #include "base/gbk_text.h"
 #include "engine/answer_plan.h"
 #include "engine/errors.h"
+#include "engine/filter.h"
 #include "engine/query.h"
 #include "engine/sqlitekit/paths.h"
 
@@ -50,7 +51,9 @@ Where AnswerCondition(const Layout& table, const std::optional<LikeCondition>& l
     Where where;
     if (!like) return where;
     const std::string column = QuotedColumn(table, like->field);
-    if (like->literal) {
+    if (like->pinyin) {
+        where.And(std::string(kPinyinFunction) + "(" + column + ", ?)", {*like->literal});
+    } else if (like->literal) {
         where.And(column + " LIKE ?", {*like->literal});
     } else {
         where.And(column + " LIKE " + QuotedColumn(table, like->otherField));
@@ -145,7 +148,7 @@ View Database::PrepareQuery(const std::string& text) {
     Order order = AnswerOrder(fields, *answer, query.orderBy);
     View view{table, answer, {}, std::move(order), AnswerCondition(fields, query.where),
               "",    true,   ""};
-    if (query.where && query.where->literal)
+    if (query.where && query.where->literal && !query.where->pinyin)
         PlanAnswer(view, fields.Find(query.where->field), *query.where->literal);
     return view;
 }

@@ -6,6 +6,7 @@
 
 #include "base/dates.h"
 #include "base/gbk_text.h"
+#include "base/pinyin.h"
 #include "engine/errors.h"
 
 namespace dbe {
@@ -284,11 +285,36 @@ std::optional<Value> Translator::Constant(std::uint32_t index, const Field& fiel
     return Value(dates::FormatStoredDate(static_cast<int>(node.iConst)));
 }
 
+// The text of an argument; nullopt for null, and for text SQLite had no memory for (the
+// context then carries the error).
+std::optional<std::string_view> TextArgument(sqlite3_context* context, sqlite3_value* value) {
+    if (sqlite3_value_type(value) == SQLITE_NULL) return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    if (text == nullptr) {
+        sqlite3_result_error_nomem(context);
+        return std::nullopt;
+    }
+    return std::string_view(text, static_cast<std::size_t>(sqlite3_value_bytes(value)));
+}
+
+void PinyinMatch(sqlite3_context* context, int, sqlite3_value** args) {
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL)
+        return sqlite3_result_int(context, 0);
+    const std::optional<std::string_view> text = TextArgument(context, args[0]);
+    const std::optional<std::string_view> letters = TextArgument(context, args[1]);
+    if (!text || !letters) return;
+    try {
+        sqlite3_result_int(context, pinyin::Matches(*text, *letters) ? 1 : 0);
+    } catch (const std::exception& error) {
+        sqlite3_result_error(context, error.what(), -1);
+    }
+}
+
 void GbkPrefix(sqlite3_context* context, int, sqlite3_value** args) {
     if (sqlite3_value_type(args[0]) == SQLITE_NULL) return sqlite3_result_null(context);
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
-    if (text == nullptr) return sqlite3_result_error_nomem(context);
-    const std::string_view value(text, static_cast<std::size_t>(sqlite3_value_bytes(args[0])));
+    const std::optional<std::string_view> text = TextArgument(context, args[0]);
+    if (!text) return;
+    const std::string_view value = *text;
     const sqlite3_int64 bytes = sqlite3_value_int64(args[1]);
     try {
         const std::string_view cut = gbk::Cut(value, bytes > 0 ? bytes : 0);
@@ -307,10 +333,15 @@ Where TranslateFilter(const Layout& layout, const DBIFilterNode* nodes, std::uin
 }
 
 void RegisterFilterFunctions(sqlite3* db) {
-    const int rc = sqlite3_create_function_v2(db, kPrefixFunction, 2,
-                                              SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
-                                              nullptr, GbkPrefix, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) sqlitekit::Throw(db, rc);
+    const auto add = [db](const char* name,
+                          void (*function)(sqlite3_context*, int, sqlite3_value**)) {
+        const int rc = sqlite3_create_function_v2(
+            db, name, 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr, function,
+            nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) sqlitekit::Throw(db, rc);
+    };
+    add(kPrefixFunction, GbkPrefix);
+    add(kPinyinFunction, PinyinMatch);
 }
 
 }  // namespace dbe

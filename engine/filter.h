@@ -43,8 +43,12 @@ using Narrowing =
 Where TranslateFilter(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count,
                       const Narrowing& narrow = {});
 
+// The SQL function pinyin_match(text, letters): 1 where the letters run through the text's
+// pinyin (pinyin::Matches), 0 otherwise and for null.
+inline constexpr const char* kPinyinFunction = "pinyin_match";
+
 // Adds gbk_prefix(text, n): the first n GBK bytes of text, cut at a character boundary (null
-// for null). Throws sqlitekit::Error when SQLite refuses.
+// for null), and pinyin_match. Throws sqlitekit::Error when SQLite refuses.
 void RegisterFilterFunctions(sqlite3* db);
 
 }  // namespace dbe

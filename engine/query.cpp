@@ -130,7 +130,11 @@ std::string Parser::TableName() {
 LikeCondition Parser::Condition() {
     LikeCondition condition;
     condition.field = ExpectName("a field name");
-    ExpectKeyword("LIKE");
+    condition.pinyin = AtKeyword("PINYIN");
+    if (!condition.pinyin && !AtKeyword("LIKE")) Expected("expected LIKE or PINYIN");
+    Advance();
+    if (condition.pinyin && token_.kind != TokenKind::kLiteral)
+        Expected("expected a quoted literal");
     if (token_.kind == TokenKind::kLiteral) {
         condition.literal = token_.text;
         Advance();

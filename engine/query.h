@@ -1,8 +1,11 @@
 // The engine's query dialect, parsed into its parts:
 //
 //   SELECT field [, field ...] FROM table[.ext]
-//   [WHERE field LIKE 'literal' | WHERE field LIKE field]
+//   [WHERE field LIKE 'literal' | WHERE field LIKE field | WHERE field PINYIN 'letters']
 //   [ORDER BY field [, field ...]]
+//
+// PINYIN selects the values whose characters' pinyin runs as the letters: initials, whole
+// syllables or a mix, from any character (base/pinyin.h).
 //
 // Keywords in any case; line breaks are blanks; a literal is between single quotes, a doubled
 // quote standing for one. Contracts: ParseQuery() accepts exactly this and throws
@@ -19,6 +22,7 @@ namespace dbe {
 
 struct LikeCondition {
     std::string field;
+    bool pinyin = false;  // PINYIN instead of LIKE; always with a literal
     // Either a literal pattern or a second field.
     std::optional<std::string> literal;
     std::string otherField;

@@ -196,6 +196,32 @@ TEST_F(MainWindowTest, TheNameSearchHasThreeOutcomes) {
     EXPECT_EQ(CurrentId(), 4);
 }
 
+// Latin letters that no name holds are tried as pinyin, with the same three outcomes; letters
+// that a name holds are never.
+TEST_F(MainWindowTest, LettersThatNoNameHoldsAreSearchedAsPinyin) {
+    AddPatients({{"李四", 0}, {"张三丰", 0}, {"王五", 0}, {"张三", 0}, {"Zhang", 0}});
+    TFormQorvynabldjxt& w = Open();
+    w.Editblhxm->setText("ls");
+    w.BitBtnczxm->click();
+    EXPECT_EQ(CurrentId(), 1);
+    EXPECT_EQ(w.Editblhxm->text(), "ls");
+
+    w.Editblhxm->setText("zs");
+    ClickClosingModal(w.BitBtnczxm, [](QWidget* results) {
+        auto* grid = static_cast<TFormczxmjg*>(results)->DBGridDczxm;
+        EXPECT_EQ(grid->DataSource()->DataSet()->RecordCount(), 2);
+    });
+    EXPECT_EQ(w.Editblhxm->text(), "4") << "张三 before 张三丰";
+
+    w.Editblhxm->setText("zhang");
+    w.BitBtnczxm->click();
+    EXPECT_EQ(CurrentId(), 5) << "the name that holds the letters, not the pinyin";
+
+    w.Editblhxm->setText("qq");
+    w.BitBtnczxm->click();
+    EXPECT_EQ(w.Editblhxm->text(), "没找到!请重新输入姓名");
+}
+
 TEST_F(MainWindowTest, EnterADoubleClickOrEscClosesTheResultsOnTheRowThenCurrent) {
     AddPatients({{"张c", 0}, {"张a", 0}, {"张b", 0}});  // in name order: 2, 3, 1
     TFormQorvynabldjxt& w = Open();

@@ -81,6 +81,30 @@ TEST_F(QueryTest, LikeALiteral) {
     EXPECT_EQ(Int(answer, rec, 1), 6);  // equal names in record order
 }
 
+// Initials, syllables or a mix, from any character, in the order asked for; a field or an
+// empty text is no pinyin.
+TEST_F(QueryTest, PinyinOfTheNames) {
+    Insert(table_, {{kXm, "张三丰"}});
+    Insert(table_, {{kXm, "曾伟"}});
+    const auto pinyin = [&](const std::string& letters) {
+        hDBICur answer =
+            Run("SELECT Id, Xm FROM bingren.DB WHERE Xm PINYIN '" + letters + "' ORDER BY Xm");
+        EXPECT_NE(answer, nullptr) << Entries();
+        return answer ? Names(answer) : Names_{};
+    };
+    EXPECT_EQ(pinyin("zs"), (Names_{"张三", "张三", "张三丰"}));
+    EXPECT_EQ(pinyin("ZhangS"), (Names_{"张三", "张三", "张三丰"}));
+    EXPECT_EQ(pinyin("sanf"), (Names_{"张三丰"}));
+    EXPECT_EQ(pinyin("zw"), (Names_{"曾伟"})) << "曾 read as a surname";
+    EXPECT_EQ(pinyin("ls"), (Names_{"李四"}));
+    EXPECT_EQ(pinyin("an"), (Names_{"Anne"})) << "Latin letters read as themselves";
+    EXPECT_EQ(pinyin("zx"), Names_{});
+    EXPECT_EQ(pinyin(""), Names_{});
+    EXPECT_NE(Error("SELECT Xm FROM bingren.DB WHERE Xm PINYIN Xm", DBIERR_QRYSYNTAX)
+                  .find("expected a quoted literal"),
+              std::string::npos);
+}
+
 TEST_F(QueryTest, AnswerSeesTheTablesWrites) {
     hDBICur answer = Run("select Id, Xm from BINGREN.db where Xm like 'A%'");
     ASSERT_NE(answer, nullptr) << Entries();
@@ -113,6 +137,9 @@ TEST_F(QueryTest, SyntaxErrorsSayWhatWasExpectedAndWhere) {
     Error("SELECT * FROM bingren.DB", DBIERR_QRYSYNTAX);
     Error("SELECT Xm FROM bingren.DB; DROP TABLE bingren", DBIERR_QRYSYNTAX);
     Error("SELECT Xm FROM bingren.DB WHERE Xm = 'a'", DBIERR_QRYSYNTAX);
+    EXPECT_NE(Error("SELECT Xm FROM bingren.DB WHERE Xm GLOB 'a'", DBIERR_QRYSYNTAX)
+                  .find("expected LIKE or PINYIN"),
+              std::string::npos);
     Error("SELECT Xm FROM bingren.DB ORDER Xm", DBIERR_QRYSYNTAX);
     // Nothing ran: the table is whole.
     uint32_t count = 0;

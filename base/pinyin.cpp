@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -99,9 +100,16 @@ using ReadingList = std::vector<std::string>;
 
 // The readings of a character through a cache of this thread's own: a search tries every name
 // of a table, and most characters come again and again.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+
 const ReadingList& CachedReadings(std::string_view character) {
-    thread_local std::unordered_map<std::string, ReadingList> cache;
-    const auto found = cache.find(std::string(character));
+    thread_local std::unordered_map<std::string, ReadingList, TextHash, std::equal_to<>> cache;
+    const auto found = cache.find(character);
     if (found != cache.end()) return found->second;
     return cache.emplace(std::string(character), Readings(character)).first->second;
 }
@@ -135,9 +143,15 @@ std::vector<std::string> Readings(std::string_view character) {
 
 bool Matches(std::string_view name, std::string_view typed) {
     if (typed.empty()) return false;
-    std::string lower(typed);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::vector<const ReadingList*> readings;
+    // Every name of a table meets the same text: it is lowered once.
+    thread_local std::string typedLast, lower;
+    if (typed != typedLast) {
+        typedLast = typed;
+        lower = typed;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    thread_local std::vector<const ReadingList*> readings;
+    readings.clear();
     for (std::string_view character : gbk::Characters(name))
         readings.push_back(&CachedReadings(character));
     for (std::size_t start = 0; start < readings.size(); ++start) {

@@ -34,8 +34,8 @@ struct Table {
     std::string_view name;  // the table and its file's stem
     std::span<const Column> columns;
     std::span<const Index> indexes;
-    // The column whose characters are indexed, so that "names containing t" needs no scan;
-    // empty for none.
+    // The column indexed by its characters and by its pinyin, so that "names containing t" and
+    // "names whose pinyin runs as t" need no scan; empty for none.
     std::string_view characterIndexed;
 
     // The column named `name`; throws std::out_of_range for a name the table lacks.

@@ -141,6 +141,25 @@ std::vector<std::string> Readings(std::string_view character) {
     return Shared().Readings(character);
 }
 
+std::vector<std::string> Keys(std::string_view name) {
+    std::vector<std::string> keys;
+    const auto add = [&keys](std::string key) {
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(std::move(key));
+    };
+    const ReadingList* previous = nullptr;
+    for (std::string_view character : gbk::Characters(name)) {
+        const ReadingList& readings = CachedReadings(character);
+        for (const std::string& reading : readings) {
+            if (reading.size() >= 2) add(reading.substr(0, 2));
+            if (previous) {
+                for (const std::string& before : *previous) add({before[0], reading[0]});
+            }
+        }
+        previous = readings.empty() ? nullptr : &readings;
+    }
+    return keys;
+}
+
 bool Matches(std::string_view name, std::string_view typed) {
     if (typed.empty()) return false;
     // Every name of a table meets the same text: it is lowered once.

@@ -19,6 +19,12 @@ namespace pinyin {
 // digit reads as itself in lower case; any other character has none.
 std::vector<std::string> Readings(std::string_view character);
 
+// The keys under which a name is found by pinyin, each once: the first two letters of each
+// reading of each character, and the initials of each two neighbouring characters (for every
+// pair of their readings). Any `typed` of two letters or more that Matches() the name begins
+// with one of them.
+std::vector<std::string> Keys(std::string_view name);
+
 // Whether `typed` runs through consecutive characters of `name`, starting at any of them: each
 // character takes a non-empty beginning of one of its readings, and the pieces make up `typed`
 // exactly. Letters compare without regard to case. Empty `typed` matches nothing.

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "base/gbk_text.h"
+#include "engine/filter.h"
 #include "engine/sqlitekit/character_index.h"
 #include "engine/sqlitekit/paths.h"
 
@@ -60,17 +61,26 @@ struct IndexedCharacter {
     std::string character;
 };
 
+bool HasIndex(const Schema& schema, const std::vector<int>& indexed, const std::string& column) {
+    return std::any_of(indexed.begin(), indexed.end(), [&](int field) {
+        return SameName(schema.layout->fields[field].column, column);
+    });
+}
+
+std::string QuotedIndexName(TableFile& table, const std::string& column,
+                            sqlitekit::CharacterIndex::Keys keys) {
+    return sqlitekit::QuoteIdentifier(
+        sqlitekit::CharacterIndex{FileStem(table.Path()), column, keys}.Name());
+}
+
 std::optional<IndexedCharacter> FindIndexedCharacter(TableFile& table, const std::string& column,
                                                      std::string_view text, bool pattern) {
     const Schema& schema = table.GetSchema();
-    const bool indexed = std::any_of(
-        schema.characterIndexed.begin(), schema.characterIndexed.end(),
-        [&](int field) { return SameName(schema.layout->fields[field].column, column); });
-    if (!indexed) return std::nullopt;
+    if (!HasIndex(schema, schema.characterIndexed, column)) return std::nullopt;
     const std::set<std::string> characters = LiteralCharacters(text, pattern);
     if (characters.empty()) return std::nullopt;
-    const std::string index = sqlitekit::QuoteIdentifier(
-        sqlitekit::CharacterIndex{FileStem(table.Path()), column}.Name());
+    const std::string index =
+        QuotedIndexName(table, column, sqlitekit::CharacterIndex::Keys::kCharacters);
     return IndexedCharacter{index, Rarest(table, index, characters)};
 }
 
@@ -79,22 +89,39 @@ Where RowsHolding(const IndexedCharacter& found) {
             {found.character}};
 }
 
+// Reads the view through the index rows of one key: in the index's own order, (value, record),
+// where the view is ordered by the column, trying `test` on the index entry before the table
+// is read; otherwise as the set of their record numbers.
+void ReadThrough(View& view, const std::string& column, const IndexedCharacter& found, Where test) {
+    const Order byValue = Order::ByKey(sqlitekit::QuoteIdentifier(column), gbk::kCollation, -1);
+    if (view.order.key != byValue.key) return view.condition.And(RowsHolding(found));
+    const std::string table = view.table->QuotedTable();
+    view.source = found.index + " CROSS JOIN " + table + " ON " + table + ".rowid = ch_id";
+    view.order.key = "ch_key";
+    Where condition{"ch = lower(?)", {found.character}};
+    condition.And(test);
+    condition.And(view.condition);
+    view.condition = std::move(condition);
+}
+
 }  // namespace
 
 void PlanAnswer(View& view, int field, std::string_view pattern) {
     const std::string column = view.table->GetSchema().layout->fields[field].column;
     const auto found = FindIndexedCharacter(*view.table, column, pattern, true);
     if (!found) return;
-    const std::string table = view.table->QuotedTable();
-    const Order byValue = Order::ByKey(sqlitekit::QuoteIdentifier(column), gbk::kCollation, -1);
-    if (view.order.key != byValue.key) return view.condition.And(RowsHolding(*found));
-    // The index's rows of one character come in the answer's order: (value, record). The index
-    // holds the whole value, so the pattern is tried on it before the table is read.
-    view.source = found->index + " CROSS JOIN " + table + " ON " + table + ".rowid = ch_id";
-    view.order.key = "ch_key";
-    Where condition{"ch = lower(?) AND ch_key LIKE ?", {found->character, std::string(pattern)}};
-    condition.And(view.condition);
-    view.condition = std::move(condition);
+    ReadThrough(view, column, *found, {"ch_key LIKE ?", {std::string(pattern)}});
+}
+
+void PlanPinyin(View& view, int field, std::string_view letters) {
+    const Schema& schema = view.table->GetSchema();
+    const std::string column = schema.layout->fields[field].column;
+    if (letters.size() < 2 || !HasIndex(schema, schema.pinyinIndexed, column)) return;
+    const IndexedCharacter found{
+        QuotedIndexName(*view.table, column, sqlitekit::CharacterIndex::Keys::kPinyin),
+        std::string(letters.substr(0, 2))};
+    ReadThrough(view, column, found,
+                {std::string(kPinyinFunction) + "(ch_key, ?)", {std::string(letters)}});
 }
 
 std::optional<Where> CharacterNarrowing(TableFile& table, const std::string& column,

@@ -21,6 +21,10 @@ namespace dbe {
 // `field` is the LIKE's field in the table's layout; `pattern` its literal.
 void PlanAnswer(View& view, int field, std::string_view pattern);
 
+// The same for `field PINYIN 'letters'`, through the column's index of pinyin keys: every
+// match holds the letters' first two as a key. Fewer letters, or no such index, scan.
+void PlanPinyin(View& view, int field, std::string_view letters);
+
 // The rows of `table` whose `column` holds every character of `text` (LIKE's wildcards aside
 // when `pattern`), through the column's character index: a condition on rowid. nullopt when
 // the column has no complete character index or `text` no such character.

@@ -148,8 +148,14 @@ View Database::PrepareQuery(const std::string& text) {
     Order order = AnswerOrder(fields, *answer, query.orderBy);
     View view{table, answer, {}, std::move(order), AnswerCondition(fields, query.where),
               "",    true,   ""};
-    if (query.where && query.where->literal && !query.where->pinyin)
-        PlanAnswer(view, fields.Find(query.where->field), *query.where->literal);
+    if (query.where && query.where->literal) {
+        const int field = fields.Find(query.where->field);
+        if (query.where->pinyin) {
+            PlanPinyin(view, field, *query.where->literal);
+        } else {
+            PlanAnswer(view, field, *query.where->literal);
+        }
+    }
     return view;
 }
 

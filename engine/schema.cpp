@@ -180,8 +180,12 @@ Schema ReadSchema(sqlite3* db, const std::string& table) {
     }
     for (std::size_t i = 0; i < schema.layout->fields.size(); ++i) {
         const Field& field = schema.layout->fields[i];
-        if (field.IsString() && sqlitekit::CharacterIndex{table, field.column}.IsPresent(db))
+        if (!field.IsString()) continue;
+        using Keys = sqlitekit::CharacterIndex::Keys;
+        if (sqlitekit::CharacterIndex{table, field.column, Keys::kCharacters}.IsPresent(db))
             schema.characterIndexed.push_back(static_cast<int>(i));
+        if (sqlitekit::CharacterIndex{table, field.column, Keys::kPinyin}.IsPresent(db))
+            schema.pinyinIndexed.push_back(static_cast<int>(i));
     }
     return schema;
 }

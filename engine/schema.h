@@ -59,6 +59,8 @@ struct Schema {
     // The string fields (layout indexes) that a complete character index answers
     // (sqlitekit/character_index.h).
     std::vector<int> characterIndexed;
+    // The string fields that a complete index of pinyin keys answers.
+    std::vector<int> pinyinIndexed;
 };
 
 // Maps a declared column type to a field description (type, subtype, size).

@@ -96,26 +96,27 @@ void CreateTableFiles(const std::filesystem::path& dir,
     for (auto& file : pending) file->Publish();
 }
 
-std::optional<sqlitekit::CharacterIndex> CharacterIndexOf(const clinic_tables::Table& table) {
-    if (table.characterIndexed.empty()) return std::nullopt;
-    return sqlitekit::CharacterIndex{std::string(table.name), std::string(table.characterIndexed)};
+std::vector<sqlitekit::CharacterIndex> CharacterIndexesOf(const clinic_tables::Table& table) {
+    if (table.characterIndexed.empty()) return {};
+    const std::string name(table.name), column(table.characterIndexed);
+    using Keys = sqlitekit::CharacterIndex::Keys;
+    return {{name, column, Keys::kCharacters}, {name, column, Keys::kPinyin}};
 }
 
-void CreateCharacterIndex(const sqlitekit::Connection& db, const clinic_tables::Table& table) {
+int IndexedCharacters(const clinic_tables::Table& table) {
     // Every character takes a GBK byte at least: the column's size bounds their number.
-    if (auto index = CharacterIndexOf(table))
-        index->Create(db, table.ColumnNamed(table.characterIndexed).size);
+    return table.ColumnNamed(table.characterIndexed).size;
 }
 
 void CreateIndexes(const sqlitekit::Connection& db, const clinic_tables::Table& table) {
     for (const clinic_tables::Index& index : table.indexes) db.Exec(index.createSql);
-    CreateCharacterIndex(db, table);
+    for (const auto& index : CharacterIndexesOf(table)) index.Create(db, IndexedCharacters(table));
 }
 
 void DropIndexes(const sqlitekit::Connection& db, const clinic_tables::Table& table) {
     for (const clinic_tables::Index& index : table.indexes)
         db.Exec("DROP INDEX IF EXISTS " + sqlitekit::QuoteIdentifier(index.name));
-    if (auto index = CharacterIndexOf(table)) index->Drop(db);
+    for (const auto& index : CharacterIndexesOf(table)) index.Drop(db);
 }
 
 }  // namespace clinicdb

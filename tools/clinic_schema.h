@@ -12,9 +12,9 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "base/clinic_tables.h"
 #include "engine/sqlitekit/character_index.h"
@@ -35,8 +35,10 @@ void CreateTableFiles(const std::filesystem::path& dir,
 void CreateIndexes(const sqlitekit::Connection& db, const clinic_tables::Table& table);
 void DropIndexes(const sqlitekit::Connection& db, const clinic_tables::Table& table);
 
-// The table's character index, if its description has one.
-std::optional<sqlitekit::CharacterIndex> CharacterIndexOf(const clinic_tables::Table& table);
-void CreateCharacterIndex(const sqlitekit::Connection& db, const clinic_tables::Table& table);
+// The indexes of the table's character-indexed column, by its characters and by its pinyin;
+// none where the description has no such column. IndexedCharacters bounds the characters of
+// a value that they index.
+std::vector<sqlitekit::CharacterIndex> CharacterIndexesOf(const clinic_tables::Table& table);
+int IndexedCharacters(const clinic_tables::Table& table);
 
 }  // namespace clinicdb

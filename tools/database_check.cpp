@@ -60,32 +60,32 @@ void RemoveCopy(const std::filesystem::path& file, CheckReport& report) {
     }
 }
 
-// Whether the table's character index is there and agrees with the table; with `repair`, one
+// Whether the table's character indexes are there and agree with the table; with `repair`, one
 // that is missing or disagrees is built anew first. A missing one is no damage (searches scan).
-void CheckCharacterIndex(const tablecrypt::TableConnection& db, const clinic_tables::Table& table,
-                         bool repair, FileCheck& result) {
-    const auto index = CharacterIndexOf(table);
-    if (!index) return;
-    const int characters = table.ColumnNamed(table.characterIndexed).size;
-    const auto agrees = [&] {
-        return index->IsPresent(db.Get().Handle()) &&
-               index->Disagreements(db.Get().Handle(), characters) == 0;
-    };
-    if (repair && !agrees()) {
-        sqlitekit::Transaction transaction(db.Get());
-        index->Drop(db.Get());
-        index->Create(db.Get(), characters);
-        transaction.Commit();
-        result.notes.push_back("rebuilt the character index of " + index->column);
-    }
-    const std::string repairHint = " (clinicdb check --repair builds it anew)";
-    if (!index->IsPresent(db.Get().Handle())) {
-        result.notes.push_back("no character index of " + index->column +
-                               ": the name search reads the whole table" + repairHint);
-    } else if (const auto wrong = index->Disagreements(db.Get().Handle(), characters)) {
-        result.problems.push_back("the character index of " + index->column +
-                                  " disagrees with the table in " + std::to_string(wrong) +
-                                  " entries" + repairHint);
+void CheckCharacterIndexes(const tablecrypt::TableConnection& db, const clinic_tables::Table& table,
+                           bool repair, FileCheck& result) {
+    for (const sqlitekit::CharacterIndex& index : CharacterIndexesOf(table)) {
+        const int characters = IndexedCharacters(table);
+        const std::string what = "the " + index.Name() + " index";
+        const auto agrees = [&] {
+            return index.IsPresent(db.Get().Handle()) &&
+                   index.Disagreements(db.Get().Handle(), characters) == 0;
+        };
+        if (repair && !agrees()) {
+            sqlitekit::Transaction transaction(db.Get());
+            index.Drop(db.Get());
+            index.Create(db.Get(), characters);
+            transaction.Commit();
+            result.notes.push_back("rebuilt " + what);
+        }
+        const std::string repairHint = " (clinicdb check --repair builds it anew)";
+        if (!index.IsPresent(db.Get().Handle())) {
+            result.notes.push_back("no " + index.Name() + " index: searches by " + index.column +
+                                   " read the whole table" + repairHint);
+        } else if (const auto wrong = index.Disagreements(db.Get().Handle(), characters)) {
+            result.problems.push_back(what + " disagrees with the table in " +
+                                      std::to_string(wrong) + " entries" + repairHint);
+        }
     }
 }
 
@@ -102,7 +102,7 @@ FileCheck CheckFile(const std::filesystem::path& dir, const clinic_tables::Table
         // rolled back first, as the program itself does when it opens it.
         const auto db = tables.Open(path, SQLITE_OPEN_READWRITE);
         result.problems = IntegrityProblems(db.Get(), table);
-        if (result.problems.empty()) CheckCharacterIndex(db, table, repair, result);
+        if (result.problems.empty()) CheckCharacterIndexes(db, table, repair, result);
     } catch (const sqlitekit::Error& e) {
         // A file too damaged to check at all is as unsound as one that fails the check. Said
         // in the engine's words, which tell a page that fails its check from other failures.

@@ -14,16 +14,36 @@ std::string Positions(int n) {
     return values + ")";
 }
 
-// The distinct characters of `value` (an SQL expression), as indexed.
-std::string Characters(const std::string& value, int maxCharacters) {
-    return "SELECT DISTINCT lower(substr(" + value + ", column1, 1)) AS ch FROM " +
-           Positions(maxCharacters) + " WHERE column1 <= length(" + value + ")";
+// How the keys of a value (an SQL expression) are read: the key, the source to join, the
+// condition on it.
+struct KeySource {
+    std::string key, from, where;
+};
+
+KeySource KeysOf(CharacterIndex::Keys keys, const std::string& value, int maxCharacters) {
+    if (keys == CharacterIndex::Keys::kPinyin)
+        return {"value", "json_each(" + std::string(kPinyinKeysFunction) + "(" + value + "))", "1"};
+    return {"lower(substr(" + value + ", column1, 1))", Positions(maxCharacters),
+            "column1 <= length(" + value + ")"};
+}
+
+// The distinct keys of `value`, as column `ch`.
+std::string KeysSelect(const KeySource& keys) {
+    return "SELECT DISTINCT " + keys.key + " AS ch FROM " + keys.from + " WHERE " + keys.where;
 }
 
 }  // namespace
 
 std::string CharacterIndex::Name() const {
-    return table + "_" + column + "_chars";
+    return table + "_" + column + (keys == Keys::kPinyin ? "_pinyin" : "_chars");
+}
+
+// Every (key, value, record) of the table's rows, as the index holds them.
+std::string CharacterIndex::Expected(int maxCharacters) const {
+    const std::string c = "t." + QuoteIdentifier(column);
+    const KeySource source = KeysOf(keys, c, maxCharacters);
+    return "SELECT DISTINCT " + source.key + " AS ch, " + c + " AS ch_key, t.rowid AS ch_id FROM " +
+           QuoteIdentifier(table) + " AS t, " + source.from + " WHERE " + source.where;
 }
 
 void CharacterIndex::Create(const Connection& db, int maxCharacters) const {
@@ -33,21 +53,21 @@ void CharacterIndex::Create(const Connection& db, int maxCharacters) const {
     const auto trigger = [&](std::string_view suffix) {
         return QuoteIdentifier(Name() + std::string(suffix));
     };
+    const auto keysOf = [&](const std::string& row) {
+        return KeysSelect(KeysOf(keys, row + "." + c, maxCharacters));
+    };
     const auto add = [&](const std::string& row) {
-        return "INSERT OR IGNORE INTO " + index + " SELECT chars.ch, " + row + "." + c + ", " +
-               row + ".rowid FROM (" + Characters(row + "." + c, maxCharacters) + ") AS chars;";
+        return "INSERT OR IGNORE INTO " + index + " SELECT keys.ch, " + row + "." + c + ", " + row +
+               ".rowid FROM (" + keysOf(row) + ") AS keys;";
     };
     const auto remove = [&](const std::string& row) {
-        return "DELETE FROM " + index + " WHERE ch IN (" +
-               Characters(row + "." + c, maxCharacters) + ") AND ch_key = " + row + "." + c +
-               " AND ch_id = " + row + ".rowid;";
+        return "DELETE FROM " + index + " WHERE ch IN (" + keysOf(row) + ") AND ch_key = " + row +
+               "." + c + " AND ch_id = " + row + ".rowid;";
     };
     db.Exec("CREATE TABLE " + index +
             " (ch TEXT NOT NULL, ch_key TEXT NOT NULL COLLATE GBK, ch_id INTEGER NOT NULL, "
             "PRIMARY KEY (ch, ch_key, ch_id)) WITHOUT ROWID");
-    db.Exec("INSERT INTO " + index + " SELECT DISTINCT lower(substr(t." + c + ", column1, 1)), t." +
-            c + ", t.rowid FROM " + t + " AS t, " + Positions(maxCharacters) +
-            " WHERE column1 <= length(t." + c + ") ORDER BY 1, 2, 3");
+    db.Exec("INSERT INTO " + index + " " + Expected(maxCharacters) + " ORDER BY 1, 2, 3");
     db.Exec("CREATE TRIGGER " + trigger("_insert") + " AFTER INSERT ON " + t + " BEGIN " +
             add("NEW") + " END");
     db.Exec("CREATE TRIGGER " + trigger("_update") + " AFTER UPDATE ON " + t + " WHEN OLD." + c +
@@ -77,13 +97,8 @@ bool CharacterIndex::IsPresent(sqlite3* db) const {
 }
 
 std::int64_t CharacterIndex::Disagreements(sqlite3* db, int maxCharacters) const {
-    const std::string index = QuoteIdentifier(Name());
-    const std::string c = QuoteIdentifier(column);
-    const std::string expected =
-        "SELECT DISTINCT lower(substr(t." + c + ", column1, 1)) AS ch, t." + c +
-        " AS ch_key, t.rowid AS ch_id FROM " + QuoteIdentifier(table) + " AS t, " +
-        Positions(maxCharacters) + " WHERE column1 <= length(t." + c + ")";
-    const std::string stored = "SELECT ch, ch_key, ch_id FROM " + index;
+    const std::string expected = Expected(maxCharacters);
+    const std::string stored = "SELECT ch, ch_key, ch_id FROM " + QuoteIdentifier(Name());
     Statement count(db, "SELECT (SELECT count(*) FROM (" + expected + " EXCEPT " + stored +
                             ")) + (SELECT count(*) FROM (" + stored + " EXCEPT " + expected + "))");
     count.Step();

@@ -1,17 +1,21 @@
-// A character index: for one text column of a table, each distinct character of each value
-// mapped to the rows that hold it, ordered within a character by the value (in GBK order) and
-// the record number. "Values containing t" is then answered by reading, in order, the rows of
-// one character of t, the rarest, instead of scanning the table.
+// A character index: for one text column of a table, each distinct key of each value mapped to
+// the rows that hold it, ordered within a key by the value (in GBK order) and the record
+// number. "Values containing t" is then answered by reading, in order, the rows of one key of
+// t instead of scanning the table. The keys are the value's characters, or its pinyin keys
+// (base/pinyin.h): the first two letters of a character's reading, and the initials of two
+// neighbouring characters, so that every name whose pinyin runs as t holds t's first two
+// letters as a key.
 //
-// It lives in the table's own file: the table <table>_<column>_chars (ch, ch_key, ch_id), and
-// three triggers that keep it in the same transaction as every insert, update and delete of
-// the table, so that it never disagrees with the table, whoever writes.
+// It lives in the table's own file: the table <table>_<column>_chars (or _pinyin) with columns
+// (ch, ch_key, ch_id), and three triggers that keep it in the same transaction as every insert,
+// update and delete of the table, so that it never disagrees with the table, whoever writes.
 //
 // Contracts:
 // - ASCII letters are indexed in lower case, as LIKE compares them; every other character as
 //   it is. A value is indexed up to `maxCharacters` characters (the column's declared size in
 //   GBK bytes bounds them).
-// - The connections that write the table, or create the index, have the GBK collation.
+// - The connections that write the table, or create the index, have the GBK collation and, for
+//   pinyin keys, the function pinyin_keys (Connection::Open registers both).
 // - Create() fills the index from the table's rows; Drop() removes it and its triggers.
 #pragma once
 
@@ -24,10 +28,13 @@
 namespace sqlitekit {
 
 struct CharacterIndex {
+    enum class Keys { kCharacters, kPinyin };
+
     std::string table;
     std::string column;
+    Keys keys = Keys::kCharacters;
 
-    // <table>_<column>_chars, unquoted.
+    // <table>_<column>_chars or _pinyin, unquoted.
     std::string Name() const;
 
     void Create(const Connection& db, int maxCharacters) const;
@@ -37,6 +44,9 @@ struct CharacterIndex {
     // Index entries without their row, plus characters of rows without their entry; 0 when
     // the index agrees with the table.
     std::int64_t Disagreements(sqlite3* db, int maxCharacters) const;
+
+  private:
+    std::string Expected(int maxCharacters) const;
 };
 
 }  // namespace sqlitekit

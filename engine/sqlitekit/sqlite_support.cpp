@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/gbk_text.h"
+#include "base/pinyin.h"
 
 namespace sqlitekit {
 
@@ -92,6 +93,7 @@ Connection Connection::Open(const std::string& path, int flags, const char* vfs)
     if (rc != SQLITE_OK) Throw(db, rc);
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     RegisterGbkCollation(db);
+    RegisterPinyinKeys(db);
     // In the rollback journal's mode a commit is the journal's deletion: EXTRA also syncs the
     // directory after it, so that a power cut cannot bring the journal back and roll an
     // acknowledged post back.
@@ -124,6 +126,38 @@ int CompareGbk(void*, int sizeA, const void* a, int sizeB, const void* b) {
 void RegisterGbkCollation(sqlite3* db) {
     const int rc =
         sqlite3_create_collation_v2(db, gbk::kCollation, SQLITE_UTF8, nullptr, CompareGbk, nullptr);
+    if (rc != SQLITE_OK) Throw(db, rc);
+}
+
+namespace {
+
+void PinyinKeys(sqlite3_context* context, int, sqlite3_value** args) {
+    std::string json = "[";
+    if (sqlite3_value_type(args[0]) != SQLITE_NULL) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+        if (text == nullptr) return sqlite3_result_error_nomem(context);
+        try {
+            // Keys are lower-case ASCII letters and digits: nothing to escape.
+            for (const std::string& key :
+                 pinyin::Keys({text, static_cast<std::size_t>(sqlite3_value_bytes(args[0]))})) {
+                if (json.size() > 1) json += ',';
+                json += '"' + key + '"';
+            }
+        } catch (const std::exception& error) {
+            // Nothing may unwind through SQLite.
+            return sqlite3_result_error(context, error.what(), -1);
+        }
+    }
+    json += ']';
+    sqlite3_result_text64(context, json.data(), json.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+}  // namespace
+
+void RegisterPinyinKeys(sqlite3* db) {
+    const int rc =
+        sqlite3_create_function_v2(db, kPinyinKeysFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   nullptr, PinyinKeys, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) Throw(db, rc);
 }
 

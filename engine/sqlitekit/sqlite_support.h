@@ -116,6 +116,11 @@ class Connection {
 // Registers the collation gbk::kCollation (GBK byte order) on `db`.
 void RegisterGbkCollation(sqlite3* db);
 
+// pinyin_keys(text): the text's pinyin keys (pinyin::Keys) as a JSON array of strings; an empty
+// array for null. The character indexes of pinyin keys call it (character_index.h).
+inline constexpr const char* kPinyinKeysFunction = "pinyin_keys";
+void RegisterPinyinKeys(sqlite3* db);
+
 // BEGIN IMMEDIATE on construction; rolls back on destruction unless Commit() was called.
 class Transaction {
   public:

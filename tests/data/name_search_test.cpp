@@ -1,6 +1,7 @@
 // The name search read through the character index answers exactly the rows, in exactly the
-// order, that a scan of the patients answers, for any search text; and the index keeps agreeing
-// with the table through inserts, edits, deletes and posts that fail.
+// order, that a scan of the patients answers, for any search text; so does the pinyin search
+// through its index; and both indexes keep agreeing with the table through inserts, edits,
+// deletes and posts that fail.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "base/dates.h"
 #include "base/gbk_text.h"
+#include "base/pinyin.h"
 #include "data/clinic_record_sets.h"
 #include "engine/sqlitekit/character_index.h"
 #include "tools/demo_loader.h"
@@ -47,15 +49,32 @@ class NameSearch : public ::testing::Test {
     }
 
     // The Ids that the main window's query answers, in its order.
-    std::vector<std::int64_t> Searched(const std::string& text) {
+    std::vector<std::int64_t> Searched(const std::string& condition) {
         TQuery& query = data_.Queryczxm;
         query.Close();
-        query.SetSQL({"SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh FROM bingren.DB WHERE",
-                      "  Xm LIKE '%" + text + "%'", " ORDER BY Xm"});
+        query.SetSQL(
+            {"SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh FROM bingren.DB WHERE", condition, " ORDER BY Xm"});
         query.Open();
         std::vector<std::int64_t> ids;
         for (query.First(); !query.Eof(); query.Next())
             ids.push_back(data_.QueryczxmId->AsInteger());
+        return ids;
+    }
+
+    // The ids that the pinyin search answers, in its order.
+    std::vector<std::int64_t> SearchedByPinyin(const std::string& letters) {
+        return Searched("  Xm PINYIN '" + letters + "'");
+    }
+
+    // The same from every name in name order, through the matcher itself.
+    std::vector<std::int64_t> MatchedByPinyin(const std::string& letters) {
+        sqlitekit::Statement rows(scan_.Handle(),
+                                  "SELECT Id, Xm FROM bingren WHERE Xm IS NOT NULL "
+                                  "ORDER BY Xm COLLATE GBK, Id");
+        std::vector<std::int64_t> ids;
+        while (rows.Step()) {
+            if (pinyin::Matches(rows.ColumnText(1), letters)) ids.push_back(rows.ColumnInt(0));
+        }
         return ids;
     }
 
@@ -113,7 +132,7 @@ class NameSearch : public ::testing::Test {
 
     void ExpectSameAnswers(int texts) {
         for (const std::string& text : Texts(texts))
-            ASSERT_EQ(Searched(text), Scanned(text)) << text;
+            ASSERT_EQ(Searched("  Xm LIKE '%" + text + "%'"), Scanned(text)) << text;
     }
 
     static std::filesystem::path* root_;
@@ -131,6 +150,31 @@ TEST_F(NameSearch, AnswersExactlyWhatAScanAnswers) {
         data_.Tablebingren.Post();
     }
     ExpectSameAnswers(1000);
+}
+
+// Initials, syllables and mixes of the names' readings, and letters at random, either case.
+TEST_F(NameSearch, PinyinAnswersExactlyWhatTheMatcherAnswersOverEveryName) {
+    const std::vector<std::string> names = Names();
+    std::vector<std::string> texts = {"a", "zz", "ZS", "xq"};
+    for (int i = 0; i < 20; ++i) {
+        const std::vector<std::string> name = Characters(names[random_() % names.size()]);
+        std::string initials, syllables, mixed;
+        for (std::size_t c = random_() % name.size(); c < name.size(); ++c) {
+            const std::vector<std::string> readings = pinyin::Readings(name[c]);
+            if (readings.empty()) break;
+            const std::string& reading = readings[random_() % readings.size()];
+            initials += reading[0];
+            syllables += reading;
+            mixed += c % 2 ? reading.substr(0, 1) : reading;
+        }
+        texts.insert(texts.end(), {initials, syllables, mixed});
+        texts.push_back(
+            {static_cast<char>('a' + random_() % 26), static_cast<char>('a' + random_() % 26)});
+    }
+    for (const std::string& letters : texts) {
+        if (letters.empty()) continue;
+        ASSERT_EQ(SearchedByPinyin(letters), MatchedByPinyin(letters)) << letters;
+    }
 }
 
 TEST_F(NameSearch, TheIndexAgreesWithTheTableThroughEveryWrite) {
@@ -176,7 +220,11 @@ TEST_F(NameSearch, TheIndexAgreesWithTheTableThroughEveryWrite) {
                 patients.Post();
         }
     }
-    EXPECT_EQ(sqlitekit::CharacterIndex({"bingren", "Xm"}).Disagreements(scan_.Handle(), 8), 0);
+    for (auto keys :
+         {sqlitekit::CharacterIndex::Keys::kCharacters, sqlitekit::CharacterIndex::Keys::kPinyin}) {
+        EXPECT_EQ(
+            sqlitekit::CharacterIndex({"bingren", "Xm", keys}).Disagreements(scan_.Handle(), 8), 0);
+    }
     ExpectSameAnswers(200);
 }
 

@@ -33,20 +33,20 @@ TEST_F(Check, VerifiesTheCharacterIndexAndRepairsIt) {
             "INSERT INTO bingren_Xm_chars VALUES ('x', 'x', 99999)");
     auto run = RunTool({"check", dir_.Path()});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("bingren.DB: the character index of Xm disagrees with the table in "),
+    EXPECT_NE(run.err.find("bingren.DB: the bingren_Xm_chars index disagrees with the table in "),
               std::string::npos)
         << run.err;
 
     run = RunTool({"check", dir_.Path(), "--repair"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
-              "bingren.DB: ok\nbingren.DB: rebuilt the character index of Xm\nbingli.DB: ok\n");
+              "bingren.DB: ok\nbingren.DB: rebuilt the bingren_Xm_chars index\nbingli.DB: ok\n");
     EXPECT_EQ(RunTool({"check", dir_.Path()}).out, "bingren.DB: ok\nbingli.DB: ok\n");
 
-    Execute(dir_ / "bingren.DB", "DROP TRIGGER bingren_Xm_chars_update");
+    Execute(dir_ / "bingren.DB", "DROP TRIGGER bingren_Xm_pinyin_update");
     run = RunTool({"check", dir_.Path()});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("bingren.DB: no character index of Xm: the name search reads the "
+    EXPECT_NE(run.out.find("bingren.DB: no bingren_Xm_pinyin index: searches by Xm read the "
                            "whole table"),
               std::string::npos)
         << run.out;
@@ -119,7 +119,9 @@ TEST_F(Check, FailsWithTheProgramsMessageWhereTheProgramWouldNotStart) {
          "bingren.DB: column Jtcy (家庭成员) is missing\n"},
         {"bingren.DB",
          "DROP INDEX bingren_xm; DROP TRIGGER bingren_Xm_chars_insert; DROP TRIGGER "
-         "bingren_Xm_chars_update; DROP TRIGGER bingren_Xm_chars_delete; ALTER TABLE bingren "
+         "bingren_Xm_chars_update; DROP TRIGGER bingren_Xm_chars_delete; DROP TRIGGER "
+         "bingren_Xm_pinyin_insert; DROP TRIGGER bingren_Xm_pinyin_update; DROP TRIGGER "
+         "bingren_Xm_pinyin_delete; ALTER TABLE bingren "
          "DROP COLUMN Xm",
          "bingren.DB: column Xm (姓名) is missing\n"},
         {"bingren.DB",

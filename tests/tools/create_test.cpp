@@ -47,11 +47,17 @@ TEST(Create, MakesPatientTableWithExactlyItsColumnsAndIndexes) {
                                 {"bingren_xm", "Xm", "GBK", "0"},
                                 {"sqlite_autoindex_bingren_Xm_chars_1", "ch", "BINARY", "0"},
                                 {"sqlite_autoindex_bingren_Xm_chars_1", "ch_key", "GBK", "1"},
-                                {"sqlite_autoindex_bingren_Xm_chars_1", "ch_id", "BINARY", "2"}}));
+                                {"sqlite_autoindex_bingren_Xm_chars_1", "ch_id", "BINARY", "2"},
+                                {"sqlite_autoindex_bingren_Xm_pinyin_1", "ch", "BINARY", "0"},
+                                {"sqlite_autoindex_bingren_Xm_pinyin_1", "ch_key", "GBK", "1"},
+                                {"sqlite_autoindex_bingren_Xm_pinyin_1", "ch_id", "BINARY", "2"}}));
     EXPECT_EQ(Query(file, "SELECT name FROM sqlite_schema WHERE type = 'trigger' ORDER BY name"),
               (std::vector<Row>{{"bingren_Xm_chars_delete"},
                                 {"bingren_Xm_chars_insert"},
-                                {"bingren_Xm_chars_update"}}));
+                                {"bingren_Xm_chars_update"},
+                                {"bingren_Xm_pinyin_delete"},
+                                {"bingren_Xm_pinyin_insert"},
+                                {"bingren_Xm_pinyin_update"}}));
     EXPECT_EQ(Query(file, "SELECT count(*) FROM bingren"), (std::vector<Row>{{"0"}}));
     // The key is AUTOINCREMENT: ids of deleted rows are never handed out again.
     EXPECT_EQ(Query(file, "SELECT count(*) FROM sqlite_schema WHERE name = 'sqlite_sequence'"),

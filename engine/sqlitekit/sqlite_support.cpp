@@ -155,9 +155,9 @@ void PinyinKeys(sqlite3_context* context, int, sqlite3_value** args) {
 }  // namespace
 
 void RegisterPinyinKeys(sqlite3* db) {
-    const int rc =
-        sqlite3_create_function_v2(db, kPinyinKeysFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                   nullptr, PinyinKeys, nullptr, nullptr, nullptr);
+    const int rc = sqlite3_create_function_v2(db, kPinyinKeysFunction, 1,
+                                              SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                              nullptr, PinyinKeys, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) Throw(db, rc);
 }
 

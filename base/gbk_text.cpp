@@ -230,6 +230,11 @@ std::size_t Length(std::string_view utf8) {
     return total;
 }
 
+std::string PrefixEnd(std::string_view prefix) {
+    // An invalid byte 0xFF packs above every character.
+    return std::string(prefix) + "\xFF\xFF\xFF\xFF";
+}
+
 std::vector<std::string_view> Characters(std::string_view utf8) {
     std::vector<std::string_view> characters;
     for (std::size_t i = 0; i < utf8.size();) {

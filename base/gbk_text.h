@@ -29,6 +29,10 @@ int Compare(std::string_view a, std::string_view b);
 // Compares the first `bytes` GBK bytes of each text (as strncmp does for byte strings).
 int CompareN(std::string_view a, std::string_view b, std::size_t bytes);
 
+// A text that Compare() sorts after every text beginning with `prefix` and before every other
+// text above the prefix: the prefix and four bytes 0xFF, which no UTF-8 text holds.
+std::string PrefixEnd(std::string_view prefix);
+
 // The text's characters, each as its UTF-8 bytes (a byte that starts none stands alone).
 std::vector<std::string_view> Characters(std::string_view utf8);
 

@@ -25,12 +25,20 @@ struct SearchText {
 // Common and rare characters of the demo's names, one to three of them, a full name, Latin
 // letters, digits, a text found nowhere, the empty text, and pinyin.
 const std::vector<SearchText> kTexts = {
-    {"one common character", "林"},    {"one rare character", "孔"},
-    {"two common characters", "王伟"}, {"two rare characters", "孔荣"},
-    {"three characters", "王秀英"},    {"full name, compound surname", "欧阳娜"},
-    {"a Latin letter", "a"},           {"digits", "123"},
-    {"found nowhere", "龘"},           {"the empty text", ""},
-    {"pinyin initials", "zs"},         {"full pinyin", "zhangsan"},
+    {"one common character", "林"},
+    {"one rare character", "孔"},
+    {"two common characters", "王伟"},
+    {"two rare characters", "孔荣"},
+    {"three characters", "王秀英"},
+    {"full name, compound surname", "欧阳娜"},
+    {"a Latin letter", "a"},
+    {"digits", "123"},
+    {"found nowhere", "龘"},
+    {"the empty text", ""},
+    {"pinyin initials", "zs"},
+    {"full pinyin", "wangxiuying"},
+    {"full pinyin, found nowhere", "zhangsan"},
+    {"one pinyin letter", "o"},
 };
 
 struct Outcome {

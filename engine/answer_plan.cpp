@@ -1,8 +1,9 @@
 #include "engine/answer_plan.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
-#include <set>
+#include <vector>
 
 #include "base/gbk_text.h"
 #include "engine/filter.h"
@@ -12,54 +13,105 @@
 namespace dbe {
 namespace {
 
-// The characters that a matching value must hold: all of `text`, or for a LIKE pattern all
-// but its wildcards.
-std::set<std::string> LiteralCharacters(std::string_view text, bool pattern) {
-    std::set<std::string> characters;
-    for (std::string_view character : gbk::Characters(text)) {
-        if (!pattern || (character != "%" && character != "_")) characters.emplace(character);
-    }
-    return characters;
+// A column read through one of its character indexes.
+struct IndexedColumn {
+    TableFile& table;
+    std::string column;  // quoted
+    std::string index;   // quoted
+    // The column in the order of its own index: `"Xm" COLLATE "GBK"`.
+    std::string ordered;
+};
+
+// One key of a text and where a matching value holds it: among the index's rows of the key,
+// and/or (for a character that may be the value's first) at the start of the value, which then
+// begins with `leading`: the key and the literal characters that follow it.
+struct KeyRows {
+    std::string key;
+    bool indexed = true;
+    std::string leading;
+};
+
+bool IsAscii(std::string_view character) {
+    return static_cast<unsigned char>(character[0]) < 0x80;
 }
 
-// How many index rows `character` has, counting no further than `limit`.
-std::int64_t Postings(TableFile& table, const std::string& index, const std::string& character,
-                      std::int64_t limit) {
-    sqlitekit::StatementUse count(table.Prepare("SELECT count(*) FROM (SELECT 1 FROM " + index +
-                                                " WHERE ch = lower(?) LIMIT ?)"));
-    count->BindText(1, character);
-    count->BindInt(2, limit);
+// The characters that a matching value must hold: all of `text`, or for a LIKE pattern all but
+// its wildcards. A character can be the value's first only where nothing but `%` precedes it,
+// and can follow it wherever anything does. The index holds ASCII characters at every position,
+// and any other only after the first.
+std::vector<KeyRows> LiteralCharacters(std::string_view text, bool pattern) {
+    const std::vector<std::string_view> characters = gbk::Characters(text);
+    const auto literal = [&](std::size_t i) {
+        return !pattern || (characters[i] != "%" && characters[i] != "_");
+    };
+    std::vector<KeyRows> keys;
+    bool onlyPercent = true;
+    for (std::size_t i = 0; i < characters.size(); ++i) {
+        if (literal(i)) {
+            KeyRows rows{std::string(characters[i]), i > 0 || IsAscii(characters[i]), ""};
+            // A value that begins here begins with the literal run, up to an ASCII letter:
+            // LIKE compares those without regard to case, the GBK order does not.
+            for (std::size_t j = i;
+                 onlyPercent && !IsAscii(characters[i]) && j < characters.size() && literal(j) &&
+                 !std::isalpha(static_cast<unsigned char>(characters[j][0]));
+                 ++j) {
+                rows.leading += characters[j];
+            }
+            keys.push_back(std::move(rows));
+        }
+        onlyPercent = onlyPercent && !literal(i) && characters[i] == "%";
+    }
+    return keys;
+}
+
+std::int64_t CountUpTo(TableFile& table, const std::string& select, const Where& where,
+                       std::int64_t limit) {
+    sqlitekit::StatementUse count(table.Prepare("SELECT count(*) FROM (SELECT 1 FROM " + select +
+                                                " WHERE " + where.text + " LIMIT ?)"));
+    BindAll(*count, where.binds);
+    count->BindInt(static_cast<int>(where.binds.size()) + 1, limit);
     count->Step();
     return count->ColumnInt(0);
 }
 
-// The character with the fewest index rows, counted with rising bounds so that a common
-// character costs no more to count than the rarest one. Past kCommon rows they are all common:
-// reading any of them costs about the same, and counting them exactly would cost as much again.
-std::string Rarest(TableFile& table, const std::string& index,
-                   const std::set<std::string>& characters) {
-    constexpr std::int64_t kCommon = 4096;
-    if (characters.size() == 1) return *characters.begin();
-    for (std::int64_t bound = 256; bound <= kCommon; bound *= 16) {
-        std::string rarest;
-        std::int64_t fewest = bound;
-        for (const std::string& character : characters) {
-            const std::int64_t postings = Postings(table, index, character, fewest);
-            if (postings < fewest) {
-                fewest = postings;
-                rarest = character;
-            }
-        }
-        if (!rarest.empty()) return rarest;
-    }
-    return *characters.rbegin();
+Where IndexRows(const IndexedColumn& c, const std::string& key) {
+    return {"rowid IN (SELECT ch_id FROM " + c.index + " WHERE ch = lower(?))", {key}};
 }
 
-// The column's character index (quoted) and the rarest character of `text` in it.
-struct IndexedCharacter {
-    std::string index;
-    std::string character;
-};
+// The values that begin with `prefix`: one range of the column's own index.
+Where Leading(const IndexedColumn& c, const std::string& prefix) {
+    return {c.ordered + " >= ? AND " + c.ordered + " < ?", {prefix, gbk::PrefixEnd(prefix)}};
+}
+
+// How many rows hold `rows`, counting no further than `limit` in each place.
+std::int64_t Count(const IndexedColumn& c, const KeyRows& rows, std::int64_t limit) {
+    std::int64_t total = 0;
+    if (rows.indexed) total += CountUpTo(c.table, c.index, {"ch = lower(?)", {rows.key}}, limit);
+    if (!rows.leading.empty())
+        total += CountUpTo(c.table, c.table.QuotedTable(), Leading(c, rows.leading), limit);
+    return total;
+}
+
+// The key with the fewest rows, counted with rising bounds so that a common key costs no more
+// to count than the rarest one. Past kCommon rows they are all common: reading any of them
+// costs about the same, and counting them exactly would cost as much again.
+KeyRows Rarest(const IndexedColumn& c, const std::vector<KeyRows>& candidates) {
+    constexpr std::int64_t kCommon = 4096;
+    if (candidates.size() == 1) return candidates.front();
+    for (std::int64_t bound = 256; bound <= kCommon; bound *= 16) {
+        const KeyRows* rarest = nullptr;
+        std::int64_t fewest = bound;
+        for (const KeyRows& rows : candidates) {
+            const std::int64_t count = Count(c, rows, fewest);
+            if (count < fewest) {
+                fewest = count;
+                rarest = &rows;
+            }
+        }
+        if (rarest != nullptr) return *rarest;
+    }
+    return candidates.back();
+}
 
 bool HasIndex(const Schema& schema, const std::vector<int>& indexed, const std::string& column) {
     return std::any_of(indexed.begin(), indexed.end(), [&](int field) {
@@ -67,68 +119,100 @@ bool HasIndex(const Schema& schema, const std::vector<int>& indexed, const std::
     });
 }
 
-std::string QuotedIndexName(TableFile& table, const std::string& column,
-                            sqlitekit::CharacterIndex::Keys keys) {
-    return sqlitekit::QuoteIdentifier(
-        sqlitekit::CharacterIndex{FileStem(table.Path()), column, keys}.Name());
-}
-
-std::optional<IndexedCharacter> FindIndexedCharacter(TableFile& table, const std::string& column,
-                                                     std::string_view text, bool pattern) {
+std::optional<IndexedColumn> ThroughIndex(TableFile& table, const std::string& column,
+                                          sqlitekit::CharacterIndex::Keys keys) {
     const Schema& schema = table.GetSchema();
-    if (!HasIndex(schema, schema.characterIndexed, column)) return std::nullopt;
-    const std::set<std::string> characters = LiteralCharacters(text, pattern);
+    const bool pinyin = keys == sqlitekit::CharacterIndex::Keys::kPinyin;
+    if (!HasIndex(schema, pinyin ? schema.pinyinIndexed : schema.characterIndexed, column))
+        return std::nullopt;
+    const std::string quoted = sqlitekit::QuoteIdentifier(column);
+    return IndexedColumn{
+        table, quoted,
+        sqlitekit::QuoteIdentifier(
+            sqlitekit::CharacterIndex{FileStem(table.Path()), column, keys}.Name()),
+        Order::ByKey(quoted, gbk::kCollation, -1).key};
+}
+
+std::optional<std::pair<IndexedColumn, KeyRows>> RarestCharacter(TableFile& table,
+                                                                 const std::string& column,
+                                                                 std::string_view text,
+                                                                 bool pattern) {
+    auto indexed = ThroughIndex(table, column, sqlitekit::CharacterIndex::Keys::kCharacters);
+    if (!indexed) return std::nullopt;
+    const std::vector<KeyRows> characters = LiteralCharacters(text, pattern);
     if (characters.empty()) return std::nullopt;
-    const std::string index =
-        QuotedIndexName(table, column, sqlitekit::CharacterIndex::Keys::kCharacters);
-    return IndexedCharacter{index, Rarest(table, index, characters)};
+    return std::pair{*indexed, Rarest(*indexed, characters)};
 }
 
-Where RowsHolding(const IndexedCharacter& found) {
-    return {"rowid IN (SELECT ch_id FROM " + found.index + " WHERE ch = lower(?))",
-            {found.character}};
+Where RowsHolding(const IndexedColumn& c, const KeyRows& rows) {
+    if (rows.leading.empty()) return IndexRows(c, rows.key);
+    const Where leading = Leading(c, rows.leading);
+    if (!rows.indexed) return leading;
+    Where either = IndexRows(c, rows.key);
+    either.text = "(" + either.text + " OR " + leading.text + ")";
+    either.binds.insert(either.binds.end(), leading.binds.begin(), leading.binds.end());
+    return either;
 }
 
-// Reads the view through the index rows of one key: in the index's own order, (value, record),
-// where the view is ordered by the column, trying `test` on the index entry before the table
-// is read; otherwise as the set of their record numbers.
-void ReadThrough(View& view, const std::string& column, const IndexedCharacter& found, Where test) {
-    const Order byValue = Order::ByKey(sqlitekit::QuoteIdentifier(column), gbk::kCollation, -1);
-    if (view.order.key != byValue.key) return view.condition.And(RowsHolding(found));
+// Reads the view through the rows holding one key: where the view is ordered by the column, in
+// that order, merging the index's rows, (key, value, record), with the values that begin with
+// the key's literal run, and trying `test` on each index entry before the table is read; otherwise
+// as a condition on the record number.
+void ReadThrough(View& view, const IndexedColumn& c, const KeyRows& rows, Where test) {
+    if (view.order.key != c.ordered) return view.condition.And(RowsHolding(c, rows));
+    if (!rows.indexed) return view.condition.And(Leading(c, rows.leading));
     const std::string table = view.table->QuotedTable();
-    view.source = found.index + " CROSS JOIN " + table + " ON " + table + ".rowid = ch_id";
+    Where entries{"ch = lower(?)", {rows.key}};
+    entries.And(test);
+    if (!rows.leading.empty()) {
+        // The values that begin with the run come from the other arm.
+        const std::size_t length = gbk::Characters(rows.leading).size();
+        entries.And("substr(ch_key, 1, " + std::to_string(length) + ") <> ?", {rows.leading});
+        view.arms.push_back({table, c.ordered, Leading(c, rows.leading)});
+    }
+    view.arms.push_back(
+        {c.index + " CROSS JOIN " + table + " ON " + table + ".rowid = ch_id", "ch_key", entries});
     view.order.key = "ch_key";
-    Where condition{"ch = lower(?)", {found.character}};
-    condition.And(test);
-    condition.And(view.condition);
-    view.condition = std::move(condition);
+}
+
+// One letter: the rows of every key that begins with it. Where few hold one, the view reads just
+// those and sorts them; where many do, a scan in name order meets a match soon and reads no
+// further.
+void PlanOneLetter(View& view, const IndexedColumn& c, char letter) {
+    constexpr std::int64_t kFew = 1024;
+    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    if (!std::isalnum(static_cast<unsigned char>(lower))) return;
+    // Keys are one or two lower-case letters or digits, all of them below "{".
+    const Where keys{"ch >= ? AND ch < ?", {std::string(1, lower), std::string{lower, '{'}}};
+    if (CountUpTo(c.table, c.index, keys, kFew) >= kFew) return;
+    view.condition.And("rowid IN (SELECT ch_id FROM " + c.index + " WHERE " + keys.text + ")",
+                       keys.binds);
 }
 
 }  // namespace
 
 void PlanAnswer(View& view, int field, std::string_view pattern) {
     const std::string column = view.table->GetSchema().layout->fields[field].column;
-    const auto found = FindIndexedCharacter(*view.table, column, pattern, true);
+    const auto found = RarestCharacter(*view.table, column, pattern, true);
     if (!found) return;
-    ReadThrough(view, column, *found, {"ch_key LIKE ?", {std::string(pattern)}});
+    ReadThrough(view, found->first, found->second, {"ch_key LIKE ?", {std::string(pattern)}});
 }
 
 void PlanPinyin(View& view, int field, std::string_view letters) {
-    const Schema& schema = view.table->GetSchema();
-    const std::string column = schema.layout->fields[field].column;
-    if (letters.size() < 2 || !HasIndex(schema, schema.pinyinIndexed, column)) return;
-    const IndexedCharacter found{
-        QuotedIndexName(*view.table, column, sqlitekit::CharacterIndex::Keys::kPinyin),
-        std::string(letters.substr(0, 2))};
-    ReadThrough(view, column, found,
+    const std::string column = view.table->GetSchema().layout->fields[field].column;
+    const auto indexed =
+        ThroughIndex(*view.table, column, sqlitekit::CharacterIndex::Keys::kPinyin);
+    if (!indexed || letters.empty()) return;
+    if (letters.size() == 1) return PlanOneLetter(view, *indexed, letters[0]);
+    ReadThrough(view, *indexed, {std::string(letters.substr(0, 2)), true, ""},
                 {std::string(kPinyinFunction) + "(ch_key, ?)", {std::string(letters)}});
 }
 
 std::optional<Where> CharacterNarrowing(TableFile& table, const std::string& column,
                                         std::string_view text, bool pattern) {
-    const auto found = FindIndexedCharacter(table, column, text, pattern);
+    const auto found = RarestCharacter(table, column, text, pattern);
     if (!found) return std::nullopt;
-    return RowsHolding(*found);
+    return RowsHolding(found->first, found->second);
 }
 
 }  // namespace dbe

@@ -1,8 +1,10 @@
 // How a query's answer is read. A condition `field LIKE 'pattern'` on a field that a character
-// index answers (sqlitekit/character_index.h) reads the index's rows of the pattern's rarest
-// character, joined to the table, instead of the whole table: in the index's own order when the
-// query orders by that field, otherwise as a set of record numbers. The LIKE condition itself
-// always stays, so the answer holds exactly the rows, in exactly the order, of a scan.
+// index answers (sqlitekit/character_index.h) reads the rows holding the pattern's rarest
+// character instead of the whole table: the index's rows of it, joined to the table, and where
+// the character may be a value's first, the values that begin with it (a range of the field's
+// own index). Where the query orders by that field the two are merged in that order,
+// otherwise they are a set of record numbers. The LIKE condition itself always stays, so the
+// answer holds exactly the rows, in exactly the order, of a scan.
 //
 // Contracts:
 // - A pattern of wildcards only, a condition between two fields, or a field without a complete
@@ -22,7 +24,8 @@ namespace dbe {
 void PlanAnswer(View& view, int field, std::string_view pattern);
 
 // The same for `field PINYIN 'letters'`, through the column's index of pinyin keys: every
-// match holds the letters' first two as a key. Fewer letters, or no such index, scan.
+// match holds the letters' first two as a key, or for one letter a key that begins with it.
+// Without such an index, or for one letter that many keys begin with, the view scans.
 void PlanPinyin(View& view, int field, std::string_view letters);
 
 // The rows of `table` whose `column` holds every character of `text` (LIKE's wildcards aside

@@ -29,9 +29,9 @@ Cursor::Cursor(View view) : view_(std::move(view)), locks_(LockFilePath(view_.ta
 
 void Cursor::SetOrder(Order order) {
     order_ = std::move(order);
-    selectList_ = "rowid, " + order_.key;
+    fieldList_.clear();
     for (int field : readFields_) {
-        selectList_ += ", " + sqlitekit::QuoteIdentifier(view_.layout->fields[field].column);
+        fieldList_ += ", " + sqlitekit::QuoteIdentifier(view_.layout->fields[field].column);
     }
     range_ = Range();
     SetToBegin();
@@ -75,7 +75,7 @@ void Cursor::SetToRecord(const Record& record) {
     }
     // Read in another order: the key in this one comes from the row, visible or not, or,
     // when the row is gone, from the buffer's own value.
-    // Bounded by the view's condition, which a joined source needs to read through its index.
+    // Bounded by the view's condition, which an arm needs to read through its index.
     Where byRowid{"rowid = ?", {origin->key.rowid}};
     byRowid.And(view_.condition);
     std::optional<Key> key;
@@ -104,14 +104,39 @@ std::size_t Cursor::FetchAny(const std::vector<Region>& regions, std::size_t lim
     std::size_t got = 0;
     for (const Region& region : regions) {
         if (got == limit) break;
-        const std::string sql = RegionSql(selectList_, view_.Source(), region);
-        sqlitekit::StatementUse statement(view_.table->Prepare(sql));
-        BindAll(*statement, region.where.binds);
-        statement->BindInt(static_cast<int>(region.where.binds.size()) + 1,
+        const Where read = RegionStatement(region);
+        sqlitekit::StatementUse statement(view_.table->Prepare(read.text));
+        BindAll(*statement, read.binds);
+        statement->BindInt(static_cast<int>(read.binds.size()) + 1,
                            static_cast<std::int64_t>(limit - got));
         while (statement->Step()) sink(*statement, got++);
     }
     return got;
+}
+
+Where Cursor::RegionStatement(const Region& region) const {
+    if (view_.arms.empty()) {
+        return {RegionSql("rowid, " + order_.key + fieldList_, view_.table->QuotedTable(), region),
+                region.where.binds};
+    }
+    Where read = ArmsSelect(region.where);
+    read.text += " ORDER BY " + region.orderBy + " LIMIT ?";
+    return read;
+}
+
+Where Cursor::ArmsSelect(const Where& where) const {
+    Where all;
+    for (const Arm& arm : view_.arms) {
+        // The arm's condition first: of two bounds on one side of an index SQLite seeks by the
+        // first, and the arm's keep every read within its own rows.
+        Where selected = arm.condition;
+        selected.And(where);
+        if (!all.text.empty()) all.text += " UNION ALL ";
+        all.text += "SELECT rowid, " + arm.key + " AS " + order_.key + fieldList_ + " FROM " +
+                    arm.source + (selected.text.empty() ? "" : " WHERE " + selected.text);
+        all.binds.insert(all.binds.end(), selected.binds.begin(), selected.binds.end());
+    }
+    return all;
 }
 
 std::optional<Key> Cursor::First(const Where& extra, Record* record) {
@@ -242,10 +267,15 @@ std::uint32_t Cursor::ExactCount() {
     return view_.table->Count(CountCacheKey(conditions), [&] {
         std::uint32_t total = 0;
         for (const Where& where : conditions) {
-            const std::string sql = "SELECT count(*) FROM " + view_.Source() +
-                                    (where.text.empty() ? "" : " WHERE " + where.text);
-            sqlitekit::StatementUse statement(view_.table->Prepare(sql));
-            BindAll(*statement, where.binds);
+            Where count{"SELECT count(*) FROM " + view_.table->QuotedTable() +
+                            (where.text.empty() ? "" : " WHERE " + where.text),
+                        where.binds};
+            if (!view_.arms.empty()) {
+                count = ArmsSelect(where);
+                count.text = "SELECT count(*) FROM (" + count.text + ")";
+            }
+            sqlitekit::StatementUse statement(view_.table->Prepare(count.text));
+            BindAll(*statement, count.binds);
             statement->Step();
             total += static_cast<std::uint32_t>(statement->ColumnInt(0));
         }

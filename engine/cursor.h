@@ -28,6 +28,14 @@
 
 namespace dbe {
 
+// One of the sources a view reads through a character index (answer_plan.h): the rows of
+// `source` that `condition` selects, with `key` standing for the view's order key.
+struct Arm {
+    std::string source;
+    std::string key;
+    Where condition;
+};
+
 // What a cursor sees of a table file.
 struct View {
     std::shared_ptr<TableFile> table;
@@ -37,11 +45,10 @@ struct View {
     Where condition;                // a query answer's condition
     std::string name;               // the table file's name, "" for an answer
     bool readOnly = false;
-    // What the cursor reads from, when not the table alone: a query answer read through a
-    // character index joins the index to the table (answer_plan.h).
-    std::string source;
-
-    const std::string& Source() const { return source.empty() ? table->QuotedTable() : source; }
+    // What the cursor reads, when not the table alone: the union of disjoint arms, each read
+    // in the view's order and merged. The order's key is then a plain name that each arm's
+    // select list gives to its own key.
+    std::vector<Arm> arms;
 };
 
 // A filter added to a cursor: its condition (see filter.h) and whether it applies.
@@ -133,6 +140,11 @@ class Cursor {
     // Reads the rows of `regions` whatever the cursor's conditions say.
     std::size_t FetchAny(const std::vector<Region>& regions, std::size_t limit,
                          const RowSink& sink);
+    // The statement reading `region` (the LIMIT's placeholder last, unbound) and its binds.
+    Where RegionStatement(const Region& region) const;
+    // The arms' rows that `where` selects: one SELECT of the select list per arm, joined by
+    // UNION ALL.
+    Where ArmsSelect(const Where& where) const;
     // The first visible record (in order) that also meets `extra`, read into `record`.
     std::optional<Key> First(const Where& extra, Record* record);
     void RequireStep(const std::optional<Key>& from, const Key& to, bool forward) const;
@@ -151,7 +163,8 @@ class Cursor {
     View view_;
     Order order_;
     Range range_;
-    std::string selectList_;
+    // ", " and each read field's quoted column: the select list after rowid and the key.
+    std::string fieldList_;
     std::vector<int> readFields_;
     Position position_;
     RecordLock locks_;

@@ -129,7 +129,7 @@ std::unique_ptr<Cursor> Database::OpenTable(const std::string& name, const std::
     if (!readOnly && table->IsReadOnly()) throw EngineError(DBIERR_READONLY, "Table: " + *path);
     const Schema& schema = table->GetSchema();
     View view{table, schema.layout,   schema.indexes, Order::ByRowid(schema.layout->AutoIncField()),
-              {},    BaseName(*path), readOnly,       ""};
+              {},    BaseName(*path), readOnly,       {}};
     auto cursor = std::make_unique<Cursor>(std::move(view));
     if (!indexName.empty()) cursor->SwitchToIndex(indexName);
     return cursor;
@@ -147,7 +147,7 @@ View Database::PrepareQuery(const std::string& text) {
     for (const std::string& name : query.orderBy) QuotedColumn(fields, name);
     Order order = AnswerOrder(fields, *answer, query.orderBy);
     View view{table, answer, {}, std::move(order), AnswerCondition(fields, query.where),
-              "",    true,   ""};
+              "",    true,   {}};
     if (query.where && query.where->literal) {
         const int field = fields.Find(query.where->field);
         if (query.where->pinyin) {

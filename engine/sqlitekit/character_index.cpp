@@ -24,7 +24,7 @@ KeySource KeysOf(CharacterIndex::Keys keys, const std::string& value, int maxCha
     if (keys == CharacterIndex::Keys::kPinyin)
         return {"value", "json_each(" + std::string(kPinyinKeysFunction) + "(" + value + "))", "1"};
     return {"lower(substr(" + value + ", column1, 1))", Positions(maxCharacters),
-            "column1 <= length(" + value + ")"};
+            "column1 <= length(" + value + ") AND (column1 > 1 OR unicode(" + value + ") < 128)"};
 }
 
 // The distinct keys of `value`, as column `ch`.

@@ -12,8 +12,10 @@
 //
 // Contracts:
 // - ASCII letters are indexed in lower case, as LIKE compares them; every other character as
-//   it is. A value is indexed up to `maxCharacters` characters (the column's declared size in
-//   GBK bytes bounds them).
+//   it is. A value's first character is indexed only when ASCII: the column's own index, in
+//   GBK order, holds the values that begin with any other as one range (gbk::PrefixEnd), and
+//   leaving it out keeps a third of a name's entries out of the file. A value is indexed up to
+//   `maxCharacters` characters (the column's declared size in GBK bytes bounds them).
 // - The connections that write the table, or create the index, have the GBK collation and, for
 //   pinyin keys, the function pinyin_keys (Connection::Open registers both).
 // - Create() fills the index from the table's rows; Drop() removes it and its triggers.

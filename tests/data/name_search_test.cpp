@@ -150,7 +150,8 @@ class NameSearch : public ::testing::Test {
 std::filesystem::path* NameSearch::root_ = nullptr;
 
 TEST_F(NameSearch, AnswersExactlyWhatAScanAnswers) {
-    for (const char* name : {"Anna", "ZHANG San", "li na", "王a", "100%", "a_b", "王王", "林小林"}) {
+    for (const char* name :
+         {"Anna", "ZHANG San", "li na", "王a", "100%", "a_b", "王王", "林小林"}) {
         data_.Tablebingren.Append();
         data_.TablebingrenXm->SetAsString(name);
         data_.Tablebingren.Post();

@@ -4,6 +4,7 @@
 // deletes and posts that fail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -79,10 +80,10 @@ class NameSearch : public ::testing::Test {
     }
 
     // The same, by scanning the table.
-    std::vector<std::int64_t> Scanned(const std::string& pattern) {
-        sqlitekit::Statement scan(
-            scan_.Handle(), "SELECT Id FROM bingren WHERE Xm LIKE ? ORDER BY Xm COLLATE GBK, Id");
-        scan.BindText(1, pattern);
+    std::vector<std::int64_t> Scanned(const std::string& value, const std::string& op = "LIKE") {
+        sqlitekit::Statement scan(scan_.Handle(), "SELECT Id FROM bingren WHERE Xm " + op +
+                                                      " ? ORDER BY Xm COLLATE GBK, Id");
+        scan.BindText(1, value);
         std::vector<std::int64_t> ids;
         while (scan.Step()) ids.push_back(scan.ColumnInt(0));
         return ids;
@@ -130,14 +131,38 @@ class NameSearch : public ::testing::Test {
         return texts;
     }
 
+    // The Ids that a filter shows of the patients table, in Id order.
+    std::vector<std::int64_t> Filtered(const std::string& filter) {
+        TTable& patients = data_.Tablebingren;
+        patients.SetFilter(filter);
+        patients.SetFiltered(true);
+        std::vector<std::int64_t> ids;
+        for (patients.First(); !patients.Eof(); patients.Next())
+            ids.push_back(data_.TablebingrenId->AsInteger());
+        patients.SetFiltered(false);
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+
     void ExpectSameAnswers(int texts) {
-        // Containing the text, and for a fifth of them beginning with it.
+        // Containing the text; for a fifth of them beginning with it, and for a tenth the
+        // patients table filtered by the name beginning with it, or equal to it.
+        const std::vector<std::string> names = Names();
         int i = 0;
         for (const std::string& text : Texts(texts)) {
             std::vector<std::string> patterns = {"%" + text + "%"};
-            if (i++ % 5 == 0) patterns.push_back(text + "%");
+            if (i % 5 == 0) patterns.push_back(text + "%");
             for (const std::string& pattern : patterns)
                 ASSERT_EQ(Searched("  Xm LIKE '" + pattern + "'"), Scanned(pattern)) << pattern;
+            if (i++ % 10 == 0) {
+                std::vector<std::int64_t> beginning = Scanned(text + "%");
+                std::sort(beginning.begin(), beginning.end());
+                ASSERT_EQ(Filtered("Xm LIKE '" + text + "%'"), beginning) << text;
+                const std::string& name = names[random_() % names.size()];
+                std::vector<std::int64_t> equal = Scanned(name, "=");
+                std::sort(equal.begin(), equal.end());
+                ASSERT_EQ(Filtered("Xm = '" + name + "'"), equal) << name;
+            }
         }
     }
 

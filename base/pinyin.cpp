@@ -130,6 +130,20 @@ bool MatchesFrom(const std::vector<const ReadingList*>& readings, std::size_t at
     return false;
 }
 
+// The longest syllable ("zhuang"). A few compatibility characters read as two syllables.
+constexpr std::size_t kSyllable = 6;
+
+// The key of a text that lies within one reading: its first two letters, marked when the
+// text is longer than a syllable, so that long texts look among long readings only.
+std::string ReadingKey(std::string_view text) {
+    return std::string(text.substr(0, 2)) + (text.size() > kSyllable ? "+" : "");
+}
+
+// The key of two neighbouring characters: their initials, apart from every reading key.
+std::string PairKey(char first, char second) {
+    return {first, '-', second};
+}
+
 }  // namespace
 
 std::vector<std::string> Readings(std::string_view character) {
@@ -150,12 +164,28 @@ std::vector<std::string> Keys(std::string_view name) {
     for (std::string_view character : gbk::Characters(name)) {
         const ReadingList& readings = CachedReadings(character);
         for (const std::string& reading : readings) {
-            if (reading.size() >= 2) add(reading.substr(0, 2));
+            add(reading.substr(0, 2));
+            if (reading.size() > kSyllable) add(ReadingKey(reading));
             if (previous) {
-                for (const std::string& before : *previous) add({before[0], reading[0]});
+                for (const std::string& before : *previous) add(PairKey(before[0], reading[0]));
             }
         }
         previous = readings.empty() ? nullptr : &readings;
+    }
+    return keys;
+}
+
+std::vector<std::string> SearchKeys(std::string_view typed) {
+    std::string lower(typed);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::vector<std::string> keys;
+    if (lower.size() < 2) return keys;
+    // Within one character: a reading that begins with the text.
+    keys.push_back(ReadingKey(lower));
+    // Over several: the first takes the text's first p letters, the next begins at letter p.
+    for (std::size_t p = 1; p < lower.size(); ++p) {
+        std::string key = PairKey(lower[0], lower[p]);
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(std::move(key));
     }
     return keys;
 }

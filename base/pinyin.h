@@ -20,10 +20,15 @@ namespace pinyin {
 std::vector<std::string> Readings(std::string_view character);
 
 // The keys under which a name is found by pinyin, each once: the first two letters of each
-// reading of each character, and the initials of each two neighbouring characters (for every
-// pair of their readings). Any `typed` of two letters or more that Matches() the name begins
-// with one of them.
+// reading of each character ("zh"; a reading longer than a syllable also as "zh+"), and the
+// initials of each two neighbouring characters, for every pair of their readings ("z-s").
 std::vector<std::string> Keys(std::string_view name);
+
+// Keys of which every name that `typed` Matches() holds at least one, each once: the text's
+// reading key (first two letters, "+" when longer than a syllable) and, for each letter after
+// the first, the pair key of the first letter and that one. Empty for fewer than two
+// letters: a name that one letter matches holds a key that begins with it.
+std::vector<std::string> SearchKeys(std::string_view typed);
 
 // Whether `typed` runs through consecutive characters of `name`, starting at any of them: each
 // character takes a non-empty beginning of one of its readings, and the pieces make up `typed`

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/gbk_text.h"
+#include "base/pinyin.h"
 #include "engine/filter.h"
 #include "engine/sqlitekit/character_index.h"
 #include "engine/sqlitekit/paths.h"
@@ -154,6 +155,14 @@ Where RowsHolding(const IndexedColumn& c, const KeyRows& rows) {
     return either;
 }
 
+// The arm that reads the view through the index rows that `entries` selects, in the index's
+// order.
+Arm IndexArm(const View& view, const IndexedColumn& c, Where entries) {
+    const std::string table = view.table->QuotedTable();
+    return {c.index + " CROSS JOIN " + table + " ON " + table + ".rowid = ch_id", "ch_key",
+            std::move(entries)};
+}
+
 // Reads the view through the rows holding one key: where the view is ordered by the column, in
 // that order, merging the index's rows, (key, value, record), with the values that begin with
 // the key's literal run, and trying `test` on each index entry before the table is read; otherwise
@@ -161,32 +170,49 @@ Where RowsHolding(const IndexedColumn& c, const KeyRows& rows) {
 void ReadThrough(View& view, const IndexedColumn& c, const KeyRows& rows, Where test) {
     if (view.order.key != c.ordered) return view.condition.And(RowsHolding(c, rows));
     if (!rows.indexed) return view.condition.And(Leading(c, rows.leading));
-    const std::string table = view.table->QuotedTable();
     Where entries{"ch = lower(?)", {rows.key}};
     entries.And(test);
-    if (!rows.leading.empty()) {
-        // The values that begin with the run come from the other arm.
-        const std::size_t length = gbk::Characters(rows.leading).size();
-        entries.And("substr(ch_key, 1, " + std::to_string(length) + ") <> ?", {rows.leading});
-        view.arms.push_back({table, c.ordered, Leading(c, rows.leading)});
-    }
-    view.arms.push_back(
-        {c.index + " CROSS JOIN " + table + " ON " + table + ".rowid = ch_id", "ch_key", entries});
+    if (!rows.leading.empty())
+        view.arms.push_back({view.table->QuotedTable(), c.ordered, Leading(c, rows.leading)});
+    view.arms.push_back(IndexArm(view, c, std::move(entries)));
     view.order.key = "ch_key";
 }
 
-// One letter: the rows of every key that begins with it. Where few hold one, the view reads just
-// those and sorts them; where many do, a scan in name order meets a match soon and reads no
-// further.
-void PlanOneLetter(View& view, const IndexedColumn& c, char letter) {
-    constexpr std::int64_t kFew = 1024;
-    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
-    if (!std::isalnum(static_cast<unsigned char>(lower))) return;
-    // Keys are one or two lower-case letters or digits, all of them below "{".
-    const Where keys{"ch >= ? AND ch < ?", {std::string(1, lower), std::string{lower, '{'}}};
-    if (CountUpTo(c.table, c.index, keys, kFew) >= kFew) return;
-    view.condition.And("rowid IN (SELECT ch_id FROM " + c.index + " WHERE " + keys.text + ")",
-                       keys.binds);
+// Reads the view through the rows of several keys: where the view is ordered by the column, an
+// arm for each key in that order; otherwise as a condition on the record number.
+void ReadThroughKeys(View& view, const IndexedColumn& c, const std::vector<std::string>& keys,
+                     const Where& test) {
+    if (view.order.key != c.ordered) {
+        Where any{"rowid IN (SELECT ch_id FROM " + c.index + " WHERE ch IN (", {}};
+        for (const std::string& key : keys) {
+            any.text += any.binds.empty() ? "?" : ", ?";
+            any.binds.emplace_back(key);
+        }
+        any.text += "))";
+        return view.condition.And(any);
+    }
+    for (const std::string& key : keys) {
+        Where entries{"ch = ?", {key}};
+        entries.And(test);
+        view.arms.push_back(IndexArm(view, c, std::move(entries)));
+    }
+    view.order.key = "ch_key";
+}
+
+// The index's keys that begin with `letter`, one seek each.
+std::vector<std::string> KeysBeginningWith(const IndexedColumn& c, char letter) {
+    sqlitekit::StatementUse next(
+        c.table.Prepare("SELECT min(ch) FROM " + c.index + " WHERE ch >= ? AND ch < ?"));
+    std::vector<std::string> keys;
+    // Keys are lower-case letters and digits, '-' and '+': all below "{".
+    for (std::string from(1, letter);;) {
+        next->Reset();
+        next->BindText(1, from);
+        next->BindText(2, std::string{letter, '{'});
+        if (!next->Step() || next->ColumnIsNull(0)) return keys;
+        keys.emplace_back(next->ColumnText(0));
+        from = keys.back() + '\x01';
+    }
 }
 
 }  // namespace
@@ -203,9 +229,13 @@ void PlanPinyin(View& view, int field, std::string_view letters) {
     const auto indexed =
         ThroughIndex(*view.table, column, sqlitekit::CharacterIndex::Keys::kPinyin);
     if (!indexed || letters.empty()) return;
-    if (letters.size() == 1) return PlanOneLetter(view, *indexed, letters[0]);
-    ReadThrough(view, *indexed, {std::string(letters.substr(0, 2)), true, ""},
-                {std::string(kPinyinFunction) + "(ch_key, ?)", {std::string(letters)}});
+    // A name that one letter matches holds a key that begins with it.
+    const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(letters[0])));
+    const std::vector<std::string> keys =
+        letters.size() == 1 ? KeysBeginningWith(*indexed, first) : pinyin::SearchKeys(letters);
+    if (keys.empty()) return view.condition.And("0");
+    ReadThroughKeys(view, *indexed, keys,
+                    {std::string(kPinyinFunction) + "(ch_key, ?)", {std::string(letters)}});
 }
 
 std::optional<Where> CharacterNarrowing(TableFile& table, const std::string& column,

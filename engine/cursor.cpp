@@ -131,7 +131,7 @@ Where Cursor::ArmsSelect(const Where& where) const {
         // first, and the arm's keep every read within its own rows.
         Where selected = arm.condition;
         selected.And(where);
-        if (!all.text.empty()) all.text += " UNION ALL ";
+        if (!all.text.empty()) all.text += " UNION ";
         all.text += "SELECT rowid, " + arm.key + " AS " + order_.key + fieldList_ + " FROM " +
                     arm.source + (selected.text.empty() ? "" : " WHERE " + selected.text);
         all.binds.insert(all.binds.end(), selected.binds.begin(), selected.binds.end());

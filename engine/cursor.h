@@ -45,9 +45,9 @@ struct View {
     Where condition;                // a query answer's condition
     std::string name;               // the table file's name, "" for an answer
     bool readOnly = false;
-    // What the cursor reads, when not the table alone: the union of disjoint arms, each read
-    // in the view's order and merged. The order's key is then a plain name that each arm's
-    // select list gives to its own key.
+    // What the cursor reads, when not the table alone: the union of its arms, each read in the
+    // view's order and merged, a row that several arms hold once. The order's key is then a
+    // plain name that each arm's select list gives to its own key.
     std::vector<Arm> arms;
 };
 
@@ -143,7 +143,7 @@ class Cursor {
     // The statement reading `region` (the LIMIT's placeholder last, unbound) and its binds.
     Where RegionStatement(const Region& region) const;
     // The arms' rows that `where` selects: one SELECT of the select list per arm, joined by
-    // UNION ALL.
+    // UNION.
     Where ArmsSelect(const Where& where) const;
     // The first visible record (in order) that also meets `extra`, read into `record`.
     std::optional<Key> First(const Where& extra, Record* record);

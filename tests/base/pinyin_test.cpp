@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using Readings = std::vector<std::string>;
@@ -32,6 +34,40 @@ TEST(Pinyin, InitialsSyllablesAndMixesMatchFromAnyCharacter) {
     EXPECT_TRUE(pinyin::Matches("吕丽", "lvli"));
     EXPECT_TRUE(pinyin::Matches("吕丽", "luli"));
     EXPECT_FALSE(pinyin::Matches("王-伟", "ww")) << "a character without reading breaks the run";
+}
+
+// The index finds a name by its keys: every text that matches a name must have a search key
+// among them, whether it lies in one reading, a one-letter one, or runs over several.
+TEST(Pinyin, EveryMatchHoldsOneOfItsSearchKeys) {
+    const std::string letters = "zhangsouyewlviqc7fd";
+    for (const char* name :
+         {"张三丰", "欧阳娜", "三阿", "阿", "曾伟", "吕丽", "王a7", "瓩", "单于"}) {
+        const std::vector<std::string> keys = pinyin::Keys(name);
+        // Every text of up to eight of those letters that matches: its beginnings match too.
+        std::vector<std::string> texts = {""};
+        while (!texts.empty() && texts.front().size() < 8) {
+            std::vector<std::string> longer;
+            for (const std::string& text : texts) {
+                for (char c : letters) {
+                    if (pinyin::Matches(name, text + c)) longer.push_back(text + c);
+                }
+            }
+            for (const std::string& text : longer) {
+                std::vector<std::string> search = pinyin::SearchKeys(text);
+                if (text.size() == 1) {
+                    std::copy_if(keys.begin(), keys.end(), std::back_inserter(search),
+                                 [&](const std::string& key) { return key[0] == text[0]; });
+                }
+                EXPECT_TRUE(std::any_of(search.begin(), search.end(),
+                                        [&](const std::string& key) {
+                                            return std::find(keys.begin(), keys.end(), key) !=
+                                                   keys.end();
+                                        }))
+                    << name << " " << text;
+            }
+            texts = std::move(longer);
+        }
+    }
 }
 
 }  // namespace

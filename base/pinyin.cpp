@@ -130,18 +130,17 @@ bool MatchesFrom(const std::vector<const ReadingList*>& readings, std::size_t at
     return false;
 }
 
-// The longest syllable ("zhuang"). A few compatibility characters read as two syllables.
-constexpr std::size_t kSyllable = 6;
-
-// The key of a text that lies within one reading: its first two letters, marked when the
-// text is longer than a syllable, so that long texts look among long readings only.
-std::string ReadingKey(std::string_view text) {
-    return std::string(text.substr(0, 2)) + (text.size() > kSyllable ? "+" : "");
+// The key of a run of characters from their initials: ":zsf"; "$" where the run ends after two.
+std::string RunKey(char first, char second, char third) {
+    return {':', first, second, third};
 }
 
-// The key of two neighbouring characters: their initials, apart from every reading key.
-std::string PairKey(char first, char second) {
-    return {first, '-', second};
+constexpr char kRunEnd = '$';
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
 }
 
 }  // namespace
@@ -160,34 +159,65 @@ std::vector<std::string> Keys(std::string_view name) {
     const auto add = [&keys](std::string key) {
         if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(std::move(key));
     };
-    const ReadingList* previous = nullptr;
-    for (std::string_view character : gbk::Characters(name)) {
-        const ReadingList& readings = CachedReadings(character);
-        for (const std::string& reading : readings) {
-            add(reading.substr(0, 2));
-            if (reading.size() > kSyllable) add(ReadingKey(reading));
-            if (previous) {
-                for (const std::string& before : *previous) add(PairKey(before[0], reading[0]));
+    std::vector<const ReadingList*> readings;
+    for (std::string_view character : gbk::Characters(name))
+        readings.push_back(&CachedReadings(character));
+    const auto reads = [&](std::size_t at) {
+        return at < readings.size() && !readings[at]->empty();
+    };
+    for (std::size_t at = 0; at < readings.size(); ++at) {
+        for (const std::string& reading : *readings[at]) add(reading);
+        if (!reads(at) || !reads(at + 1)) continue;
+        static const ReadingList kEnd = {std::string(1, kRunEnd)};
+        const ReadingList& third = reads(at + 2) ? *readings[at + 2] : kEnd;
+        for (const std::string& a : *readings[at]) {
+            for (const std::string& b : *readings[at + 1]) {
+                for (const std::string& c : third) add(RunKey(a[0], b[0], c[0]));
             }
         }
-        previous = readings.empty() ? nullptr : &readings;
     }
     return keys;
 }
 
-std::vector<std::string> SearchKeys(std::string_view typed) {
-    std::string lower(typed);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::vector<std::string> keys;
-    if (lower.size() < 2) return keys;
-    // Within one character: a reading that begins with the text.
-    keys.push_back(ReadingKey(lower));
-    // Over several: the first takes the text's first p letters, the next begins at letter p.
-    for (std::size_t p = 1; p < lower.size(); ++p) {
-        std::string key = PairKey(lower[0], lower[p]);
-        if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(std::move(key));
+std::vector<std::string> SearchKeyPrefixes(std::string_view typed,
+                                           const ReadingPrefixTest& isReadingPrefix) {
+    const std::string text = Lower(typed);
+    const std::size_t n = text.size();
+    // longest[i]: the length of the longest piece from letter i that some reading begins with.
+    // Its beginnings are pieces too, so a few tests a letter bound the work on any text.
+    std::vector<std::size_t> longest(n, 0);
+    for (std::size_t from = 0; from < n; ++from) {
+        while (from + longest[from] < n &&
+               isReadingPrefix(std::string_view(text).substr(from, longest[from] + 1)))
+            ++longest[from];
     }
-    return keys;
+    const auto piece = [&](std::size_t from, std::size_t to) { return to - from <= longest[from]; };
+    // splits[i]: whether text[i..] splits into such pieces; computed from the end.
+    std::vector<bool> splits(n + 1, false);
+    splits[n] = true;
+    for (std::size_t from = n; from-- > 0;) {
+        for (std::size_t to = from + 1; to <= from + longest[from] && !splits[from]; ++to)
+            splits[from] = splits[to];
+    }
+    std::vector<std::string> prefixes;
+    const auto add = [&prefixes](std::string prefix) {
+        if (std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end())
+            prefixes.push_back(std::move(prefix));
+    };
+    if (n > 0 && piece(0, n)) add(text);
+    // The first character takes text[..p), the second text[p..q), a third begins at q.
+    for (std::size_t p = 1; p < n && piece(0, p); ++p) {
+        if (piece(p, n)) add({':', text[0], text[p]});
+        for (std::size_t q = p + 1; q < n && piece(p, q); ++q) {
+            if (splits[q]) add(RunKey(text[0], text[p], text[q]));
+        }
+    }
+    // A run whose first two initials are already a prefix is read through that prefix.
+    std::erase_if(prefixes, [&prefixes](const std::string& prefix) {
+        return prefix.size() == 4 &&
+               std::find(prefixes.begin(), prefixes.end(), prefix.substr(0, 3)) != prefixes.end();
+    });
+    return prefixes;
 }
 
 bool Matches(std::string_view name, std::string_view typed) {
@@ -196,8 +226,7 @@ bool Matches(std::string_view name, std::string_view typed) {
     thread_local std::string typedLast, lower;
     if (typed != typedLast) {
         typedLast = typed;
-        lower = typed;
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        lower = Lower(typed);
     }
     thread_local std::vector<const ReadingList*> readings;
     readings.clear();

@@ -9,6 +9,7 @@
 // the first call, which throws std::runtime_error where ICU lacks them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,16 +20,21 @@ namespace pinyin {
 // digit reads as itself in lower case; any other character has none.
 std::vector<std::string> Readings(std::string_view character);
 
-// The keys under which a name is found by pinyin, each once: the first two letters of each
-// reading of each character ("zh"; a reading longer than a syllable also as "zh+"), and the
-// initials of each two neighbouring characters, for every pair of their readings ("z-s").
+// The keys under which a name is found by pinyin, each once: every reading of each character
+// ("zhang"), and for each character followed by another, the initials of it, the next and the
+// one after, or "$" where the run ends: ":zsf", ":sf$" for 张三丰, for every choice of their
+// readings. A character without reading ends a run.
 std::vector<std::string> Keys(std::string_view name);
 
-// Keys of which every name that `typed` Matches() holds at least one, each once: the text's
-// reading key (first two letters, "+" when longer than a syllable) and, for each letter after
-// the first, the pair key of the first letter and that one. Empty for fewer than two
-// letters: a name that one letter matches holds a key that begins with it.
-std::vector<std::string> SearchKeys(std::string_view typed);
+// Whether some character has a reading that begins with `piece` (lower-case letters).
+using ReadingPrefixTest = std::function<bool(std::string_view piece)>;
+
+// The beginnings of keys among which every name that `typed` Matches() holds one, each once.
+// A match lies within one reading (the text itself), or runs over two characters (":" and the
+// initials of the two pieces) or over more (":" and three initials), through pieces that
+// `isReadingPrefix` accepts. Empty for an empty text.
+std::vector<std::string> SearchKeyPrefixes(std::string_view typed,
+                                           const ReadingPrefixTest& isReadingPrefix);
 
 // Whether `typed` runs through consecutive characters of `name`, starting at any of them: each
 // character takes a non-empty beginning of one of its readings, and the pieces make up `typed`

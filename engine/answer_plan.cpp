@@ -199,20 +199,33 @@ void ReadThroughKeys(View& view, const IndexedColumn& c, const std::vector<std::
     view.order.key = "ch_key";
 }
 
-// The index's keys that begin with `letter`, one seek each.
-std::vector<std::string> KeysBeginningWith(const IndexedColumn& c, char letter) {
-    sqlitekit::StatementUse next(
+// The first of the index's keys in [from, below), if any.
+std::optional<std::string> FirstKey(const IndexedColumn& c, const std::string& from,
+                                    const std::string& below) {
+    sqlitekit::StatementUse first(
         c.table.Prepare("SELECT min(ch) FROM " + c.index + " WHERE ch >= ? AND ch < ?"));
+    first->BindText(1, from);
+    first->BindText(2, below);
+    if (!first->Step() || first->ColumnIsNull(0)) return std::nullopt;
+    return std::string(first->ColumnText(0));
+}
+
+// Keys are ASCII: every key that begins with `prefix` lies below this.
+std::string PrefixEnd(const std::string& prefix) {
+    return prefix + '\x7f';
+}
+
+// The index's keys that begin with any of `prefixes`, one seek each.
+std::vector<std::string> KeysBeginningWith(const IndexedColumn& c,
+                                           const std::vector<std::string>& prefixes) {
     std::vector<std::string> keys;
-    // Keys are lower-case letters and digits, '-' and '+': all below "{".
-    for (std::string from(1, letter);;) {
-        next->Reset();
-        next->BindText(1, from);
-        next->BindText(2, std::string{letter, '{'});
-        if (!next->Step() || next->ColumnIsNull(0)) return keys;
-        keys.emplace_back(next->ColumnText(0));
-        from = keys.back() + '\x01';
+    for (const std::string& prefix : prefixes) {
+        for (auto key = FirstKey(c, prefix, PrefixEnd(prefix)); key;
+             key = FirstKey(c, *key + '\x01', PrefixEnd(prefix))) {
+            if (std::find(keys.begin(), keys.end(), *key) == keys.end()) keys.push_back(*key);
+        }
     }
+    return keys;
 }
 
 }  // namespace
@@ -229,10 +242,12 @@ void PlanPinyin(View& view, int field, std::string_view letters) {
     const auto indexed =
         ThroughIndex(*view.table, column, sqlitekit::CharacterIndex::Keys::kPinyin);
     if (!indexed || letters.empty()) return;
-    // A name that one letter matches holds a key that begins with it.
-    const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(letters[0])));
+    const auto isReadingPrefix = [&](std::string_view piece) {
+        const std::string prefix(piece);
+        return FirstKey(*indexed, prefix, PrefixEnd(prefix)).has_value();
+    };
     const std::vector<std::string> keys =
-        letters.size() == 1 ? KeysBeginningWith(*indexed, first) : pinyin::SearchKeys(letters);
+        KeysBeginningWith(*indexed, pinyin::SearchKeyPrefixes(letters, isReadingPrefix));
     if (keys.empty()) return view.condition.And("0");
     ReadThroughKeys(view, *indexed, keys,
                     {std::string(kPinyinFunction) + "(ch_key, ?)", {std::string(letters)}});

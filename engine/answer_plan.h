@@ -24,9 +24,9 @@ namespace dbe {
 void PlanAnswer(View& view, int field, std::string_view pattern);
 
 // The same for `field PINYIN 'letters'`, through the column's index of pinyin keys: every
-// match holds one of the letters' search keys (pinyin::SearchKeys), whose rows are merged, or
-// for one letter a key that begins with it. Without such an index, or for one letter that
-// many keys begin with, the view scans.
+// match holds a key that begins with one of the letters' key prefixes
+// (pinyin::SearchKeyPrefixes, which the index's own readings tell which pieces can be read).
+// The rows of those keys are merged in name order. Without such an index the view scans.
 void PlanPinyin(View& view, int field, std::string_view letters);
 
 // The rows of `table` whose `column` holds every character of `text` (LIKE's wildcards aside

@@ -2,9 +2,9 @@
 // the rows that hold it, ordered within a key by the value (in GBK order) and the record
 // number. "Values containing t" is then answered by reading, in order, the rows of one key of
 // t instead of scanning the table. The keys are the value's characters, or its pinyin keys
-// (base/pinyin.h): the first two letters of a character's reading, and the initials of two
-// neighbouring characters, so that every name whose pinyin runs as t holds one of t's search
-// keys.
+// (base/pinyin.h): each character's readings, and the initials of each run of two or three
+// characters, so that every name whose pinyin runs as t holds a key that begins with one of
+// t's key prefixes.
 //
 // It lives in the table's own file: the table <table>_<column>_chars (or _pinyin) with columns
 // (ch, ch_key, ch_id), and three triggers that keep it in the same transaction as every insert,

@@ -36,13 +36,22 @@ TEST(Pinyin, InitialsSyllablesAndMixesMatchFromAnyCharacter) {
     EXPECT_FALSE(pinyin::Matches("王-伟", "ww")) << "a character without reading breaks the run";
 }
 
-// The index finds a name by its keys: every text that matches a name must have a search key
-// among them, whether it lies in one reading, a one-letter one, or runs over several.
-TEST(Pinyin, EveryMatchHoldsOneOfItsSearchKeys) {
+// The index finds a name by its keys: every text that matches a name must have a key prefix
+// that begins one of them, whether it lies in one reading or runs over several, even where
+// the pieces that some reading begins with are only those of the name itself.
+TEST(Pinyin, EveryMatchHoldsAKeyBeginningWithOneOfItsPrefixes) {
     const std::string letters = "zhangsouyewlviqc7fd";
+    const auto begins = [](const std::string& key, std::string_view prefix) {
+        return key.compare(0, prefix.size(), prefix) == 0;
+    };
     for (const char* name :
-         {"张三丰", "欧阳娜", "三阿", "阿", "曾伟", "吕丽", "王a7", "瓩", "单于"}) {
+         {"张三丰", "欧阳娜", "三阿", "阿", "曾伟", "吕丽", "王a7", "瓩", "单于", "王-伟丽"}) {
         const std::vector<std::string> keys = pinyin::Keys(name);
+        const auto isReadingPrefix = [&](std::string_view piece) {
+            return std::any_of(keys.begin(), keys.end(), [&](const std::string& key) {
+                return key[0] != ':' && begins(key, piece);
+            });
+        };
         // Every text of up to eight of those letters that matches: its beginnings match too.
         std::vector<std::string> texts = {""};
         while (!texts.empty() && texts.front().size() < 8) {
@@ -53,21 +62,22 @@ TEST(Pinyin, EveryMatchHoldsOneOfItsSearchKeys) {
                 }
             }
             for (const std::string& text : longer) {
-                std::vector<std::string> search = pinyin::SearchKeys(text);
-                if (text.size() == 1) {
-                    std::copy_if(keys.begin(), keys.end(), std::back_inserter(search),
-                                 [&](const std::string& key) { return key[0] == text[0]; });
-                }
-                EXPECT_TRUE(std::any_of(search.begin(), search.end(),
+                const std::vector<std::string> prefixes =
+                    pinyin::SearchKeyPrefixes(text, isReadingPrefix);
+                EXPECT_TRUE(std::any_of(keys.begin(), keys.end(),
                                         [&](const std::string& key) {
-                                            return std::find(keys.begin(), keys.end(), key) !=
-                                                   keys.end();
+                                            return std::any_of(prefixes.begin(), prefixes.end(),
+                                                               [&](const std::string& prefix) {
+                                                                   return begins(key, prefix);
+                                                               });
                                         }))
                     << name << " " << text;
             }
             texts = std::move(longer);
         }
     }
+    EXPECT_EQ(pinyin::Keys("张三丰"),
+              std::vector<std::string>({"zhang", ":zsf", "san", ":sf$", "feng"}));
 }
 
 }  // namespace

@@ -160,7 +160,7 @@ Where RowsHolding(const IndexedColumn& c, const KeyRows& rows) {
 Arm IndexArm(const View& view, const IndexedColumn& c, Where entries) {
     const std::string table = view.table->QuotedTable();
     return {c.index + " CROSS JOIN " + table + " ON " + table + ".rowid = ch_id", "ch_key",
-            std::move(entries)};
+            std::move(entries), "ch_id"};
 }
 
 // Reads the view through the rows holding one key: where the view is ordered by the column, in

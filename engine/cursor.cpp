@@ -132,8 +132,9 @@ Where Cursor::ArmsSelect(const Where& where) const {
         Where selected = arm.condition;
         selected.And(where);
         if (!all.text.empty()) all.text += " UNION ";
-        all.text += "SELECT rowid, " + arm.key + " AS " + order_.key + fieldList_ + " FROM " +
-                    arm.source + (selected.text.empty() ? "" : " WHERE " + selected.text);
+        all.text += "SELECT " + arm.rowid + " AS rowid, " + arm.key + " AS " + order_.key +
+                    fieldList_ + " FROM " + arm.source +
+                    (selected.text.empty() ? "" : " WHERE " + selected.text);
         all.binds.insert(all.binds.end(), selected.binds.begin(), selected.binds.end());
     }
     return all;

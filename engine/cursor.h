@@ -29,11 +29,14 @@
 namespace dbe {
 
 // One of the sources a view reads through a character index (answer_plan.h): the rows of
-// `source` that `condition` selects, with `key` standing for the view's order key.
+// `source` that `condition` selects, with `key` standing for the view's order key and `rowid`
+// for the record number. Read through an index, both are the index's own columns, so that
+// its order is the arm's and SQLite merges the arms without sorting any.
 struct Arm {
     std::string source;
     std::string key;
     Where condition;
+    std::string rowid = "rowid";
 };
 
 // What a cursor sees of a table file.

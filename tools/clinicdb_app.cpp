@@ -1,10 +1,13 @@
 #include "tools/clinicdb_app.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <new>
 
 #include "engine/sqlitekit/sqlite_support.h"
+#include "tools/backup.h"
 #include "tools/clinic_schema.h"
 #include "tools/command_line.h"
 #include "tools/database_check.h"
@@ -107,6 +110,57 @@ int ChangeProtection(const Arguments& a, PasswordSource& passwords, std::ostream
     return 0;
 }
 
+void PrintTables(const std::vector<TableCopy>& tables, std::ostream& out) {
+    for (const TableCopy& t : tables) {
+        out << "  " << t.file << ": " << t.bytes << " bytes, ";
+        if (t.rows) {
+            out << *t.rows << " rows";
+        } else {
+            out << "protected";
+        }
+        out << ", sha256 " << t.sha256 << "\n";
+    }
+}
+
+// A line that rewrites itself as a long copy goes on, a step a second at most.
+CopyProgress ProgressLine(std::ostream& err) {
+    constexpr std::uintmax_t kLong = 256 << 20;
+    auto last = std::make_shared<std::chrono::steady_clock::time_point>();
+    return [&err, last](const std::string& file, std::uintmax_t done, std::uintmax_t total) {
+        if (total < kLong) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (done < total && now - *last < std::chrono::seconds(1)) return;
+        *last = now;
+        char line[128];
+        std::snprintf(line, sizeof line, "\rcopying %s: %.0f of %.0f MB", file.c_str(),
+                      static_cast<double>(done) / 1e6, static_cast<double>(total) / 1e6);
+        err << line << (done == total ? "\n" : "") << std::flush;
+    };
+}
+
+int Backup(const Arguments& a, std::ostream& out, std::ostream& err) {
+    const BackupDone done = TakeBackup(a.dir, a.destination, a.keep, ProgressLine(err));
+    out << "backed up " << a.dir.string() << " into " << done.folder.string() << ", verified:\n";
+    PrintTables(done.tables, out);
+    for (const auto& removed : done.removed)
+        out << "removed the older backup " << removed.string() << "\n";
+    return 0;
+}
+
+int Verify(const Arguments& a, std::ostream& out) {
+    const auto tables = VerifyBackup(a.dir);
+    out << a.dir.string() << ": ok\n";
+    PrintTables(tables, out);
+    return 0;
+}
+
+int Restore(const Arguments& a, std::ostream& out) {
+    const auto tables = RestoreBackup(a.dir, a.destination);
+    out << "restored " << a.destination.string() << " from " << a.dir.string() << ", verified:\n";
+    PrintTables(tables, out);
+    return 0;
+}
+
 int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out, std::ostream& err) {
     switch (a.command) {
         case Command::kCreate:
@@ -121,6 +175,12 @@ int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out, s
         case Command::kUnprotect:
         case Command::kPassword:
             return ChangeProtection(a, passwords, out);
+        case Command::kBackup:
+            return Backup(a, out, err);
+        case Command::kVerify:
+            return Verify(a, out);
+        case Command::kRestore:
+            return Restore(a, out);
         case Command::kHelp:
             break;
     }

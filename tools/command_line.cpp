@@ -16,6 +16,9 @@ const char* const kUsage =
     "       clinicdb protect DIR TABLE\n"
     "       clinicdb unprotect DIR TABLE\n"
     "       clinicdb password DIR TABLE\n"
+    "       clinicdb backup DIR DEST [--keep N]\n"
+    "       clinicdb verify BACKUP\n"
+    "       clinicdb restore BACKUP DIR\n"
     "\n"
     "  create     make empty bingren.DB and bingli.DB in DIR (refuses existing files)\n"
     "  demo       fill DIR with N generated patients and their visits (empty tables only)\n"
@@ -26,6 +29,11 @@ const char* const kUsage =
     "  protect    encrypt TABLE's file (bingren or bingren.DB) under a new password\n"
     "  unprotect  make TABLE's protected file plain again\n"
     "  password   change the password of TABLE's protected file\n"
+    "  backup     copy both tables, while the program may be posting, into a new dated folder\n"
+    "             under DEST, checked and synced (protected tables stay encrypted); --keep N\n"
+    "             then removes the oldest backups there beyond N\n"
+    "  verify     check a backup's files against its manifest, without restoring it\n"
+    "  restore    put a verified backup back into DIR (refused while a program has it open)\n"
     "\n"
     "Passwords are read from the terminal without echo, or one a line from standard input;\n"
     "check and summary ask for one when a table is protected and use it for every table.\n";
@@ -39,10 +47,11 @@ struct CommandName {
     Command command;
 };
 constexpr CommandName kCommands[] = {
-    {"create", Command::kCreate},    {"demo", Command::kDemo},
-    {"check", Command::kCheck},      {"summary", Command::kSummary},
-    {"protect", Command::kProtect},  {"unprotect", Command::kUnprotect},
-    {"password", Command::kPassword}};
+    {"create", Command::kCreate},     {"demo", Command::kDemo},
+    {"check", Command::kCheck},       {"summary", Command::kSummary},
+    {"protect", Command::kProtect},   {"unprotect", Command::kUnprotect},
+    {"password", Command::kPassword}, {"backup", Command::kBackup},
+    {"verify", Command::kVerify},     {"restore", Command::kRestore}};
 
 template <typename Number>
 Number ParseNumber(std::string_view option, std::string_view text, Number low, Number high) {
@@ -101,6 +110,8 @@ void ParseOptions(std::span<const std::string_view> options, Arguments& parsed) 
         } else if (option == "--patients" && demo) {
             parsed.demo.patients = ParseNumber<std::int64_t>(option, value, 1, kMaxPatients);
             havePatients = true;
+        } else if (option == "--keep" && parsed.command == Command::kBackup) {
+            parsed.keep = ParseNumber<int>(option, value, 1, 100'000);
         } else if (option == "--seed" && demo) {
             parsed.demo.seed = ParseNumber<std::uint64_t>(option, value, 0, UINT64_MAX);
         } else {
@@ -126,7 +137,14 @@ Arguments ParseArguments(std::span<const std::string_view> args) {
         parsed.table = ParseTable(args[2]);
         return parsed;
     }
-    ParseOptions(args.subspan(2), parsed);
+    const bool twoPaths = parsed.command == Command::kBackup || parsed.command == Command::kRestore;
+    if (twoPaths) {
+        if (args.size() < 3 || args[2].empty())
+            throw UsageError(parsed.command == Command::kBackup ? "no destination"
+                                                                : "no directory");
+        parsed.destination = std::filesystem::path(args[2]);
+    }
+    ParseOptions(args.subspan(twoPaths ? 3 : 2), parsed);
     return parsed;
 }
 

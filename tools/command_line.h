@@ -12,17 +12,34 @@
 
 #include "base/dates.h"
 #include "tools/demo_generator.h"
+#include "tools/recall.h"
 
 namespace clinicdb {
 
-enum class Command { kHelp, kCreate, kDemo, kCheck, kSummary, kProtect, kUnprotect, kPassword };
+enum class Command {
+    kHelp,
+    kCreate,
+    kDemo,
+    kCheck,
+    kSummary,
+    kProtect,
+    kUnprotect,
+    kPassword,
+    kBackup,
+    kVerify,
+    kRestore
+};
 
 struct Arguments {
     Command command = Command::kHelp;
     std::filesystem::path dir;
     std::string table;    // protect, unprotect, password: the table's name without ".DB"
-    DemoOptions demo;     // demo.today serves summary too: the real local date unless given
+    DemoOptions demo;     // demo.today serves summary and recall too: the real local date unless given
     bool repair = false;  // check: build a missing or disagreeing character index anew
+    RecallOptions recall;
+    // backup DIR DEST: DEST; restore BACKUP DIR: DIR (`dir` is then the backup).
+    std::filesystem::path destination;
+    int keep = 0;  // backup: the backups to keep under DEST, the new one among them; 0: all
 };
 
 class UsageError : public std::runtime_error {

@@ -1,0 +1,400 @@
+#include "tools/backup.h"
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "base/clinic_tables.h"
+#include "engine/sqlitekit/sqlite_support.h"
+#include "engine/sqlitekit/table_use.h"
+#include "engine/tablecrypt/protected_file.h"
+#include "tools/clinic_schema.h"
+#include "tools/tool_error.h"
+
+namespace clinicdb {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The bytes SQLite's unix locking takes in every database file.
+constexpr off_t kPendingByte = 0x40000000;
+constexpr off_t kReservedByte = kPendingByte + 1;
+constexpr off_t kSharedFirst = kPendingByte + 2;
+constexpr off_t kSharedSize = 510;
+
+constexpr const char* kManifest = "clinic-backup.txt";
+constexpr const char* kManifestHeading = "clinic backup 1";
+constexpr const char* kFolderPrefix = "clinic-";
+constexpr std::size_t kChunk = 4 << 20;
+
+[[noreturn]] void ThrowErrno(const fs::path& file) {
+    throw std::system_error(errno, std::generic_category(), file.string());
+}
+
+class Descriptor {
+  public:
+    Descriptor(const fs::path& file, int flags, mode_t mode = 0)
+        : fd_(::open(file.c_str(), flags | O_CLOEXEC, mode)) {
+        if (fd_ < 0) ThrowErrno(file);
+    }
+    ~Descriptor() { ::close(fd_); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+void Sync(const fs::path& path) {
+    const Descriptor d(path, O_RDONLY);
+    if (::fsync(d.Get()) != 0) ThrowErrno(path);
+}
+
+// Open-file-description locks: they conflict with SQLite's own, and closing another descriptor
+// of the same file in this process does not drop them.
+bool Lock(int fd, short type, off_t start, off_t length) {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = start;
+    range.l_len = length;
+    return ::fcntl(fd, F_OFD_SETLK, &range) == 0;
+}
+
+bool SomeoneHolds(int fd, off_t start) {
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = start;
+    range.l_len = 1;
+    return ::fcntl(fd, F_OFD_GETLK, &range) == 0 && range.l_type != F_UNLCK;
+}
+
+// A journal that no writer holds is a post cut off by a crash: the file is not whole until a
+// connection rolls it back.
+void RefuseHotJournal(const fs::path& file, int fd) {
+    std::error_code missing;
+    const auto size = fs::file_size(file.string() + "-journal", missing);
+    if (missing || size == 0 || SomeoneHolds(fd, kReservedByte)) return;
+    throw ToolError(file.string() +
+                    " was left in the middle of a post by a crash: open it in the program, or "
+                    "run clinicdb check, to roll that post back; nothing was copied");
+}
+
+// SQLite's shared lock, taken as its readers take it: past the pending byte, which a writer
+// about to commit holds, so that it goes first.
+class SharedLock {
+  public:
+    explicit SharedLock(const fs::path& file) : file_(file, O_RDONLY) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!TryLock()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                throw ToolError(file.string() + " stays busy with posts; nothing was copied");
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        RefuseHotJournal(file, file_.Get());
+    }
+    int Fd() const { return file_.Get(); }
+
+  private:
+    bool TryLock() const {
+        if (!Lock(file_.Get(), F_RDLCK, kPendingByte, 1)) return false;
+        const bool shared = Lock(file_.Get(), F_RDLCK, kSharedFirst, kSharedSize);
+        Lock(file_.Get(), F_UNLCK, kPendingByte, 1);
+        return shared;
+    }
+
+    Descriptor file_;
+};
+
+class Sha256 {
+  public:
+    Sha256() : context_(EVP_MD_CTX_new()) {
+        if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1)
+            throw ToolError("no SHA-256 from OpenSSL");
+    }
+    void Add(const char* data, std::size_t size) { EVP_DigestUpdate(context_.get(), data, size); }
+    std::string Hex() {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        EVP_DigestFinal_ex(context_.get(), digest, &size);
+        static const char* const kDigits = "0123456789abcdef";
+        std::string hex;
+        for (unsigned int i = 0; i < size; ++i) {
+            hex += kDigits[digest[i] >> 4];
+            hex += kDigits[digest[i] & 15];
+        }
+        return hex;
+    }
+
+  private:
+    struct Free {
+        void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+    };
+    std::unique_ptr<EVP_MD_CTX, Free> context_;
+};
+
+// Copies all of `from` (size `total`) into the new file `to`, made durable; answers the SHA-256
+// of the bytes read.
+std::string CopyBytes(int from, const fs::path& to, std::uintmax_t total, mode_t mode,
+                      const std::function<void(std::uintmax_t)>& done) {
+    const Descriptor out(to, O_WRONLY | O_CREAT | O_EXCL, mode);
+    Sha256 hash;
+    std::vector<char> buffer(kChunk);
+    for (std::uintmax_t at = 0; at < total;) {
+        const ssize_t got = ::pread(from, buffer.data(), buffer.size(), static_cast<off_t>(at));
+        if (got <= 0) throw ToolError(to.string() + ": the source ended early or failed to read");
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t n = ::write(out.Get(), buffer.data() + written,
+                                      static_cast<std::size_t>(got - written));
+            if (n < 0) ThrowErrno(to);
+            written += n;
+        }
+        hash.Add(buffer.data(), static_cast<std::size_t>(got));
+        at += static_cast<std::uintmax_t>(got);
+        if (done) done(at);
+    }
+    if (::fsync(out.Get()) != 0) ThrowErrno(to);
+    return hash.Hex();
+}
+
+std::string HashOf(const fs::path& file) {
+    const Descriptor in(file, O_RDONLY);
+    Sha256 hash;
+    std::vector<char> buffer(kChunk);
+    for (;;) {
+        const ssize_t got = ::read(in.Get(), buffer.data(), buffer.size());
+        if (got < 0) ThrowErrno(file);
+        if (got == 0) return hash.Hex();
+        hash.Add(buffer.data(), static_cast<std::size_t>(got));
+    }
+}
+
+std::uintmax_t SizeOf(int fd, const fs::path& file) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) ThrowErrno(file);
+    return static_cast<std::uintmax_t>(status.st_size);
+}
+
+// A table in clear passes SQLite's quick check; answers its rows.
+std::int64_t CheckClearTable(const fs::path& file, std::string_view table) {
+    const auto db = sqlitekit::Connection::Open(file.string(), SQLITE_OPEN_READONLY);
+    sqlitekit::Statement check(db.Handle(), "PRAGMA quick_check");
+    if (!check.Step() || check.ColumnText(0) != "ok")
+        throw ToolError(file.string() + " fails SQLite's check of its pages");
+    sqlitekit::Statement count(db.Handle(),
+                               "SELECT count(*) FROM " + sqlitekit::QuoteIdentifier(table));
+    count.Step();
+    return count.ColumnInt(0);
+}
+
+void CheckBytes(const fs::path& file, const TableCopy& expected) {
+    std::error_code missing;
+    if (fs::file_size(file, missing) != expected.bytes || missing)
+        throw ToolError(file.string() + " is missing or not the size that was backed up");
+    if (HashOf(file) != expected.sha256)
+        throw ToolError(file.string() + " differs from what was backed up");
+}
+
+// A protected table's header reads (its pages need the password); a table in clear passes the
+// quick check. Answers the rows of one in clear.
+std::optional<std::int64_t> CheckContent(const fs::path& file, std::string_view table,
+                                         bool isProtected) {
+    if (isProtected) {
+        tablecrypt::ReadTableHeader(file.string());
+        return std::nullopt;
+    }
+    return CheckClearTable(file, table);
+}
+
+// The file checks against what the manifest says of the table file it copies.
+void CheckCopy(const fs::path& file, const TableCopy& expected) {
+    CheckBytes(file, expected);
+    if (CheckContent(file, fs::path(expected.file).stem().string(), expected.isProtected) !=
+        expected.rows)
+        throw ToolError(file.string() + " holds another number of rows than was backed up");
+}
+
+void WriteManifest(const fs::path& folder, const std::vector<TableCopy>& tables) {
+    const fs::path file = folder / kManifest;
+    {
+        std::ofstream out(file);
+        const std::time_t now = std::time(nullptr);
+        char taken[32];
+        std::strftime(taken, sizeof taken, "%Y-%m-%dT%H:%M:%S", std::localtime(&now));
+        out << kManifestHeading << "\ntaken " << taken << "\n";
+        for (const TableCopy& t : tables) {
+            out << "table " << t.file << " " << t.bytes << " " << t.sha256 << " "
+                << (t.isProtected ? "protected -" : "clear " + std::to_string(*t.rows)) << "\n";
+        }
+        if (!out.flush()) throw ToolError("cannot write " + file.string());
+    }
+    Sync(file);
+}
+
+std::optional<std::vector<TableCopy>> ReadManifest(const fs::path& folder) {
+    std::ifstream in(folder / kManifest);
+    std::string line;
+    if (!std::getline(in, line) || line != kManifestHeading) return std::nullopt;
+    std::vector<TableCopy> tables;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string kind, clear, rows;
+        TableCopy t;
+        if (!(words >> kind) || kind != "table") continue;
+        if (!(words >> t.file >> t.bytes >> t.sha256 >> clear >> rows)) return std::nullopt;
+        t.isProtected = clear == "protected";
+        if (!t.isProtected) t.rows = std::stoll(rows);
+        tables.push_back(t);
+    }
+    return tables;
+}
+
+bool IsBackupName(const std::string& name) {
+    return name.rfind(kFolderPrefix, 0) == 0 && name.size() >= 22 &&
+           std::all_of(name.begin() + 7, name.begin() + 22, [](char c) {
+               return std::isdigit(static_cast<unsigned char>(c)) || c == '-';
+           });
+}
+
+// clinic-YYYYMMDD-HHMMSS, with -2, -3 ... when several are taken within a second.
+fs::path NewFolderName(const fs::path& dest) {
+    const std::time_t now = std::time(nullptr);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
+    const std::string base = std::string(kFolderPrefix) + stamp;
+    fs::path folder = dest / base;
+    for (int n = 2; fs::exists(folder) || fs::exists(dest / ("." + folder.filename().string()));
+         ++n)
+        folder = dest / (base + "-" + std::to_string(n));
+    return folder;
+}
+
+// The backups under `dest`, oldest first.
+std::vector<fs::path> BackupsUnder(const fs::path& dest) {
+    std::vector<fs::path> found;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dest)) {
+        if (entry.is_directory() && IsBackupName(entry.path().filename().string()) &&
+            ReadManifest(entry.path()))
+            found.push_back(entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::vector<fs::path> RemoveBeyond(const fs::path& dest, int keep, const fs::path& kept) {
+    std::vector<fs::path> removed;
+    std::vector<fs::path> backups = BackupsUnder(dest);
+    std::erase(backups, kept);
+    while (keep > 0 && static_cast<int>(backups.size()) + 1 > keep) {
+        fs::remove_all(backups.front());
+        removed.push_back(backups.front());
+        backups.erase(backups.begin());
+    }
+    if (!removed.empty()) Sync(dest);
+    return removed;
+}
+
+TableCopy BackUpTable(const fs::path& file, const fs::path& folder, const CopyProgress& progress) {
+    TableCopy copy;
+    copy.file = file.filename().string();
+    const SharedLock lock(file);
+    copy.bytes = SizeOf(lock.Fd(), file);
+    copy.isProtected = tablecrypt::IsProtected(file.string());
+    copy.sha256 =
+        CopyBytes(lock.Fd(), folder / copy.file, copy.bytes, 0600, [&](std::uintmax_t done) {
+            if (progress) progress(copy.file, done, copy.bytes);
+        });
+    return copy;
+}
+
+}  // namespace
+
+BackupDone TakeBackup(const fs::path& dir, const fs::path& dest, int keep,
+                      const CopyProgress& progress) {
+    fs::create_directories(dest);
+    BackupDone done{NewFolderName(dest), {}, {}};
+    const fs::path building = dest / ("." + done.folder.filename().string());
+    fs::create_directory(building);
+    fs::permissions(building, fs::perms::owner_all);
+    try {
+        for (const clinic_tables::Table* table : clinic_tables::All()) {
+            TableCopy copy = BackUpTable(TableFile(dir, *table), building, progress);
+            CheckBytes(building / copy.file, copy);
+            copy.rows = CheckContent(building / copy.file, table->name, copy.isProtected);
+            done.tables.push_back(copy);
+        }
+        WriteManifest(building, done.tables);
+        Sync(building);
+        fs::rename(building, done.folder);
+        Sync(dest);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove_all(building, ignored);
+        throw;
+    }
+    done.removed = RemoveBeyond(dest, keep, done.folder);
+    return done;
+}
+
+std::vector<TableCopy> VerifyBackup(const fs::path& backup) {
+    const auto tables = ReadManifest(backup);
+    if (!tables) throw ToolError(backup.string() + " is no backup: it lacks its manifest");
+    if (tables->size() != clinic_tables::All().size())
+        throw ToolError(backup.string() + " does not hold every table");
+    for (const TableCopy& t : *tables) CheckCopy(backup / t.file, t);
+    return *tables;
+}
+
+std::vector<TableCopy> RestoreBackup(const fs::path& backup, const fs::path& dir) {
+    const std::vector<TableCopy> tables = VerifyBackup(backup);
+    std::vector<std::unique_ptr<dbe::TableUse>> claims;
+    for (const TableCopy& t : tables) {
+        const fs::path file = dir / t.file;
+        try {
+            claims.push_back(
+                std::make_unique<dbe::TableUse>(file.string(), dbe::TableUse::Kind::Exclusive));
+        } catch (const dbe::TableInUse&) {
+            throw ToolError(file.string() + " is open in a running program; nothing was changed");
+        }
+        if (fs::exists(file)) RefuseHotJournal(file, Descriptor(file, O_RDONLY).Get());
+    }
+    for (const TableCopy& t : tables) {
+        const fs::path file = dir / t.file;
+        const fs::path incoming = file.string() + ".restoring";
+        const fs::path replaced = file.string() + ".replaced";
+        fs::remove(incoming);
+        mode_t mode = 0600;
+        struct stat status {};
+        if (::stat(file.c_str(), &status) == 0) mode = status.st_mode & 07777;
+        const Descriptor from(backup / t.file, O_RDONLY);
+        CopyBytes(from.Get(), incoming, t.bytes, mode, {});
+        CheckCopy(incoming, t);
+        if (fs::exists(file)) {
+            fs::remove(replaced);
+            fs::create_hard_link(file, replaced);
+        }
+        fs::rename(incoming, file);
+        Sync(dir);
+    }
+    for (const TableCopy& t : tables) {
+        CheckCopy(dir / t.file, t);
+        fs::remove(dir / (t.file + ".replaced"));
+    }
+    Sync(dir);
+    return tables;
+}
+
+}  // namespace clinicdb

@@ -269,6 +269,13 @@ bool IsBackupName(const std::string& name) {
            });
 }
 
+// Where a backup is built before it takes its name: hidden, and never taken for a backup.
+fs::path Building(const fs::path& folder) {
+    std::string hidden(".");
+    hidden += folder.filename().string();
+    return folder.parent_path() / hidden;
+}
+
 // clinic-YYYYMMDD-HHMMSS, with -2, -3 ... when several are taken within a second.
 fs::path NewFolderName(const fs::path& dest) {
     const std::time_t now = std::time(nullptr);
@@ -276,8 +283,7 @@ fs::path NewFolderName(const fs::path& dest) {
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
     const std::string base = std::string(kFolderPrefix) + stamp;
     fs::path folder = dest / base;
-    for (int n = 2; fs::exists(folder) || fs::exists(dest / ("." + folder.filename().string()));
-         ++n)
+    for (int n = 2; fs::exists(folder) || fs::exists(Building(folder)); ++n)
         folder = dest / (base + "-" + std::to_string(n));
     return folder;
 }
@@ -326,7 +332,7 @@ BackupDone TakeBackup(const fs::path& dir, const fs::path& dest, int keep,
                       const CopyProgress& progress) {
     fs::create_directories(dest);
     BackupDone done{NewFolderName(dest), {}, {}};
-    const fs::path building = dest / ("." + done.folder.filename().string());
+    const fs::path building = Building(done.folder);
     fs::create_directory(building);
     fs::permissions(building, fs::perms::owner_all);
     try {

@@ -14,6 +14,7 @@
 #include "tools/database_summary.h"
 #include "tools/demo_loader.h"
 #include "tools/protection_commands.h"
+#include "tools/recall.h"
 #include "tools/tool_error.h"
 
 namespace clinicdb {
@@ -94,6 +95,19 @@ int ShowSummary(const Arguments& a, PasswordSource& passwords, std::ostream& out
     return 0;
 }
 
+int Recall(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    TableOpener tables(passwords);
+    const std::vector<RecallLine> lines = ReadRecall(a.dir, a.recall, a.demo.today, tables);
+    if (a.recall.csv.empty()) {
+        PrintRecallTable(lines, out);
+        return 0;
+    }
+    WriteRecallCsv(lines, a.recall.csv);
+    out << "wrote " << lines.size() << (lines.size() == 1 ? " patient" : " patients") << " to "
+        << a.recall.csv.string() << "\n";
+    return 0;
+}
+
 int ChangeProtection(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
     const auto file = TableFile(a.dir, a.table);
     if (const auto removed = RemoveLeftoverCopy(file)) out << *removed;
@@ -171,6 +185,8 @@ int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out, s
             return Check(a, passwords, out, err);
         case Command::kSummary:
             return ShowSummary(a, passwords, out);
+        case Command::kRecall:
+            return Recall(a, passwords, out);
         case Command::kProtect:
         case Command::kUnprotect:
         case Command::kPassword:

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <set>
 #include <string>
 
 namespace clinicdb {
@@ -13,6 +14,8 @@ const char* const kUsage =
     "       clinicdb demo DIR --patients N [--today YYYY-MM-DD] [--seed S]\n"
     "       clinicdb check DIR [--repair]\n"
     "       clinicdb summary DIR [--today YYYY-MM-DD]\n"
+    "       clinicdb recall DIR --from YYYY-MM-DD --to YYYY-MM-DD [--not-reminded] [--csv FILE]\n"
+    "       clinicdb recall DIR --overdue [--today YYYY-MM-DD] [--not-reminded] [--csv FILE]\n"
     "       clinicdb protect DIR TABLE\n"
     "       clinicdb unprotect DIR TABLE\n"
     "       clinicdb password DIR TABLE\n"
@@ -26,6 +29,9 @@ const char* const kUsage =
     "             --repair builds the name search's character index anew where it is missing\n"
     "             or disagrees with its table\n"
     "  summary    count patients, visits and tomorrow's follow-ups; list the first patients\n"
+    "  recall     list the patients whose follow-up falls from --from to --to, or has passed\n"
+    "             with no visit since (--overdue), with their last visit and their answer;\n"
+    "             --not-reminded leaves out those reminded already, --csv writes FILE instead\n"
     "  protect    encrypt TABLE's file (bingren or bingren.DB) under a new password\n"
     "  unprotect  make TABLE's protected file plain again\n"
     "  password   change the password of TABLE's protected file\n"
@@ -36,7 +42,8 @@ const char* const kUsage =
     "  restore    put a verified backup back into DIR (refused while a program has it open)\n"
     "\n"
     "Passwords are read from the terminal without echo, or one a line from standard input;\n"
-    "check and summary ask for one when a table is protected and use it for every table.\n";
+    "check, summary and recall ask for one when a table is protected and use it for every\n"
+    "table.\n";
 
 namespace {
 
@@ -51,7 +58,8 @@ constexpr CommandName kCommands[] = {
     {"check", Command::kCheck},       {"summary", Command::kSummary},
     {"protect", Command::kProtect},   {"unprotect", Command::kUnprotect},
     {"password", Command::kPassword}, {"backup", Command::kBackup},
-    {"verify", Command::kVerify},     {"restore", Command::kRestore}};
+    {"verify", Command::kVerify},     {"restore", Command::kRestore},
+    {"recall", Command::kRecall}};
 
 template <typename Number>
 Number ParseNumber(std::string_view option, std::string_view text, Number low, Number high) {
@@ -89,37 +97,81 @@ std::string ParseTable(std::string_view typed) {
     return std::string(name);
 }
 
-// Reads the options after DIR; each but --repair takes one value.
-void ParseOptions(std::span<const std::string_view> options, Arguments& parsed) {
-    bool havePatients = false;
+// The options that take no value.
+bool ParseFlag(std::string_view option, Arguments& parsed) {
+    const bool recall = parsed.command == Command::kRecall;
+    if (option == "--repair" && parsed.command == Command::kCheck) {
+        parsed.repair = true;
+    } else if (option == "--overdue" && recall) {
+        parsed.recall.overdue = true;
+    } else if (option == "--not-reminded" && recall) {
+        parsed.recall.notReminded = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+Day ParseDay(std::string_view option, std::string_view value) {
+    const auto day = dates::ParseStoredDate(value);
+    if (!day)
+        throw UsageError(std::string(option) + " wants a date YYYY-MM-DD, not '" +
+                         std::string(value) + "'");
+    return *day;
+}
+
+void ParseValue(std::string_view option, std::string_view value, Arguments& parsed) {
+    const bool demo = parsed.command == Command::kDemo;
+    const bool recall = parsed.command == Command::kRecall;
+    if (option == "--today" && (demo || recall || parsed.command == Command::kSummary)) {
+        parsed.demo.today = ParseDay(option, value);
+    } else if (option == "--patients" && demo) {
+        parsed.demo.patients = ParseNumber<std::int64_t>(option, value, 1, kMaxPatients);
+    } else if (option == "--keep" && parsed.command == Command::kBackup) {
+        parsed.keep = ParseNumber<int>(option, value, 1, 100'000);
+    } else if (option == "--seed" && demo) {
+        parsed.demo.seed = ParseNumber<std::uint64_t>(option, value, 0, UINT64_MAX);
+    } else if (option == "--from" && recall) {
+        parsed.recall.from = ParseDay(option, value);
+    } else if (option == "--to" && recall) {
+        parsed.recall.to = ParseDay(option, value);
+    } else if (option == "--csv" && recall) {
+        if (value.empty()) throw UsageError("--csv wants a file name");
+        parsed.recall.csv = std::filesystem::path(value);
+    } else {
+        throw UsageError("unexpected '" + std::string(option) + "'");
+    }
+}
+
+// Reads the options after DIR and answers which were given.
+std::set<std::string_view> ParseOptions(std::span<const std::string_view> options,
+                                        Arguments& parsed) {
+    std::set<std::string_view> given;
     for (std::size_t i = 0; i < options.size(); ++i) {
         const std::string_view option = options[i];
-        if (option == "--repair" && parsed.command == Command::kCheck) {
-            parsed.repair = true;
-            continue;
-        }
+        given.insert(option);
+        if (ParseFlag(option, parsed)) continue;
         if (i + 1 == options.size()) throw UsageError(std::string(option) + " wants a value");
-        const std::string_view value = options[++i];
-        const bool demo = parsed.command == Command::kDemo;
-        if (option == "--today" && (demo || parsed.command == Command::kSummary)) {
-            const auto day = dates::ParseStoredDate(value);
-            if (!day)
-                throw UsageError("--today wants a date YYYY-MM-DD, not '" + std::string(value) +
-                                 "'");
-            parsed.demo.today = *day;
-        } else if (option == "--patients" && demo) {
-            parsed.demo.patients = ParseNumber<std::int64_t>(option, value, 1, kMaxPatients);
-            havePatients = true;
-        } else if (option == "--keep" && parsed.command == Command::kBackup) {
-            parsed.keep = ParseNumber<int>(option, value, 1, 100'000);
-        } else if (option == "--seed" && demo) {
-            parsed.demo.seed = ParseNumber<std::uint64_t>(option, value, 0, UINT64_MAX);
-        } else {
-            throw UsageError("unexpected '" + std::string(option) + "'");
-        }
+        ParseValue(option, options[++i], parsed);
     }
-    if (parsed.command == Command::kDemo && !havePatients)
+    return given;
+}
+
+// Recall lists either a span of follow-up days or the overdue ones.
+void RequireRecallSpan(const std::set<std::string_view>& given, const RecallOptions& recall) {
+    const bool from = given.contains("--from"), to = given.contains("--to");
+    if (recall.overdue && (from || to)) throw UsageError("--overdue takes no --from nor --to");
+    if (!recall.overdue && !(from && to))
+        throw UsageError("recall wants --from DATE and --to DATE, or --overdue");
+    if (recall.from > recall.to)
+        throw UsageError("--from " + dates::FormatStoredDate(recall.from) + " is after --to " +
+                         dates::FormatStoredDate(recall.to));
+}
+
+void RequireOptions(const std::set<std::string_view>& given, const Arguments& parsed) {
+    if (parsed.command == Command::kDemo && !given.contains("--patients"))
         throw UsageError("demo wants --patients N");
+    if (parsed.command == Command::kRecall) RequireRecallSpan(given, parsed.recall);
 }
 
 }  // namespace
@@ -144,7 +196,7 @@ Arguments ParseArguments(std::span<const std::string_view> args) {
                                                                 : "no directory");
         parsed.destination = std::filesystem::path(args[2]);
     }
-    ParseOptions(args.subspan(twoPaths ? 3 : 2), parsed);
+    RequireOptions(ParseOptions(args.subspan(twoPaths ? 3 : 2), parsed), parsed);
     return parsed;
 }
 

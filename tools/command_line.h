@@ -22,6 +22,7 @@ enum class Command {
     kDemo,
     kCheck,
     kSummary,
+    kRecall,
     kProtect,
     kUnprotect,
     kPassword,
@@ -34,7 +35,7 @@ struct Arguments {
     Command command = Command::kHelp;
     std::filesystem::path dir;
     std::string table;    // protect, unprotect, password: the table's name without ".DB"
-    DemoOptions demo;     // demo.today serves summary and recall too: the real local date unless given
+    DemoOptions demo;     // demo.today serves summary and recall: the real local date unless given
     bool repair = false;  // check: build a missing or disagreeing character index anew
     RecallOptions recall;
     // backup DIR DEST: DEST; restore BACKUP DIR: DIR (`dir` is then the backup).

@@ -10,13 +10,6 @@ namespace {
 using sqlitekit::Connection;
 using sqlitekit::Statement;
 
-tablecrypt::TableConnection OpenExisting(const std::filesystem::path& dir,
-                                         const clinic_tables::Table& table, TableOpener& tables) {
-    const auto file = TableFile(dir, table);
-    if (!std::filesystem::exists(file)) throw ToolError(file.string() + " does not exist");
-    return tables.Open(file, SQLITE_OPEN_READONLY);
-}
-
 std::int64_t Count(const Connection& db, const char* sql) {
     Statement count(db.Handle(), sql);
     count.Step();
@@ -39,9 +32,17 @@ std::vector<PatientLine> FirstPatients(const Connection& db) {
 
 }  // namespace
 
+tablecrypt::TableConnection OpenExistingTable(const std::filesystem::path& dir,
+                                              const clinic_tables::Table& table,
+                                              TableOpener& tables) {
+    const auto file = TableFile(dir, table);
+    if (!std::filesystem::exists(file)) throw ToolError(file.string() + " does not exist");
+    return tables.Open(file, SQLITE_OPEN_READONLY);
+}
+
 Summary ReadSummary(const std::filesystem::path& dir, int today, TableOpener& tables) {
-    const auto patientFile = OpenExisting(dir, clinic_tables::Patients(), tables);
-    const auto visitFile = OpenExisting(dir, clinic_tables::Visits(), tables);
+    const auto patientFile = OpenExistingTable(dir, clinic_tables::Patients(), tables);
+    const auto visitFile = OpenExistingTable(dir, clinic_tables::Visits(), tables);
     const Connection& patients = patientFile.Get();
     const Connection& visits = visitFile.Get();
     Summary summary;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/clinic_tables.h"
 #include "base/dates.h"
 #include "tools/table_passwords.h"
 
@@ -37,5 +38,10 @@ inline constexpr int kPatientsListed = 5;
 
 // `today` in days since 1899-12-30 (base/dates.h).
 Summary ReadSummary(const std::filesystem::path& dir, int today, TableOpener& tables);
+
+// The table's file in `dir`, opened read-only; throws ToolError when it does not exist.
+tablecrypt::TableConnection OpenExistingTable(const std::filesystem::path& dir,
+                                              const clinic_tables::Table& table,
+                                              TableOpener& tables);
 
 }  // namespace clinicdb

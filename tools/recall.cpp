@@ -1,0 +1,283 @@
+#include "tools/recall.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "base/clinic_tables.h"
+#include "base/dates.h"
+#include "engine/sqlitekit/sqlite_support.h"
+#include "tools/database_summary.h"
+#include "tools/tool_error.h"
+
+namespace clinicdb {
+namespace {
+
+using sqlitekit::Statement;
+using Row = std::vector<std::string>;
+
+// What Sfylxfz holds for a patient who has been reminded; anything else is not.
+constexpr std::string_view kReminded = "是";
+constexpr std::string_view kNotReminded = "否";
+
+// Each column of a recall line, named by the table column it comes from, so that its title
+// is the label the program shows over that column.
+struct Source {
+    const clinic_tables::Table& (*table)();
+    std::string_view column;
+};
+constexpr Source kSources[] = {
+    {clinic_tables::Patients, "Id"},      {clinic_tables::Patients, "Xm"},
+    {clinic_tables::Patients, "Lxdh"},    {clinic_tables::Patients, "Fzyysj"},
+    {clinic_tables::Visits, "Lzrq"},      {clinic_tables::Visits, "Zhsu"},
+    {clinic_tables::Patients, "Sfylxfz"}, {clinic_tables::Patients, "Dfhf"},
+};
+
+Row Titles() {
+    Row titles;
+    for (const Source& source : kSources)
+        titles.emplace_back(source.table().ColumnNamed(source.column).label);
+    return titles;
+}
+
+Row Cells(const RecallLine& line) {
+    return {std::to_string(line.id),
+            line.name,
+            line.phone,
+            line.followUp,
+            line.lastVisit,
+            line.complaint,
+            std::string(line.reminded ? kReminded : kNotReminded),
+            line.answer};
+}
+
+// The follow-up dates to read, both ends included: those of --overdue lie before today.
+struct DaySpan {
+    Day from, to;
+};
+
+DaySpan FollowUps(const RecallOptions& options, Day today) {
+    if (!options.overdue) return {options.from, options.to};
+    return {dates::FromCivil(1, 1, 1), today - 1};
+}
+
+std::string Text(const Statement& statement, int column) {
+    return std::string(statement.ColumnText(column));
+}
+
+RecallLine LineOf(const Statement& patient) {
+    RecallLine line;
+    line.id = patient.ColumnInt(0);
+    line.name = Text(patient, 1);
+    line.phone = Text(patient, 2);
+    line.followUp = Text(patient, 3);
+    line.reminded = patient.ColumnText(4) == kReminded;
+    line.answer = Text(patient, 5);
+    return line;
+}
+
+// The visit of the latest date (of those on one day, the last recorded), found through the
+// visits' index on the patient's number.
+void AddLastVisit(Statement& lastVisit, RecallLine& line) {
+    const sqlitekit::StatementUse use(lastVisit);
+    use->BindInt(1, line.id);
+    if (!use->Step()) return;
+    line.lastVisit = Text(*use, 0);
+    line.complaint = Text(*use, 1);
+}
+
+void RequireDirectory(const std::filesystem::path& dir) {
+    if (!std::filesystem::is_directory(dir))
+        throw ToolError("no database directory " + dir.string());
+}
+
+// Terminal columns of one character: two for wide and fullwidth ones (the Han characters of
+// names among them), none for the marks that combine with the character before them.
+int CharacterWidth(UChar32 c) {
+    if (c < 0) return 1;  // a byte that begins no UTF-8 character
+    const int width = u_getIntPropertyValue(c, UCHAR_EAST_ASIAN_WIDTH);
+    if (width == U_EA_WIDE || width == U_EA_FULLWIDTH) return 2;
+    if ((U_GET_GC_MASK(c) & (U_GC_MN_MASK | U_GC_ME_MASK | U_GC_CF_MASK)) != 0) return 0;
+    return 1;
+}
+
+std::size_t DisplayWidth(std::string_view utf8) {
+    std::size_t width = 0;
+    const auto length = static_cast<std::int32_t>(utf8.size());
+    for (std::int32_t i = 0; i < length;) {
+        UChar32 c;
+        U8_NEXT(utf8.data(), i, length, c);
+        width += static_cast<std::size_t>(CharacterWidth(c));
+    }
+    return width;
+}
+
+// A complaint may hold line breaks, which would break the table's rows apart.
+std::string OnOneLine(std::string value) {
+    std::replace_if(
+        value.begin(), value.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; },
+        ' ');
+    return value;
+}
+
+std::string TableLine(const Row& cells, const std::vector<std::size_t>& widths) {
+    constexpr std::size_t kGap = 2;
+    std::string line;
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        line += cells[c];
+        line.append(widths[c] - DisplayWidth(cells[c]) + kGap, ' ');
+    }
+    line.erase(line.find_last_not_of(' ') + 1);
+    return line += '\n';
+}
+
+// RFC 4180: a field is quoted only when it holds a separator, a quote or a line break.
+std::string CsvField(std::string_view value) {
+    if (value.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(value);
+    std::string quoted = "\"";
+    for (const char c : value) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted += '"';
+}
+
+void AppendCsvRow(const Row& cells, std::string& csv) {
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        if (c != 0) csv += ',';
+        csv += CsvField(cells[c]);
+    }
+    csv += "\r\n";
+}
+
+// A file written under a hidden name beside its own and renamed over it once whole and
+// durable, so that no reader and no crash ever sees half of it. Removed unless committed.
+class ReplacingFile {
+  public:
+    explicit ReplacingFile(std::filesystem::path file) : file_(std::move(file)) {
+        std::string pattern = (file_.parent_path() / ("." + file_.filename().string())).string();
+        temporary_ = pattern.append(".XXXXXX");
+        fd_ = ::mkstemp(temporary_.data());
+        if (fd_ < 0) Fail();
+        // mkstemp makes the file private; the CSV gets the access of any new file.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(fd_, 0666 & ~mask) != 0) Fail();
+    }
+    ~ReplacingFile() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!committed_) ::unlink(temporary_.c_str());
+    }
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    void Write(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+            if (written < 0 && errno == EINTR) continue;
+            if (written < 0) Fail();
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        }
+    }
+
+    void Commit() {
+        if (::fsync(fd_) != 0 || ::close(std::exchange(fd_, -1)) != 0) Fail();
+        if (std::rename(temporary_.c_str(), file_.c_str()) != 0) Fail();
+        committed_ = true;
+        SyncDirectory();
+    }
+
+  private:
+    // The rename itself lasts only once the directory is on disk.
+    void SyncDirectory() const {
+        const std::filesystem::path dir = file_.parent_path();
+        const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        errno = error;
+        if (!synced) Fail();
+    }
+
+    [[noreturn]] void Fail() const {
+        throw ToolError("cannot write " + file_.string() + ": " + std::strerror(errno));
+    }
+
+    std::filesystem::path file_;
+    std::string temporary_;
+    int fd_ = -1;
+    bool committed_ = false;
+};
+
+}  // namespace
+
+std::vector<RecallLine> ReadRecall(const std::filesystem::path& dir, const RecallOptions& options,
+                                   Day today, TableOpener& tables) {
+    RequireDirectory(dir);
+    const auto patientFile = OpenExistingTable(dir, clinic_tables::Patients(), tables);
+    const auto visitFile = OpenExistingTable(dir, clinic_tables::Visits(), tables);
+    const DaySpan span = FollowUps(options, today);
+    if (span.from > span.to) return {};
+    // The index on Fzyysj gives the span's patients already in this order.
+    Statement patients(patientFile.Get().Handle(),
+                       "SELECT Id, Xm, Lxdh, Fzyysj, Sfylxfz, Dfhf FROM bingren "
+                       "WHERE Fzyysj BETWEEN ?1 AND ?2 ORDER BY Fzyysj, Id");
+    patients.BindText(1, dates::FormatStoredDate(span.from));
+    patients.BindText(2, dates::FormatStoredDate(span.to));
+    Statement lastVisit(visitFile.Get().Handle(),
+                        "SELECT Lzrq, Zhsu FROM bingli WHERE Brid = ?1 "
+                        "ORDER BY Lzrq DESC, Id DESC LIMIT 1");
+    std::vector<RecallLine> lines;
+    while (patients.Step()) {
+        RecallLine line = LineOf(patients);
+        if (options.notReminded && line.reminded) continue;
+        AddLastVisit(lastVisit, line);
+        // A visit on the follow-up's day or later kept the appointment; dates as stored
+        // compare as their text does.
+        if (options.overdue && line.lastVisit >= line.followUp) continue;
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+void PrintRecallTable(std::span<const RecallLine> lines, std::ostream& out) {
+    std::vector<Row> rows{Titles()};
+    for (const RecallLine& line : lines) {
+        Row cells = Cells(line);
+        for (std::string& cell : cells) cell = OnOneLine(std::move(cell));
+        rows.push_back(std::move(cells));
+    }
+    std::vector<std::size_t> widths(std::size(kSources), 0);
+    for (const Row& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+    }
+    for (const Row& row : rows) out << TableLine(row, widths);
+}
+
+void WriteRecallCsv(std::span<const RecallLine> lines, const std::filesystem::path& file) {
+    constexpr std::size_t kChunk = 1 << 16;
+    ReplacingFile csv(file);
+    // The byte order mark tells a spreadsheet on a Chinese desktop that this is UTF-8, not GBK.
+    std::string pending = "\xEF\xBB\xBF";
+    AppendCsvRow(Titles(), pending);
+    for (const RecallLine& line : lines) {
+        AppendCsvRow(Cells(line), pending);
+        if (pending.size() < kChunk) continue;
+        csv.Write(pending);
+        pending.clear();
+    }
+    csv.Write(pending);
+    csv.Commit();
+}
+
+}  // namespace clinicdb

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/sqlitekit/deleted_rows.h"
 #include "tools/tool_error.h"
 
 namespace clinicdb {
@@ -49,6 +50,7 @@ void BuildEmptyTable(const std::filesystem::path& file, const clinic_tables::Tab
     sqlitekit::Transaction transaction(db);
     db.Exec(clinic_tables::CreateTableSql(table));
     CreateIndexes(db, table);
+    sqlitekit::DeletedRows{std::string(table.name)}.Create(db);
     transaction.Commit();
 }
 

@@ -12,6 +12,7 @@
 #include "tools/command_line.h"
 #include "tools/database_check.h"
 #include "tools/database_summary.h"
+#include "tools/deleted_commands.h"
 #include "tools/demo_loader.h"
 #include "tools/protection_commands.h"
 #include "tools/recall.h"
@@ -75,6 +76,15 @@ int Check(const Arguments& a, PasswordSource& passwords, std::ostream& out, std:
         out << (report.orphanCount > static_cast<std::int64_t>(report.firstOrphans.size())
                     ? " ...)\n"
                     : ")\n");
+        for (const auto& patient : report.missingPatients) {
+            out << "  patient " << patient.id << " (visits " << patient.visits << "): ";
+            if (patient.deleted) {
+                out << "can be brought back: clinicdb undelete " << a.dir.string() << " bingren "
+                    << patient.id << "\n";
+            } else {
+                out << "not among the deleted patients\n";
+            }
+        }
     }
     return 0;
 }
@@ -175,6 +185,21 @@ int Restore(const Arguments& a, std::ostream& out) {
     return 0;
 }
 
+int ShowDeleted(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    TableOpener tables(passwords);
+    const std::vector<DeletedRow> rows = ListDeleted(a.dir, tables);
+    if (rows.empty()) out << "no deleted rows\n";
+    for (const DeletedRow& row : rows)
+        out << row.deletedAt << "  " << row.table << " " << row.id << "  " << row.what << "\n";
+    return 0;
+}
+
+int BringBack(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    TableOpener tables(passwords);
+    out << Undelete(a.dir, a.table, a.id, tables);
+    return 0;
+}
+
 int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out, std::ostream& err) {
     switch (a.command) {
         case Command::kCreate:
@@ -197,6 +222,10 @@ int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out, s
             return Verify(a, out);
         case Command::kRestore:
             return Restore(a, out);
+        case Command::kDeleted:
+            return ShowDeleted(a, passwords, out);
+        case Command::kUndelete:
+            return BringBack(a, passwords, out);
         case Command::kHelp:
             break;
     }

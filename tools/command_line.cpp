@@ -22,6 +22,8 @@ const char* const kUsage =
     "       clinicdb backup DIR DEST [--keep N]\n"
     "       clinicdb verify BACKUP\n"
     "       clinicdb restore BACKUP DIR\n"
+    "       clinicdb deleted DIR\n"
+    "       clinicdb undelete DIR TABLE ID\n"
     "\n"
     "  create     make empty bingren.DB and bingli.DB in DIR (refuses existing files)\n"
     "  demo       fill DIR with N generated patients and their visits (empty tables only)\n"
@@ -40,6 +42,8 @@ const char* const kUsage =
     "             then removes the oldest backups there beyond N\n"
     "  verify     check a backup's files against its manifest, without restoring it\n"
     "  restore    put a verified backup back into DIR (refused while a program has it open)\n"
+    "  deleted    list the deleted patients and visits, newest first\n"
+    "  undelete   bring the deleted row ID of TABLE back under its old record number\n"
     "\n"
     "Passwords are read from the terminal without echo, or one a line from standard input;\n"
     "check, summary and recall ask for one when a table is protected and use it for every\n"
@@ -59,7 +63,8 @@ constexpr CommandName kCommands[] = {
     {"protect", Command::kProtect},   {"unprotect", Command::kUnprotect},
     {"password", Command::kPassword}, {"backup", Command::kBackup},
     {"verify", Command::kVerify},     {"restore", Command::kRestore},
-    {"recall", Command::kRecall}};
+    {"recall", Command::kRecall},     {"deleted", Command::kDeleted},
+    {"undelete", Command::kUndelete}};
 
 template <typename Number>
 Number ParseNumber(std::string_view option, std::string_view text, Number low, Number high) {
@@ -187,6 +192,14 @@ Arguments ParseArguments(std::span<const std::string_view> args) {
     if (TakesTable(parsed.command)) {
         if (args.size() != 3) throw UsageError(args.size() < 3 ? "no table" : "too many arguments");
         parsed.table = ParseTable(args[2]);
+        return parsed;
+    }
+    if (parsed.command == Command::kUndelete) {
+        if (args.size() != 4)
+            throw UsageError(args.size() < 4 ? "undelete wants TABLE and ID"
+                                             : "too many arguments");
+        parsed.table = ParseTable(args[2]);
+        parsed.id = ParseNumber<std::int64_t>("ID", args[3], 1, INT64_MAX);
         return parsed;
     }
     const bool twoPaths = parsed.command == Command::kBackup || parsed.command == Command::kRestore;

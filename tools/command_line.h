@@ -28,13 +28,16 @@ enum class Command {
     kPassword,
     kBackup,
     kVerify,
-    kRestore
+    kRestore,
+    kDeleted,
+    kUndelete
 };
 
 struct Arguments {
     Command command = Command::kHelp;
     std::filesystem::path dir;
-    std::string table;    // protect, unprotect, password: the table's name without ".DB"
+    std::string table;    // protect, unprotect, password, undelete: the table's name without ".DB"
+    std::int64_t id = 0;  // undelete: the record number
     DemoOptions demo;     // demo.today serves summary and recall: the real local date unless given
     bool repair = false;  // check: build a missing or disagreeing character index anew
     RecallOptions recall;

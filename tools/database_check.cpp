@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "engine/errors.h"
+#include "engine/sqlitekit/deleted_rows.h"
 #include "engine/sqlitekit/sqlite_support.h"
 #include "engine/tablecrypt/table_protection.h"
 #include "tools/clinic_schema.h"
@@ -89,6 +90,23 @@ void CheckCharacterIndexes(const tablecrypt::TableConnection& db, const clinic_t
     }
 }
 
+// Whether deletes from the table can be undone; with `repair`, they can from then on.
+void CheckDeletedRows(const tablecrypt::TableConnection& db, const clinic_tables::Table& table,
+                      bool repair, FileCheck& result) {
+    const sqlitekit::DeletedRows deleted{std::string(table.name)};
+    if (deleted.IsPresent(db.Get().Handle())) return;
+    if (repair) {
+        sqlitekit::Transaction transaction(db.Get());
+        deleted.Drop(db.Get());
+        deleted.Create(db.Get());
+        transaction.Commit();
+        result.notes.push_back("added " + deleted.Name() + ": deletes can be undone from now on");
+        return;
+    }
+    result.notes.push_back("no " + deleted.Name() + ": deletes in " + std::string(table.name) +
+                           " cannot be undone (clinicdb check --repair adds it)");
+}
+
 FileCheck CheckFile(const std::filesystem::path& dir, const clinic_tables::Table& table,
                     TableOpener& tables, bool repair) {
     const auto path = TableFile(dir, table);
@@ -102,7 +120,10 @@ FileCheck CheckFile(const std::filesystem::path& dir, const clinic_tables::Table
         // rolled back first, as the program itself does when it opens it.
         const auto db = tables.Open(path, SQLITE_OPEN_READWRITE);
         result.problems = IntegrityProblems(db.Get(), table);
-        if (result.problems.empty()) CheckCharacterIndexes(db, table, repair, result);
+        if (result.problems.empty()) {
+            CheckCharacterIndexes(db, table, repair, result);
+            CheckDeletedRows(db, table, repair, result);
+        }
     } catch (const sqlitekit::Error& e) {
         // A file too damaged to check at all is as unsound as one that fails the check. Said
         // in the engine's words, which tell a page that fails its check from other failures.
@@ -128,6 +149,21 @@ void FindOrphans(const std::filesystem::path& dir, TableOpener& tables, CheckRep
         if (report.firstOrphans.size() < kOrphansListed)
             report.firstOrphans.push_back(orphans.ColumnInt(0));
         ++report.orphanCount;
+    }
+    const sqlitekit::DeletedRows deleted{std::string(clinic_tables::Patients().name)};
+    const std::string wasDeleted = deleted.IsPresent(patients.Get().Handle())
+                                       ? "EXISTS (SELECT 1 FROM patients." +
+                                             sqlitekit::QuoteIdentifier(deleted.Name()) +
+                                             " d WHERE d.deleted_rowid = v.Brid)"
+                                       : "0";
+    Statement missing(visits.Get().Handle(),
+                      "SELECT v.Brid, group_concat(v.Id, ' '), " + wasDeleted +
+                          " FROM main.bingli v WHERE NOT EXISTS (SELECT 1 FROM patients.bingren p "
+                          "WHERE p.Id = v.Brid) GROUP BY v.Brid ORDER BY v.Brid LIMIT ?");
+    missing.BindInt(1, kOrphansListed);
+    while (missing.Step()) {
+        report.missingPatients.push_back(
+            {missing.ColumnInt(0), std::string(missing.ColumnText(1)), missing.ColumnInt(2) != 0});
     }
 }
 

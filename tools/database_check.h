@@ -42,6 +42,14 @@ struct CheckReport {
     // Orphan visits, counted only when both files are sound and the program opens them.
     std::int64_t orphanCount = 0;
     std::vector<std::int64_t> firstOrphans;  // the lowest few orphan visit ids
+    // The lowest few patient numbers that orphan visits name, each with its visits and whether
+    // the patient is among the deleted rows, so that undelete brings him back.
+    struct MissingPatient {
+        std::int64_t id = 0;
+        std::string visits;  // their ids, blank-separated
+        bool deleted = false;
+    };
+    std::vector<MissingPatient> missingPatients;
     // Numbers that another tool stored outside their field's kind (or with a fraction): the
     // program reads them blank. One line a cell, as "bingren.DB: Nl of Id 5 holds 70000".
     std::vector<std::string> unreadableCells;

@@ -115,13 +115,13 @@ TEST_F(Check, FailsWithTheProgramsMessageWhereTheProgramWouldNotStart) {
         const char* line;
     };
     const Refused cases[] = {
-        {"bingren.DB", "ALTER TABLE bingren DROP COLUMN Jtcy",
+        {"bingren.DB", "DROP TRIGGER bingren_deleted_keep; ALTER TABLE bingren DROP COLUMN Jtcy",
          "bingren.DB: column Jtcy (家庭成员) is missing\n"},
         {"bingren.DB",
          "DROP INDEX bingren_xm; DROP TRIGGER bingren_Xm_chars_insert; DROP TRIGGER "
          "bingren_Xm_chars_update; DROP TRIGGER bingren_Xm_chars_delete; DROP TRIGGER "
          "bingren_Xm_pinyin_insert; DROP TRIGGER bingren_Xm_pinyin_update; DROP TRIGGER "
-         "bingren_Xm_pinyin_delete; ALTER TABLE bingren "
+         "bingren_Xm_pinyin_delete; DROP TRIGGER bingren_deleted_keep; ALTER TABLE bingren "
          "DROP COLUMN Xm",
          "bingren.DB: column Xm (姓名) is missing\n"},
         {"bingren.DB",

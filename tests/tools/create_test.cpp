@@ -57,7 +57,8 @@ TEST(Create, MakesPatientTableWithExactlyItsColumnsAndIndexes) {
                                 {"bingren_Xm_chars_update"},
                                 {"bingren_Xm_pinyin_delete"},
                                 {"bingren_Xm_pinyin_insert"},
-                                {"bingren_Xm_pinyin_update"}}));
+                                {"bingren_Xm_pinyin_update"},
+                                {"bingren_deleted_keep"}}));
     EXPECT_EQ(Query(file, "SELECT count(*) FROM bingren"), (std::vector<Row>{{"0"}}));
     // The key is AUTOINCREMENT: ids of deleted rows are never handed out again.
     EXPECT_EQ(Query(file, "SELECT count(*) FROM sqlite_schema WHERE name = 'sqlite_sequence'"),

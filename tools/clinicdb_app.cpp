@@ -226,6 +226,9 @@ int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out, s
             return ShowDeleted(a, passwords, out);
         case Command::kUndelete:
             return BringBack(a, passwords, out);
+        case Command::kVersion:
+            out << "clinicdb " << CLINIC_VERSION << "\n";
+            return 0;
         case Command::kHelp:
             break;
     }

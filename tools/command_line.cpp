@@ -24,6 +24,7 @@ const char* const kUsage =
     "       clinicdb restore BACKUP DIR\n"
     "       clinicdb deleted DIR\n"
     "       clinicdb undelete DIR TABLE ID\n"
+    "       clinicdb --version\n"
     "\n"
     "  create     make empty bingren.DB and bingli.DB in DIR (refuses existing files)\n"
     "  demo       fill DIR with N generated patients and their visits (empty tables only)\n"
@@ -184,6 +185,10 @@ void RequireOptions(const std::set<std::string_view>& given, const Arguments& pa
 Arguments ParseArguments(std::span<const std::string_view> args) {
     Arguments parsed;
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) return parsed;
+    if (args.size() == 1 && args[0] == "--version") {
+        parsed.command = Command::kVersion;
+        return parsed;
+    }
     if (args.size() < 2) throw UsageError(args.empty() ? "no command" : "no directory");
     parsed.command = ParseCommand(args[0]);
     if (args[1].empty()) throw UsageError("empty directory name");

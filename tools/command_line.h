@@ -30,7 +30,8 @@ enum class Command {
     kVerify,
     kRestore,
     kDeleted,
-    kUndelete
+    kUndelete,
+    kVersion
 };
 
 struct Arguments {

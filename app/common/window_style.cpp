@@ -21,9 +21,6 @@ QFont ClinicFont(int pixels) {
     return font;
 }
 
-namespace {
-
-// A molar: a rounded crown over two roots, outlined in blue.
 QPixmap ToothPixmap(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -44,8 +41,6 @@ QPixmap ToothPixmap(int size) {
     painter.drawPath(tooth);
     return pixmap;
 }
-
-}  // namespace
 
 QIcon ApplicationIcon() {
     QIcon icon;

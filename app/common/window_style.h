@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 
 // "Lorvena口腔诊所病历登记系统 V2006.10"
@@ -15,5 +16,8 @@ inline constexpr int kWindowFontPixels = 11;
 inline constexpr int kGridFontPixels = 13;
 inline constexpr int kMemoFontPixels = 16;
 
-// The one icon of all the program's windows: a tooth.
+// The one icon of all the program's windows: a tooth, at 16 to 64 pixels.
 QIcon ApplicationIcon();
+// That tooth, a molar (a rounded crown over two roots, outlined in blue), drawn at any size:
+// the desktop's icons are made from it too.
+QPixmap ToothPixmap(int size);

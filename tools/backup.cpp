@@ -63,23 +63,24 @@ void Sync(const fs::path& path) {
     if (::fsync(d.Get()) != 0) ThrowErrno(path);
 }
 
-// Open-file-description locks: they conflict with SQLite's own, and closing another descriptor
-// of the same file in this process does not drop them.
-bool Lock(int fd, short type, off_t start, off_t length) {
+struct flock Range(short type, off_t start, off_t length) {
     struct flock range {};
     range.l_type = type;
     range.l_whence = SEEK_SET;
     range.l_start = start;
     range.l_len = length;
+    return range;
+}
+
+// Open-file-description locks: they conflict with SQLite's own, and closing another descriptor
+// of the same file in this process does not drop them.
+bool Lock(int fd, short type, off_t start, off_t length) {
+    struct flock range = Range(type, start, length);
     return ::fcntl(fd, F_OFD_SETLK, &range) == 0;
 }
 
 bool SomeoneHolds(int fd, off_t start) {
-    struct flock range {};
-    range.l_type = F_WRLCK;
-    range.l_whence = SEEK_SET;
-    range.l_start = start;
-    range.l_len = 1;
+    struct flock range = Range(F_WRLCK, start, 1);
     return ::fcntl(fd, F_OFD_GETLK, &range) == 0 && range.l_type != F_UNLCK;
 }
 

@@ -13,18 +13,27 @@ namespace {
 using sqlitekit::DeletedRows;
 using sqlitekit::Statement;
 
-// The name of patient `id`, wherever he is: among the patients, among the deleted ones, or
-// nowhere.
-std::string PatientName(sqlite3* patients, bool keepsDeleted, std::int64_t id) {
-    const std::string deleted =
-        keepsDeleted ? " UNION ALL SELECT Xm || ' (deleted)' FROM " +
-                           sqlitekit::QuoteIdentifier(DeletedRows{"bingren"}.Name()) +
-                           " WHERE deleted_rowid = ?1"
-                     : "";
-    Statement name(patients, "SELECT Xm FROM bingren WHERE Id = ?1" + deleted + " LIMIT 1");
-    name.BindInt(1, id);
-    return name.Step() ? std::string(name.ColumnText(0)) : "(no such patient)";
-}
+// The name of a patient, wherever he is: among the patients, among the deleted ones, or nowhere.
+class PatientNames {
+  public:
+    PatientNames(sqlite3* patients, bool keepsDeleted)
+        : name_(patients,
+                "SELECT Xm FROM bingren WHERE Id = ?1" +
+                    (keepsDeleted ? " UNION ALL SELECT Xm || ' (deleted)' FROM " +
+                                        sqlitekit::QuoteIdentifier(DeletedRows{"bingren"}.Name()) +
+                                        " WHERE deleted_rowid = ?1"
+                                  : std::string()) +
+                    " LIMIT 1") {}
+
+    std::string Of(std::int64_t id) {
+        const sqlitekit::StatementUse use(name_);
+        use->BindInt(1, id);
+        return use->Step() ? std::string(use->ColumnText(0)) : "(no such patient)";
+    }
+
+  private:
+    Statement name_;
+};
 
 }  // namespace
 
@@ -45,13 +54,13 @@ std::vector<DeletedRow> ListDeleted(const std::filesystem::path& dir, TableOpene
         }
     }
     if (deletedVisits.IsPresent(visits.Get().Handle())) {
+        PatientNames names(patients.Get().Handle(), keepsPatients);
         Statement list(visits.Get().Handle(), "SELECT deleted_rowid, Brid, Lzrq, deleted_at FROM " +
                                                   sqlitekit::QuoteIdentifier(deletedVisits.Name()));
         while (list.Step()) {
             const std::int64_t patient = list.ColumnInt(1);
             rows.push_back({"bingli", list.ColumnInt(0),
-                            "patient " + std::to_string(patient) + " " +
-                                PatientName(patients.Get().Handle(), keepsPatients, patient) +
+                            "patient " + std::to_string(patient) + " " + names.Of(patient) +
                                 ", visit of " + std::string(list.ColumnText(2)),
                             std::string(list.ColumnText(3))});
         }

@@ -137,6 +137,11 @@ std::string RunKey(char first, char second, char third) {
 
 constexpr char kRunEnd = '$';
 
+void AddOnce(std::vector<std::string>& texts, std::string text) {
+    if (std::find(texts.begin(), texts.end(), text) == texts.end())
+        texts.push_back(std::move(text));
+}
+
 std::string Lower(std::string_view text) {
     std::string lower(text);
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -156,9 +161,7 @@ std::vector<std::string> Readings(std::string_view character) {
 
 std::vector<std::string> Keys(std::string_view name) {
     std::vector<std::string> keys;
-    const auto add = [&keys](std::string key) {
-        if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(std::move(key));
-    };
+    const auto add = [&keys](std::string key) { AddOnce(keys, std::move(key)); };
     std::vector<const ReadingList*> readings;
     for (std::string_view character : gbk::Characters(name))
         readings.push_back(&CachedReadings(character));
@@ -200,10 +203,7 @@ std::vector<std::string> SearchKeyPrefixes(std::string_view typed,
             splits[from] = splits[to];
     }
     std::vector<std::string> prefixes;
-    const auto add = [&prefixes](std::string prefix) {
-        if (std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end())
-            prefixes.push_back(std::move(prefix));
-    };
+    const auto add = [&prefixes](std::string prefix) { AddOnce(prefixes, std::move(prefix)); };
     if (n > 0 && piece(0, n)) add(text);
     // The first character takes text[..p), the second text[p..q), a third begins at q.
     for (std::size_t p = 1; p < n && piece(0, p); ++p) {

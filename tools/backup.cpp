@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,8 +16,10 @@
 #include <sstream>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "base/clinic_tables.h"
+#include "base/durable_files.h"
 #include "engine/sqlitekit/sqlite_support.h"
 #include "engine/sqlitekit/table_use.h"
 #include "engine/tablecrypt/protected_file.h"
@@ -49,7 +52,10 @@ class Descriptor {
         : fd_(::open(file.c_str(), flags | O_CLOEXEC, mode)) {
         if (fd_ < 0) ThrowErrno(file);
     }
-    ~Descriptor() { ::close(fd_); }
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int Get() const { return fd_; }
@@ -57,11 +63,6 @@ class Descriptor {
   private:
     int fd_;
 };
-
-void Sync(const fs::path& path) {
-    const Descriptor d(path, O_RDONLY);
-    if (::fsync(d.Get()) != 0) ThrowErrno(path);
-}
 
 struct flock Range(short type, off_t start, off_t length) {
     struct flock range {};
@@ -265,7 +266,7 @@ void WriteManifest(const fs::path& folder, const std::vector<TableCopy>& tables)
         }
         if (!out.flush()) throw ToolError("cannot write " + file.string());
     }
-    Sync(file);
+    durable::Sync(file);
 }
 
 std::optional<std::vector<TableCopy>> ReadManifest(const fs::path& folder) {
@@ -298,6 +299,31 @@ fs::path Building(const fs::path& folder) {
     std::string hidden(".");
     hidden += folder.filename().string();
     return folder.parent_path() / hidden;
+}
+
+// Held while a backup is written into `dest`, so that no two are, and a hidden folder there is
+// known to be one that a killed backup left.
+Descriptor LockDestination(const fs::path& dest) {
+    Descriptor d(dest, O_RDONLY | O_DIRECTORY);
+    if (::flock(d.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK) ThrowErrno(dest);
+        throw ToolError("another backup is being written into " + dest.string() +
+                        "; nothing was changed");
+    }
+    return d;
+}
+
+// Requires: the destination's lock.
+std::vector<fs::path> RemoveUnfinished(const fs::path& dest) {
+    std::vector<fs::path> removed;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dest)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory() && name.starts_with('.') && IsBackupName(name.substr(1)))
+            removed.push_back(entry.path());
+    }
+    for (const fs::path& folder : removed) fs::remove_all(folder);
+    if (!removed.empty()) durable::Sync(dest);
+    return removed;
 }
 
 // clinic-YYYYMMDD-HHMMSS, with -2, -3 ... when several are taken within a second.
@@ -333,7 +359,7 @@ std::vector<fs::path> RemoveBeyond(const fs::path& dest, int keep, const fs::pat
         removed.push_back(backups.front());
         backups.erase(backups.begin());
     }
-    if (!removed.empty()) Sync(dest);
+    if (!removed.empty()) durable::Sync(dest);
     return removed;
 }
 
@@ -360,24 +386,17 @@ TableCopy BackUpTable(const fs::path& file, const fs::path& folder, std::string_
 BackupDone TakeBackup(const fs::path& dir, const fs::path& dest, int keep,
                       const CopyProgress& progress) {
     fs::create_directories(dest);
-    BackupDone done{NewFolderName(dest), {}, {}};
-    const fs::path building = Building(done.folder);
-    fs::create_directory(building);
-    fs::permissions(building, fs::perms::owner_all);
-    try {
-        for (const clinic_tables::Table* table : clinic_tables::All()) {
-            done.tables.push_back(
-                BackUpTable(TableFile(dir, *table), building, table->name, progress));
-        }
-        WriteManifest(building, done.tables);
-        Sync(building);
-        fs::rename(building, done.folder);
-        Sync(dest);
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove_all(building, ignored);
-        throw;
+    const Descriptor destination = LockDestination(dest);
+    BackupDone done{NewFolderName(dest), {}, {}, RemoveUnfinished(dest)};
+    durable::PendingFile building(done.folder, Building(done.folder));
+    fs::create_directory(building.Temporary());
+    fs::permissions(building.Temporary(), fs::perms::owner_all);
+    for (const clinic_tables::Table* table : clinic_tables::All()) {
+        done.tables.push_back(
+            BackUpTable(TableFile(dir, *table), building.Temporary(), table->name, progress));
     }
+    WriteManifest(building.Temporary(), done.tables);
+    building.Publish(durable::Rename::NoReplace);
     done.removed = RemoveBeyond(dest, keep, done.folder);
     return done;
 }
@@ -408,24 +427,22 @@ std::vector<TableCopy> RestoreBackup(const fs::path& backup, const fs::path& dir
     }
     for (const TableCopy& t : tables) {
         const fs::path file = dir / t.file;
-        const fs::path incoming = file.string() + ".restoring";
         const fs::path replaced = file.string() + ".replaced";
-        fs::remove(incoming);
+        durable::PendingFile incoming(file, file.string() + ".restoring");
         mode_t mode = 0600;
         struct stat status {};
         if (::stat(file.c_str(), &status) == 0) mode = status.st_mode & 07777;
         const Descriptor from(backup / t.file, O_RDONLY);
-        CopyBytes(from.Get(), incoming, t.bytes, mode, {});
-        CheckCopy(incoming, t);
+        CopyBytes(from.Get(), incoming.Temporary(), t.bytes, mode, {});
+        CheckCopy(incoming.Temporary(), t);
         if (fs::exists(file)) {
             fs::remove(replaced);
             fs::create_hard_link(file, replaced);
         }
-        fs::rename(incoming, file);
-        Sync(dir);
+        incoming.Publish(durable::Rename::Replace);
     }
     for (const TableCopy& t : tables) fs::remove(dir / (t.file + ".replaced"));
-    Sync(dir);
+    durable::Sync(dir);
     return tables;
 }
 

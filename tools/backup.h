@@ -12,6 +12,8 @@
 //   folder is built under a hidden name, every file in it checked against the SHA-256 of the
 //   bytes read and made durable, then renamed to clinic-YYYYMMDD-HHMMSS (local time): a folder
 //   with that name and a manifest is always a whole backup.
+// - One backup at a time writes into a DEST: a second one is refused while the first runs
+//   (ToolError). A hidden folder that a killed backup left there is removed by the next one.
 // - keep > 0 then removes the oldest backups under DEST beyond `keep`, counting the new one:
 //   only folders with a backup's name and manifest, never the one just written.
 // - VerifyBackup() reads every file of a backup against its manifest and, for a table in clear,
@@ -45,7 +47,8 @@ struct TableCopy {
 struct BackupDone {
     std::filesystem::path folder;
     std::vector<TableCopy> tables;
-    std::vector<std::filesystem::path> removed;  // by `keep`
+    std::vector<std::filesystem::path> removed;     // by `keep`
+    std::vector<std::filesystem::path> unfinished;  // left by a backup that was killed
 };
 
 // Called as a file's copy goes on: bytes done of its total.

@@ -1,49 +1,16 @@
 #include "tools/clinic_schema.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "base/durable_files.h"
 #include "engine/sqlitekit/deleted_rows.h"
 #include "tools/tool_error.h"
 
 namespace clinicdb {
 namespace {
-
-// A file being built under a temporary name; removed unless it was moved into place.
-class PendingFile {
-  public:
-    PendingFile(std::filesystem::path temporary, std::filesystem::path final)
-        : temporary_(std::move(temporary)), final_(std::move(final)) {
-        std::filesystem::remove(temporary_);
-    }
-    ~PendingFile() {
-        std::error_code ignored;
-        std::filesystem::remove(temporary_, ignored);
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-    const std::filesystem::path& Temporary() const { return temporary_; }
-
-    // Moves the file into place without ever replacing a file of the same name.
-    void Publish() {
-        if (renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, final_.c_str(), RENAME_NOREPLACE) !=
-            0) {
-            throw ToolError("cannot create " + final_.string() + ": " + std::strerror(errno));
-        }
-    }
-
-  private:
-    std::filesystem::path temporary_;
-    std::filesystem::path final_;
-};
 
 void BuildEmptyTable(const std::filesystem::path& file, const clinic_tables::Table& table) {
     const auto db = sqlitekit::Connection::Open(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -52,16 +19,6 @@ void BuildEmptyTable(const std::filesystem::path& file, const clinic_tables::Tab
     CreateIndexes(db, table);
     sqlitekit::DeletedRows{std::string(table.name)}.Create(db);
     transaction.Commit();
-}
-
-// A hidden name beside the file, private to this process.
-std::filesystem::path TemporaryName(const std::filesystem::path& file) {
-    std::string name = ".";
-    name += file.filename().string();
-    name += '.';
-    name += std::to_string(getpid());
-    name += ".tmp";
-    return file.parent_path() / name;
 }
 
 void RefuseExisting(const std::filesystem::path& dir,
@@ -87,15 +44,20 @@ std::filesystem::path TableFile(const std::filesystem::path& dir,
 void CreateTableFiles(const std::filesystem::path& dir,
                       std::span<const clinic_tables::Table* const> tables) {
     RefuseExisting(dir, tables);
-    std::vector<std::unique_ptr<PendingFile>> pending;
+    std::vector<std::unique_ptr<durable::PendingFile>> pending;
     for (const clinic_tables::Table* table : tables) {
-        const auto final = TableFile(dir, *table);
-        pending.push_back(std::make_unique<PendingFile>(TemporaryName(final), final));
+        pending.push_back(std::make_unique<durable::PendingFile>(TableFile(dir, *table)));
         BuildEmptyTable(pending.back()->Temporary(), *table);
     }
     // Every file is built before any is published, so a failed build leaves no table without
     // its partner.
-    for (auto& file : pending) file->Publish();
+    for (auto& file : pending) {
+        try {
+            file->Publish(durable::Rename::NoReplace);
+        } catch (const std::system_error& e) {
+            throw ToolError("cannot create " + file->Final().string() + ": " + e.code().message());
+        }
+    }
 }
 
 std::vector<sqlitekit::CharacterIndex> CharacterIndexesOf(const clinic_tables::Table& table) {

@@ -164,6 +164,8 @@ CopyProgress ProgressLine(std::ostream& err) {
 
 int Backup(const Arguments& a, std::ostream& out, std::ostream& err) {
     const BackupDone done = TakeBackup(a.dir, a.destination, a.keep, ProgressLine(err));
+    for (const auto& unfinished : done.unfinished)
+        out << "removed the unfinished backup " << unfinished.string() << "\n";
     out << "backed up " << a.dir.string() << " into " << done.folder.string() << ", verified:\n";
     PrintTables(done.tables, out);
     for (const auto& removed : done.removed)

@@ -1,20 +1,19 @@
 #include "tools/recall.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <fstream>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "base/clinic_tables.h"
 #include "base/dates.h"
+#include "base/durable_files.h"
 #include "engine/sqlitekit/sqlite_support.h"
 #include "tools/database_summary.h"
 #include "tools/tool_error.h"
@@ -191,67 +190,21 @@ void AppendCsvRow(const Row& cells, std::string& csv) {
     csv += "\r\n";
 }
 
-// A file written under a hidden name beside its own and renamed over it once whole and
-// durable, so that no reader and no crash ever sees half of it. Removed unless committed.
-class ReplacingFile {
-  public:
-    explicit ReplacingFile(std::filesystem::path file) : file_(std::move(file)) {
-        // Appended piece by piece: g++ 12 at -O3 warns falsely on a sum of strings here.
-        std::string hidden = ".";
-        hidden.append(file_.filename().string()).append(".XXXXXX");
-        temporary_ = (file_.parent_path() / hidden).string();
-        fd_ = ::mkstemp(temporary_.data());
-        if (fd_ < 0) Fail();
+void WriteCsvFile(std::span<const RecallLine> lines, const std::filesystem::path& file) {
+    constexpr std::size_t kChunk = 1 << 16;
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    // The byte order mark tells a spreadsheet on a Chinese desktop that this is UTF-8, not GBK.
+    std::string pending = "\xEF\xBB\xBF";
+    AppendCsvRow(Titles(), pending);
+    for (const RecallLine& line : lines) {
+        AppendCsvRow(Cells(line), pending);
+        if (pending.size() < kChunk) continue;
+        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
+        pending.clear();
     }
-    ~ReplacingFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!committed_) ::unlink(temporary_.c_str());
-    }
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    void Write(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-            if (written < 0 && errno == EINTR) continue;
-            if (written < 0) Fail();
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-        }
-    }
-
-    void Commit() {
-        // mkstemp makes the file private; it gets the access of any new file.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(fd_, 0666 & ~mask) != 0 || ::fsync(fd_) != 0 ||
-            ::close(std::exchange(fd_, -1)) != 0)
-            Fail();
-        if (std::rename(temporary_.c_str(), file_.c_str()) != 0) Fail();
-        committed_ = true;
-        SyncDirectory();
-    }
-
-  private:
-    // The rename itself lasts only once the directory is on disk.
-    void SyncDirectory() const {
-        const std::filesystem::path dir = file_.parent_path();
-        const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        const bool synced = fd >= 0 && ::fsync(fd) == 0;
-        const int error = errno;
-        if (fd >= 0) ::close(fd);
-        errno = error;
-        if (!synced) Fail();
-    }
-
-    [[noreturn]] void Fail() const {
-        throw ToolError("cannot write " + file_.string() + ": " + std::strerror(errno));
-    }
-
-    std::filesystem::path file_;
-    std::string temporary_;
-    int fd_ = -1;
-    bool committed_ = false;
-};
+    out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
+    if (!out.flush()) throw std::system_error(errno, std::generic_category(), file.string());
+}
 
 }  // namespace
 
@@ -287,19 +240,13 @@ void PrintRecallTable(std::span<const RecallLine> lines, std::ostream& out) {
 }
 
 void WriteRecallCsv(std::span<const RecallLine> lines, const std::filesystem::path& file) {
-    constexpr std::size_t kChunk = 1 << 16;
-    ReplacingFile csv(file);
-    // The byte order mark tells a spreadsheet on a Chinese desktop that this is UTF-8, not GBK.
-    std::string pending = "\xEF\xBB\xBF";
-    AppendCsvRow(Titles(), pending);
-    for (const RecallLine& line : lines) {
-        AppendCsvRow(Cells(line), pending);
-        if (pending.size() < kChunk) continue;
-        csv.Write(pending);
-        pending.clear();
+    try {
+        durable::PendingFile csv(file);
+        WriteCsvFile(lines, csv.Temporary());
+        csv.Publish(durable::Rename::Replace);
+    } catch (const std::system_error& e) {
+        throw ToolError("cannot write " + file.string() + ": " + e.code().message());
     }
-    csv.Write(pending);
-    csv.Commit();
 }
 
 }  // namespace clinicdb

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/durable_files.h"
 #include "engine/sqlitekit/paths.h"
 #include "engine/sqlitekit/table_use.h"
 
@@ -25,29 +26,12 @@ std::unique_ptr<KeyGrant> GrantIfProtected(const std::string& path,
     return std::make_unique<KeyGrant>(path, *unlocked);
 }
 
-void Fsync(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const int error = errno;
-        if (fd >= 0) ::close(fd);
-        throw std::system_error(error, std::generic_category(), path);
-    }
-    ::close(fd);
-}
-
 // The copy that Protect() and Unprotect() build beside a table file: removed on the way in
 // (a leftover of a crash) and on the way out unless it replaced the table.
 class Copy {
   public:
-    explicit Copy(const std::string& table) : table_(table), path_(CopyPath(table)) {
-        std::filesystem::remove(path_);
-    }
-    ~Copy() {
-        std::error_code ignored;
-        if (!replaced_) std::filesystem::remove(path_, ignored);
-    }
-    Copy(const Copy&) = delete;
-    Copy& operator=(const Copy&) = delete;
+    explicit Copy(const std::string& table)
+        : table_(table), path_(CopyPath(table)), pending_(table, path_) {}
 
     const std::string& Path() const { return path_; }
 
@@ -91,19 +75,13 @@ class Copy {
                                          std::string(check.ColumnText(0)));
             }
         }
-        Fsync(path_, O_RDONLY);
-        if (std::rename(path_.c_str(), table_.c_str()) != 0) {
-            throw std::system_error(errno, std::generic_category(), table_);
-        }
-        replaced_ = true;
-        const std::string dir = std::filesystem::path(table_).parent_path().string();
-        Fsync(dir.empty() ? "." : dir, O_RDONLY | O_DIRECTORY);
+        pending_.Publish(durable::Rename::Replace);
     }
 
   private:
     std::string table_;
     std::string path_;
-    bool replaced_ = false;
+    durable::PendingFile pending_;
 };
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "tools/backup.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -91,6 +94,12 @@ TEST_F(Backups, KeepRemovesOnlyTheOldestBackupsItWrote) {
     EXPECT_TRUE(fs::exists(dest_ / "clinic-20000101-000000"));
     EXPECT_TRUE(fs::exists(dest_ / "photos"));
     EXPECT_TRUE(TakeBackup(dir_, dest_, 1).removed.size() == 2u) << "never the one just written";
+
+    const int another = open(dest_.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(another, LOCK_EX), 0);
+    EXPECT_THROW(TakeBackup(dir_, dest_, 1), ToolError) << "one backup at a time";
+    close(another);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dest_), fs::directory_iterator()), 3);
 }
 
 TEST_F(Backups, RestoreIsRefusedWhileAProgramHasATableOpen) {
@@ -181,6 +190,19 @@ TEST_F(Backups, KilledBackupsAndRestoresLeaveEveryTableWhole) {
             EXPECT_EQ(Bytes("bingli"), visits);
         }
     }
+    // What the killed backups left is removed by the next one, and nothing else hidden is.
+    fs::create_directory(dest_ / ".clinic-20240101-000000");
+    fs::create_directory(dest_ / ".thumbnails");
+    std::vector<fs::path> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dest_)) {
+        if (entry.path().filename().string().starts_with(".clinic-")) left.push_back(entry.path());
+    }
+    std::vector<fs::path> removed = TakeBackup(dir_, dest_, 0).unfinished;
+    std::sort(left.begin(), left.end());
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed, left);
+    for (const fs::path& folder : left) EXPECT_FALSE(fs::exists(folder));
+    EXPECT_TRUE(fs::exists(dest_ / ".thumbnails"));
 }
 
 }  // namespace

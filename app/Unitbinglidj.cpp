@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
@@ -14,6 +15,9 @@
 #include "app/forms/Unitczxmjg.h"
 #include "app/forms/Unitjzlc.h"
 #include "app/forms/Unittsfzbr.h"
+#include "app/help/user_guide.h"
+#include "app/printing/patient_record_print.h"
+#include "app/printing/print_preview.h"
 #include "base/dates.h"
 #include "base/short_date_format.h"
 #include "views/caption_on_frame.h"
@@ -68,6 +72,10 @@ TFormQorvynabldjxt::TFormQorvynabldjxt(QWidget* parent)
     CreateVisitViews();
     CreateMemos();
     LayOut();
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated, this,
+            [this] { PrintPatientRecord(); });
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
+            [this] { ShowUserGuide(); });
     Attach();
     // The definition marks the record sets active: they open once it is read completely.
     Open();
@@ -348,4 +356,20 @@ void TFormQorvynabldjxt::DBMemoZhengduanDblClick(TDBMemo*) {
 
 void TFormQorvynabldjxt::DBMemoZhiliaoDblClick(TDBMemo*) {
     Formblxq->ShowField(TablebingrenXm->AsString(), QStringLiteral(":病历详情-治疗"), "Zhiliao");
+}
+
+// What is printed is what is stored: a pending edit is posted, or dropped, as a move would (the
+// visits' through the patients'). The record sets themselves do not move.
+void TFormQorvynabldjxt::PrintPatientRecord() {
+    Tablebingren.CheckBrowseMode();
+    if (Tablebingren.IsEmpty()) {
+        QApplication::beep();
+        return;
+    }
+    ShowPrintPreview(TPatientRecordPrint(*this), this);
+}
+
+void TFormQorvynabldjxt::ShowUserGuide() {
+    if (UserGuide == nullptr) UserGuide = new TUserGuide(this);
+    UserGuide->ShowGuide();
 }

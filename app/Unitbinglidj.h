@@ -22,6 +22,7 @@
 #include "views/splitter.h"
 
 class TFormblxq;
+class TUserGuide;
 
 class TFormQorvynabldjxt : public QWidget, public ClinicRecordSets, public TRecordRules {
   public:
@@ -66,6 +67,10 @@ class TFormQorvynabldjxt : public QWidget, public ClinicRecordSets, public TReco
     void DBMemoJcsjDblClick(TDBMemo* Sender);
     void DBMemoZhengduanDblClick(TDBMemo* Sender);
     void DBMemoZhiliaoDblClick(TDBMemo* Sender);
+    // Ctrl+P: the current patient's record with all his visits, in a print preview.
+    void PrintPatientRecord();
+    // F1: the user's guide in a window of its own, beside this one.
+    void ShowUserGuide();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,4 +86,6 @@ class TFormQorvynabldjxt : public QWidget, public ClinicRecordSets, public TReco
     TDBMemo* CreateMemo(const char* name, const char* field, const char* hint);
     // The search text: the box's text without blanks and control characters around it.
     std::string SearchText() const;
+
+    TUserGuide* UserGuide = nullptr;  // made at the first F1, kept until the end
 };

@@ -3,11 +3,15 @@
 #include "app/common/window_style.h"
 #include "app/desktop_locale.h"
 #include "app/forms/UnitBinglixq.h"
+#include "app/translations/language.h"
 #include "base/short_date_format.h"
 #include "views/failure_reporting.h"
 
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
+    // Before any window or message: every text that the user reads is in the chosen language.
+    const Translation translation(
+        ChooseLanguage(qEnvironmentVariable("CLINIC_LANGUAGE"), QLocale::system().uiLanguages()));
     dates::SetShortDateFormat(DesktopShortDateFormat(QLocale::system()));
     TApplication::SetTitle(ApplicationTitle());
     QApplication::setWindowIcon(ApplicationIcon());

@@ -44,7 +44,7 @@ void TDataSet::DatabaseError(const std::string& message) const {
 }
 
 void TDataSet::CheckActive() const {
-    if (!Active()) DatabaseError(msg::DataSetClosed);
+    if (!Active()) DatabaseError(FormatMessage(msg::DataSetClosed));
 }
 
 TRecordBuffer* TDataSet::ActiveBuffer() const {
@@ -67,7 +67,7 @@ void TDataSet::EndLookupKey() {
 
 void TDataSet::BeforeFieldWrite(const TField* field) const {
     if (state_ == TDataSetState::dsInactive || state_ == TDataSetState::dsBrowse) {
-        DatabaseError(msg::NotEditing);
+        DatabaseError(FormatMessage(msg::NotEditing));
     }
     if (field->ReadOnly() && Editing(state_)) {
         throw EDatabaseError(FormatMessage(msg::FieldReadOnly, {field->DisplayName()}));
@@ -225,7 +225,7 @@ int TDataSet::MoveBy(int distance) {
 void TDataSet::BeginInsert(bool append) {
     CheckBrowseMode();
     PrepareInsert();
-    if (!CanModify()) DatabaseError(msg::DataSetReadOnly);
+    if (!CanModify()) DatabaseError(FormatMessage(msg::DataSetReadOnly));
     Fire(BeforeInsert);
     Fire(BeforeScroll);
     KeepReturnPoint();
@@ -290,7 +290,7 @@ void TDataSet::Edit() {
     CheckActive();
     if (IsEmpty()) return Insert();
     CheckBrowseMode();
-    if (!CanModify()) DatabaseError(msg::DataSetReadOnly);
+    if (!CanModify()) DatabaseError(FormatMessage(msg::DataSetReadOnly));
     Fire(BeforeEdit);
     RunWithErrorHook(OnEditError, [this] { InternalEdit(*ActiveBuffer()); });
     SetState(TDataSetState::dsEdit);
@@ -299,7 +299,7 @@ void TDataSet::Edit() {
 }
 
 void TDataSet::Post() {
-    if (!Editing(state_)) DatabaseError(msg::NotEditing);
+    if (!Editing(state_)) DatabaseError(FormatMessage(msg::NotEditing));
     DataEvent(TDataEvent::deUpdateRecord);
     DataEvent(TDataEvent::deCheckBrowseMode);
     Fire(BeforePost);
@@ -333,7 +333,7 @@ void TDataSet::Cancel() {
 void TDataSet::Delete() {
     CheckActive();
     if (state_ == TDataSetState::dsInsert) return Cancel();
-    if (IsEmpty()) DatabaseError(msg::DataSetEmpty);
+    if (IsEmpty()) DatabaseError(FormatMessage(msg::DataSetEmpty));
     DataEvent(TDataEvent::deCheckBrowseMode);
     Fire(BeforeDelete);
     Fire(BeforeScroll);
@@ -540,7 +540,8 @@ void TDataSet::PushRecord(std::unique_ptr<TRecordBuffer> buffer, bool atBack) {
 // record at the cursor.
 bool TDataSet::ReadAnchor(TRecordBuffer& into, TResyncMode mode) {
     if (mode == TResyncMode::rmExactAtCursor) {
-        if (!GetRecord(into, TGetMode::gmCurrent)) DatabaseError(msg::RecordNotFound);
+        if (!GetRecord(into, TGetMode::gmCurrent))
+            DatabaseError(FormatMessage(msg::RecordNotFound));
         return true;
     }
     if (mode == TResyncMode::rmAfterCursor) {

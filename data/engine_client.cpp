@@ -43,11 +43,25 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
            });
 }
 
-// The lines of an engine failure message: trimmed, without empties or repeats.
+// A line of the engine's in the program's language: one of its texts, or a context line
+// "<label>: <value>" (engine/errors.h) through its label's text "<label>: %s". A line that is
+// neither (a file name, the storage's own words) stays as given.
+std::string TranslatedLine(const std::string& line) {
+    const std::string whole = TranslatedText(line);
+    if (whole != line) return whole;
+    const std::size_t colon = line.find(": ");
+    if (colon == std::string::npos) return line;
+    const std::string label = line.substr(0, colon + 2) + "%s";
+    if (TranslatedText(label) == label) return line;
+    return FormatMessage(label, {line.substr(colon + 2)});
+}
+
+// The lines of an engine failure message: trimmed, in the program's language, without empties
+// or repeats.
 class MessageLines {
   public:
     void Add(const std::string& text) {
-        const std::string line = Trimmed(text);
+        const std::string line = TranslatedLine(Trimmed(text));
         if (line.empty()) return;
         for (const std::string& held : lines_) {
             if (SameIgnoringCase(held, line)) return;

@@ -75,5 +75,6 @@ class EngineSession {
 void Check(DBIResult result);
 
 // The engine failure for a result code: its message composed from the engine's texts and error
-// stack, or, when the engine has not started, the engine-start message.
+// stack, or, when the engine has not started, the engine-start message; the message is in the
+// program's language (TranslatedText), while Errors() keeps the engine's texts as it gave them.
 EDBEngineError EngineError(DBIResult code);

@@ -1,8 +1,12 @@
 // The failure classes. Every operation of the system signals failure by throwing one of these;
 // each carries one message text, and its class name is part of what the start-up box shows.
+// Messages are composed here too, in the program's language: the data layer's texts and the
+// engine's are English, and the translator that the program installs at start-up turns them
+// into its language as they become messages.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -65,5 +69,21 @@ class EAbort : public Exception {
     const char* ClassName() const override { return "EAbort"; }
 };
 
-// Fills a message template: each "%s" takes the next argument in turn.
-std::string FormatMessage(std::string_view pattern, const std::vector<std::string>& args);
+// The context under which the engine's texts and the data layer's messages are marked for
+// translation (base/translatable.h).
+inline constexpr const char* kMessageContext = "Database";
+
+// Answers the translation of `text`, marked under `context`, or "" when it has none.
+using TextTranslator = std::function<std::string(const char* context, const std::string& text)>;
+
+// Installs the program's translator for every message composed from now on; without one (the
+// default, and after SetTextTranslator(nullptr)) texts stay as written.
+void SetTextTranslator(TextTranslator translator);
+
+// `text` in the program's language: its translation under kMessageContext, or `text` itself,
+// byte for byte, when there is none.
+std::string TranslatedText(const std::string& text);
+
+// Fills a message template: the template is translated (TranslatedText), then each "%s" takes
+// the next argument in turn.
+std::string FormatMessage(std::string_view pattern, const std::vector<std::string>& args = {});

@@ -35,7 +35,7 @@ ConstantKind ConstantKindOf(const TField& field) {
 }
 
 [[noreturn]] void Mismatch() {
-    throw EDatabaseError(msg::FilterTypeMismatch);
+    throw EDatabaseError(FormatMessage(msg::FilterTypeMismatch));
 }
 
 const TField& FieldOf(const TFilterValue& value) {

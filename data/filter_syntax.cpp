@@ -12,7 +12,7 @@ namespace {
 using Kind = TFilterTokenKind;
 
 [[noreturn]] void Terminated() {
-    throw EDatabaseError(msg::FilterTerminated);
+    throw EDatabaseError(FormatMessage(msg::FilterTerminated));
 }
 
 // A recursive-descent reader with one token of look-ahead. Only '(' recurses, so its depth

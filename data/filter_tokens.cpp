@@ -93,7 +93,7 @@ bool IsValue(Kind kind) {
 }
 
 [[noreturn]] void Arithmetic() {
-    throw EDatabaseError(msg::FilterArithmetic);
+    throw EDatabaseError(FormatMessage(msg::FilterArithmetic));
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ DBIResult dbeInit(uint16_t version, const DBIEnv*) {
     return Call([&] {
         if (State()) throw EngineError(DBIERR_ALREADYINIT);
         if (version != DBE_VERSION) {
-            throw EngineError(DBIERR_VERSION, "Version: " + std::to_string(version));
+            throw EngineError(DBIERR_VERSION, ContextLine(kVersionLine, std::to_string(version)));
         }
         State().emplace();
     });

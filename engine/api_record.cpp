@@ -10,7 +10,8 @@ namespace {
 int MemoField(const Cursor& cursor, uint16_t fieldNo) {
     const int field = FieldIndex(cursor, fieldNo);
     const Field& desc = cursor.GetLayout().fields[field];
-    if (!desc.IsMemo()) throw EngineError(DBIERR_NOTSUPPORTED, "Field: " + desc.column);
+    if (!desc.IsMemo())
+        throw EngineError(DBIERR_NOTSUPPORTED, ContextLine(kFieldLine, desc.column));
     return field;
 }
 

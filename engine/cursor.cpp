@@ -43,10 +43,10 @@ void Cursor::SwitchToIndex(const std::string& name) {
     }
     for (const IndexDef& index : view_.indexes) {
         if (!SameName(index.desc.szName, name)) continue;
-        if (!index.usable) throw EngineError(DBIERR_INDEXKIND, "Index: " + name);
+        if (!index.usable) throw EngineError(DBIERR_INDEXKIND, ContextLine(kIndexLine, name));
         return SetOrder(IndexOrder(index, *view_.layout));
     }
-    throw EngineError(DBIERR_NOSUCHINDEX, "Index: " + name);
+    throw EngineError(DBIERR_NOSUCHINDEX, ContextLine(kIndexLine, name));
 }
 
 void Cursor::SetRange(const Record* low, const Record* high) {

@@ -30,7 +30,8 @@ std::string ColumnName(const Record& record, int field) {
 }  // namespace
 
 void Cursor::RequireWritable() const {
-    if (view_.readOnly) throw EngineError(DBIERR_TABLEREADONLY, "Table: " + view_.table->Path());
+    if (view_.readOnly)
+        throw EngineError(DBIERR_TABLEREADONLY, ContextLine(kTableLine, view_.table->Path()));
 }
 
 void Cursor::Reload(std::int64_t rowid, Record& record) {

@@ -34,7 +34,7 @@ std::shared_ptr<const Layout> AnswerLayout(const Layout& table,
     auto layout = std::make_shared<Layout>();
     for (const std::string& name : names) {
         const int field = table.Find(name);
-        if (field < 0) throw EngineError(DBIERR_QRYNOFIELD, "Field: " + name);
+        if (field < 0) throw EngineError(DBIERR_QRYNOFIELD, ContextLine(kFieldLine, name));
         layout->fields.push_back(table.fields[field]);
         layout->fields.back().desc.iFldNum = static_cast<std::uint16_t>(layout->fields.size());
     }
@@ -43,7 +43,7 @@ std::shared_ptr<const Layout> AnswerLayout(const Layout& table,
 
 std::string QuotedColumn(const Layout& table, const std::string& name) {
     const int field = table.Find(name);
-    if (field < 0) throw EngineError(DBIERR_QRYNOFIELD, "Field: " + name);
+    if (field < 0) throw EngineError(DBIERR_QRYNOFIELD, ContextLine(kFieldLine, name));
     return sqlitekit::QuoteIdentifier(table.fields[field].column);
 }
 
@@ -89,7 +89,8 @@ void RequireReadable(const std::string& path, int access, const std::string& wha
 void Database::SetDirectory(const std::string& dir) {
     const std::string resolved = ResolveDirectory(dir);
     RequireReadable(resolved, R_OK | X_OK, "Directory");
-    if (!IsDirectory(resolved)) throw EngineError(DBIERR_NOTFOUND_FILE, "Directory: " + resolved);
+    if (!IsDirectory(resolved))
+        throw EngineError(DBIERR_NOTFOUND_FILE, ContextLine(kDirectoryLine, resolved));
     directory_ = resolved;
 }
 
@@ -103,15 +104,15 @@ std::shared_ptr<TableFile> Database::Share(const std::string& path) {
         tables_[key] = table;
         return table;
     } catch (const sqlitekit::Error& error) {
-        throw FromSqlite(error).With("Table: " + path);
+        throw FromSqlite(error).With(ContextLine(kTableLine, path));
     } catch (const TableInUse& error) {
         throw EngineError(DBIERR_BUSY, error.what());
     } catch (const std::system_error& error) {
         throw EngineError(DBIERR_IO)
             .With(DBIERR_IO, error.code().value(), error.what())
-            .With("Table: " + path);
+            .With(ContextLine(kTableLine, path));
     } catch (EngineError& error) {
-        error.With("Table: " + path);
+        error.With(ContextLine(kTableLine, path));
         throw;
     }
 }
@@ -120,13 +121,16 @@ std::unique_ptr<Cursor> Database::OpenTable(const std::string& name, const std::
                                             bool readOnly) {
     const std::optional<std::string> path = FindTableFile(directory_, name);
     if (!path) {
-        throw EngineError(DBIERR_NOTFOUND_FILE, "Table: " + JoinPath(directory_, name));
+        throw EngineError(DBIERR_NOTFOUND_FILE,
+                          ContextLine(kTableLine, JoinPath(directory_, name)));
     }
     RequireReadable(*path, R_OK, "Table");
     readOnly = readOnly || readOnly_;
-    if (!readOnly && !CanWrite(*path)) throw EngineError(DBIERR_READONLY, "Table: " + *path);
+    if (!readOnly && !CanWrite(*path))
+        throw EngineError(DBIERR_READONLY, ContextLine(kTableLine, *path));
     std::shared_ptr<TableFile> table = Share(*path);
-    if (!readOnly && table->IsReadOnly()) throw EngineError(DBIERR_READONLY, "Table: " + *path);
+    if (!readOnly && table->IsReadOnly())
+        throw EngineError(DBIERR_READONLY, ContextLine(kTableLine, *path));
     const Schema& schema = table->GetSchema();
     View view{table, schema.layout,   schema.indexes, Order::ByRowid(schema.layout->AutoIncField()),
               {},    BaseName(*path), readOnly,       {}};
@@ -139,7 +143,7 @@ View Database::PrepareQuery(const std::string& text) {
     const ParsedQuery query = ParseQuery(text);
     std::optional<std::string> path = FindTableFile(directory_, query.table);
     if (!path) path = FindTableFile(directory_, query.table + ".DB");
-    if (!path) throw EngineError(DBIERR_QRYNOTABLE, "Table: " + query.table);
+    if (!path) throw EngineError(DBIERR_QRYNOTABLE, ContextLine(kTableLine, query.table));
     RequireReadable(*path, R_OK, "Table");
     std::shared_ptr<TableFile> table = Share(*path);
     const Layout& fields = *table->GetSchema().layout;

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/translatable.h"
 #include "engine/values.h"
 
 namespace dbe {
@@ -15,48 +16,51 @@ struct CodeText {
     const char* text;
 };
 
+// The texts stay English here and through the C interface; the program translates them where it
+// shows them (base/translatable.h).
 constexpr CodeText kTexts[] = {
-    {DBIERR_NONE, "Success"},
-    {DBIERR_IO, "Disk read or write error"},
-    {DBIERR_DISKFULL, "Disk is full"},
-    {DBIERR_NOTADB, "File is not a table of this engine"},
-    {DBIERR_CORRUPT, "Table is damaged"},
-    {DBIERR_NOTFOUND_FILE, "File or directory does not exist"},
-    {DBIERR_LOADFAIL, "The engine library could not be loaded"},
-    {DBIERR_BOF, "At beginning of table"},
-    {DBIERR_EOF, "At end of table"},
-    {DBIERR_NOCURRREC, "No current record"},
-    {DBIERR_RECNOTFOUND, "Could not find record"},
-    {DBIERR_RECDELETED, "Record was deleted by another user"},
-    {DBIERR_NOMEMORY, "Not enough memory for this operation"},
-    {DBIERR_BUFFSMALL, "Buffer too small for the value"},
-    {DBIERR_KEYVIOL, "Key violation"},
-    {DBIERR_REQDFIELD, "Field value required"},
-    {DBIERR_CONSTRAINT, "A validity check of the table failed"},
-    {DBIERR_LOCKED, "Record locked by another user"},
-    {DBIERR_BUSY, "Table is busy"},
-    {DBIERR_NOTLOCKED, "Record is not locked"},
-    {DBIERR_NOTSUFFTABLERIGHTS, "Insufficient rights: a password is required"},
-    {DBIERR_INVALIDHNDL, "Invalid handle"},
-    {DBIERR_INVALIDPARAM, "Invalid parameter"},
-    {DBIERR_NOTINITIALIZED, "Engine not started"},
-    {DBIERR_OUTOFRANGE, "Field number out of range"},
-    {DBIERR_NOMORE, "No more entries"},
-    {DBIERR_ALREADYINIT, "Engine already started"},
-    {DBIERR_VERSION, "Interface version not supported"},
-    {DBIERR_READONLY, "Table cannot be opened for writing"},
-    {DBIERR_TABLEREADONLY, "Table is read only"},
-    {DBIERR_HANDLESOPEN, "Handles are still open"},
-    {DBIERR_INTERNAL, "Internal error in the engine"},
-    {DBIERR_NOTSUPPORTED, "Capability not supported"},
-    {DBIERR_NOSUCHINDEX, "Index does not exist"},
-    {DBIERR_INDEXKIND, "Index kind not supported"},
-    {DBIERR_BADFIELDDESC, "Column of an unknown kind"},
-    {DBIERR_QRYSYNTAX, "Invalid query syntax"},
-    {DBIERR_QRYNOFIELD, "Field in query does not exist"},
-    {DBIERR_QRYNOTABLE, "Table in query does not exist"},
-    {DBIERR_QRYGENERAL, "General query error"},
-    {DBIERR_ENVSTART, "The engine's environment could not be set up"},
+    {DBIERR_NONE, CLINIC_TEXT("Database", "Success")},
+    {DBIERR_IO, CLINIC_TEXT("Database", "Disk read or write error")},
+    {DBIERR_DISKFULL, CLINIC_TEXT("Database", "Disk is full")},
+    {DBIERR_NOTADB, CLINIC_TEXT("Database", "File is not a table of this engine")},
+    {DBIERR_CORRUPT, CLINIC_TEXT("Database", "Table is damaged")},
+    {DBIERR_NOTFOUND_FILE, CLINIC_TEXT("Database", "File or directory does not exist")},
+    {DBIERR_LOADFAIL, CLINIC_TEXT("Database", "The engine library could not be loaded")},
+    {DBIERR_BOF, CLINIC_TEXT("Database", "At beginning of table")},
+    {DBIERR_EOF, CLINIC_TEXT("Database", "At end of table")},
+    {DBIERR_NOCURRREC, CLINIC_TEXT("Database", "No current record")},
+    {DBIERR_RECNOTFOUND, CLINIC_TEXT("Database", "Could not find record")},
+    {DBIERR_RECDELETED, CLINIC_TEXT("Database", "Record was deleted by another user")},
+    {DBIERR_NOMEMORY, CLINIC_TEXT("Database", "Not enough memory for this operation")},
+    {DBIERR_BUFFSMALL, CLINIC_TEXT("Database", "Buffer too small for the value")},
+    {DBIERR_KEYVIOL, CLINIC_TEXT("Database", "Key violation")},
+    {DBIERR_REQDFIELD, CLINIC_TEXT("Database", "Field value required")},
+    {DBIERR_CONSTRAINT, CLINIC_TEXT("Database", "A validity check of the table failed")},
+    {DBIERR_LOCKED, CLINIC_TEXT("Database", "Record locked by another user")},
+    {DBIERR_BUSY, CLINIC_TEXT("Database", "Table is busy")},
+    {DBIERR_NOTLOCKED, CLINIC_TEXT("Database", "Record is not locked")},
+    {DBIERR_NOTSUFFTABLERIGHTS,
+     CLINIC_TEXT("Database", "Insufficient rights: a password is required")},
+    {DBIERR_INVALIDHNDL, CLINIC_TEXT("Database", "Invalid handle")},
+    {DBIERR_INVALIDPARAM, CLINIC_TEXT("Database", "Invalid parameter")},
+    {DBIERR_NOTINITIALIZED, CLINIC_TEXT("Database", "Engine not started")},
+    {DBIERR_OUTOFRANGE, CLINIC_TEXT("Database", "Field number out of range")},
+    {DBIERR_NOMORE, CLINIC_TEXT("Database", "No more entries")},
+    {DBIERR_ALREADYINIT, CLINIC_TEXT("Database", "Engine already started")},
+    {DBIERR_VERSION, CLINIC_TEXT("Database", "Interface version not supported")},
+    {DBIERR_READONLY, CLINIC_TEXT("Database", "Table cannot be opened for writing")},
+    {DBIERR_TABLEREADONLY, CLINIC_TEXT("Database", "Table is read only")},
+    {DBIERR_HANDLESOPEN, CLINIC_TEXT("Database", "Handles are still open")},
+    {DBIERR_INTERNAL, CLINIC_TEXT("Database", "Internal error in the engine")},
+    {DBIERR_NOTSUPPORTED, CLINIC_TEXT("Database", "Capability not supported")},
+    {DBIERR_NOSUCHINDEX, CLINIC_TEXT("Database", "Index does not exist")},
+    {DBIERR_INDEXKIND, CLINIC_TEXT("Database", "Index kind not supported")},
+    {DBIERR_BADFIELDDESC, CLINIC_TEXT("Database", "Column of an unknown kind")},
+    {DBIERR_QRYSYNTAX, CLINIC_TEXT("Database", "Invalid query syntax")},
+    {DBIERR_QRYNOFIELD, CLINIC_TEXT("Database", "Field in query does not exist")},
+    {DBIERR_QRYNOTABLE, CLINIC_TEXT("Database", "Table in query does not exist")},
+    {DBIERR_QRYGENERAL, CLINIC_TEXT("Database", "General query error")},
+    {DBIERR_ENVSTART, CLINIC_TEXT("Database", "The engine's environment could not be set up")},
 };
 
 DBIResult CodeForSqlite(int extended) {
@@ -131,8 +135,9 @@ EngineError FromSqlite(const sqlitekit::Error& error) {
 std::string SqliteMessage(const sqlitekit::Error& error) {
     // The protected VFS's answer for a page that does not decrypt to what was written.
     if (error.Code() == SQLITE_IOERR_DATA) {
-        return "A page of the protected table file failed its check: the file is damaged or was "
-               "altered";
+        return CLINIC_TEXT("Database",
+                           "A page of the protected table file failed its check: the file is "
+                           "damaged or was altered");
     }
     return error.what();
 }
@@ -142,6 +147,11 @@ const char* ErrorText(DBIResult code) {
         if (entry.code == code) return entry.text;
     }
     return "";
+}
+
+std::string ContextLine(const char* line, const std::string& value) {
+    std::string text = line;
+    return text.replace(text.find("%s"), 2, value);
 }
 
 void CopyMessage(const std::string& text, char* buffer) {

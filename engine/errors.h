@@ -6,6 +6,8 @@
 //   FromSqlite() turns into one); only the entry points in api*.cpp catch.
 // - Entry 0 of the stack is the failing code with its standard text; the error's context
 //   entries follow. Texts are cut to DBIMAXMSGLEN bytes at a UTF-8 character boundary.
+// - The texts of the codes and the engine's own words stay English through the C interface;
+//   they are marked where they are written for the program, which shows them translated.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/translatable.h"
 #include "engine/dbengine.h"
 #include "engine/sqlitekit/sqlite_support.h"
 
@@ -56,6 +59,17 @@ const char* ErrorText(DBIResult code);
 
 // Copies `text` into a buffer of DBIMAXMSGLEN + 1 bytes, cut at a character boundary.
 void CopyMessage(const std::string& text, char* buffer);
+
+// The context lines that say what a failure concerns, "<label>: <value>". The labels are marked
+// for translation with their place marker; the program translates a line through its label.
+inline constexpr const char* kTableLine = CLINIC_TEXT("Database", "Table: %s");
+inline constexpr const char* kFieldLine = CLINIC_TEXT("Database", "Field: %s");
+inline constexpr const char* kIndexLine = CLINIC_TEXT("Database", "Index: %s");
+inline constexpr const char* kRecordLine = CLINIC_TEXT("Database", "Record: %s");
+inline constexpr const char* kDirectoryLine = CLINIC_TEXT("Database", "Directory: %s");
+inline constexpr const char* kVersionLine = CLINIC_TEXT("Database", "Version: %s");
+// `line` with its "%s" replaced by `value`.
+std::string ContextLine(const char* line, const std::string& value);
 
 // The error stack of the last failed call.
 class ErrorStack {

@@ -40,7 +40,7 @@ void RecordLock::Lock(std::int64_t rowid) {
     if (!SetLock(rowid, F_WRLCK)) {
         const int error = errno;
         if (error == EAGAIN || error == EACCES) {
-            throw EngineError(DBIERR_LOCKED, "Record: " + std::to_string(rowid));
+            throw EngineError(DBIERR_LOCKED, ContextLine(kRecordLine, std::to_string(rowid)));
         }
         throw EngineError(DBIERR_IO).With(DBIERR_IO, error,
                                           "Lock file: " + path_ + ": " + std::strerror(error));

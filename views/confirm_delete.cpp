@@ -1,5 +1,6 @@
 #include "views/confirm_delete.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace {
@@ -13,7 +14,8 @@ std::function<bool(QWidget*)>& Answer() {
 
 bool ConfirmDelete(QWidget* parent) {
     if (Answer()) return Answer()(parent);
-    QMessageBox box(QMessageBox::Question, "Confirm", "Delete record?",
+    QMessageBox box(QMessageBox::Question, QCoreApplication::translate("ConfirmDelete", "Confirm"),
+                    QCoreApplication::translate("ConfirmDelete", "Delete record?"),
                     QMessageBox::Ok | QMessageBox::Cancel, parent);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);

@@ -1,5 +1,6 @@
 // The delete confirmation of grids and navigators: a box titled "Confirm" asking "Delete
-// record?" with OK (the default) and Cancel. Tests replace the question with an answer.
+// record?" with OK (the default) and Cancel, in the program's language. Tests replace the
+// question with an answer.
 #pragma once
 
 #include <QWidget>

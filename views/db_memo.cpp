@@ -21,9 +21,8 @@ qsizetype StoredLength(const QString& text) {
 
 }  // namespace
 
-const QString& TDBMemo::CapacityMessage() {
-    static const QString message = QStringLiteral("(%1)").arg("Text exceeds memo capacity");
-    return message;
+QString TDBMemo::CapacityMessage() {
+    return QStringLiteral("(%1)").arg(tr("Text exceeds memo capacity"));
 }
 
 TDBMemo::TDBMemo(QWidget* parent) : QPlainTextEdit(parent) {

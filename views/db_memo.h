@@ -40,7 +40,8 @@ class TDBMemo : public QPlainTextEdit, public TImeSettings {
   public:
     // Far beyond any clinical note, and small enough that the plain-text layout stays quick.
     static constexpr int kCapacity = 1 << 20;
-    static const QString& CapacityMessage();
+    // Shown instead of a text too long to edit, in the program's language.
+    static QString CapacityMessage();
 
     explicit TDBMemo(QWidget* parent = nullptr);
 

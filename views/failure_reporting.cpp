@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr const char* kStartupCaption = "Application Error";
 constexpr std::size_t kStartupTextLimit = 1023;
 // Beside its caption a title bar holds the window's icon and its buttons, each about a square of
 // the bar's height.
@@ -47,6 +46,22 @@ std::string ProgramFileName() {
     return full.substr(full.rfind('/') + 1);
 }
 
+// The boxes' own words are in the program's language, as the translation installed at start-up
+// gives them.
+QString StartupCaption() {
+    return QCoreApplication::translate("TApplication", "Application Error");
+}
+
+std::string ClosingPeriod() {
+    //: The full stop that closes a failure message; never added after itself.
+    return QCoreApplication::translate("TApplication", ".").toStdString();
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 struct FailureFacts {
     std::string className = "Exception";
     std::string message;
@@ -65,6 +80,28 @@ FailureFacts FactsOf(const std::exception_ptr& failure) {
         facts.message.clear();
     }
     return facts;
+}
+
+// "Exception <class> in module <module> at <offset>.": the module and the offset within it at
+// which the failure was raised, or the program's file for a failure that does not know.
+std::string WhereRaised(const FailureFacts& facts) {
+    Dl_info info{};
+    const bool inModule = facts.address && dladdr(facts.address, &info) && info.dli_fname;
+    std::string module = ProgramFileName();
+    std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(facts.address) - 0x1000;
+    if (inModule) {
+        const std::string path = info.dli_fname;
+        module = path.substr(path.rfind('/') + 1);
+        offset = reinterpret_cast<std::uintptr_t>(facts.address) -
+                 reinterpret_cast<std::uintptr_t>(info.dli_fbase);
+    }
+    char address[32];
+    std::snprintf(address, sizeof address, "%08lX",
+                  static_cast<unsigned long>(offset & 0xFFFFFFFF));
+    return QCoreApplication::translate("TApplication", "Exception %1 in module %2 at %3.")
+        .arg(QString::fromStdString(facts.className), QString::fromStdString(module),
+             QString::fromLatin1(address))
+        .toStdString();
 }
 
 // A message box never narrower than its whole caption. By itself it fits its text, as it shows
@@ -108,29 +145,20 @@ int TitleBarWidth(const QString& caption) {
     return metrics.horizontalAdvance(caption) + kTitleBarSquares * square;
 }
 
-std::string WithClosingPeriod(const std::string& message) {
-    if (message.empty() || LastCharacterLead(message) <= '.') return message;
-    return message + ".";
+std::string WithClosingPeriod(const std::string& message, const std::string& period) {
+    if (message.empty() || LastCharacterLead(message) <= '.' || EndsWith(message, period)) {
+        return message;
+    }
+    return message + period;
 }
 
 std::string StartupFailureText(const std::exception_ptr& failure) {
     const FailureFacts facts = FactsOf(failure);
-    Dl_info info{};
-    const bool inModule = facts.address && dladdr(facts.address, &info) && info.dli_fname;
-    std::string module = ProgramFileName();
-    std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(facts.address) - 0x1000;
-    if (inModule) {
-        const std::string path = info.dli_fname;
-        module = path.substr(path.rfind('/') + 1);
-        offset = reinterpret_cast<std::uintptr_t>(facts.address) -
-                 reinterpret_cast<std::uintptr_t>(info.dli_fbase);
-    }
-    char address[32];
-    std::snprintf(address, sizeof address, "%08lX",
-                  static_cast<unsigned long>(offset & 0xFFFFFFFF));
-    const bool period = !facts.message.empty() && facts.message.back() != '.';
-    std::string text = "Exception " + facts.className + " in module " + module + " at " + address +
-                       ".\r\n" + facts.message + (period ? "." : "") + "\r\n";
+    const std::string period = ClosingPeriod();
+    const bool closed =
+        facts.message.empty() || EndsWith(facts.message, ".") || EndsWith(facts.message, period);
+    std::string text =
+        WhereRaised(facts) + "\r\n" + facts.message + (closed ? "" : period) + "\r\n";
     if (text.size() > kStartupTextLimit) text.resize(kStartupTextLimit);
     return text;
 }
@@ -162,9 +190,10 @@ void TApplication::HandleException(const std::exception_ptr& failure) {
         std::rethrow_exception(failure);
     } catch (const EAbort&) {
     } catch (const Exception& e) {
-        ShowMessage(Title(), QString::fromStdString(WithClosingPeriod(e.Message())));
+        ShowMessage(Title(),
+                    QString::fromStdString(WithClosingPeriod(e.Message(), ClosingPeriod())));
     } catch (...) {
-        ShowMessage(kStartupCaption, QString::fromStdString(StartupFailureText(failure)));
+        ShowMessage(StartupCaption(), QString::fromStdString(StartupFailureText(failure)));
     }
 }
 
@@ -194,6 +223,7 @@ void TApplication::ShowMessage(const QString& caption, const QString& text) {
 }
 
 int ReportStartupFailure(const std::exception_ptr& failure) {
-    TApplication::ShowMessage(kStartupCaption, QString::fromStdString(StartupFailureText(failure)));
+    TApplication::ShowMessage(StartupCaption(),
+                              QString::fromStdString(StartupFailureText(failure)));
     return 1;
 }

@@ -22,11 +22,13 @@ inline const QEvent::Type kCancelModeEvent = static_cast<QEvent::Type>(QEvent::U
 // The run-time box's rule: a period is added after a last character that sorts after "." as
 // GBK bytes (letters, digits, ':', '/', every Chinese character), never after "." itself nor
 // after a character below it (blank, '!', quotes, '(' ')' ',' '-', control characters).
-std::string WithClosingPeriod(const std::string& message);
+// `period` is the program's language's own: "." in English, never added after itself either.
+std::string WithClosingPeriod(const std::string& message, const std::string& period = ".");
 
 // The start-up box's text: "Exception %s in module %s at %p.\r\n%s%s\r\n" with the failure's
 // class, the module and offset where it was raised, its message and a period unless the message
-// is empty or ends in one; at most 1,023 characters.
+// is empty or ends in one; at most 1,023 characters. The words and the period are the program's
+// language's (English as written here); the class, module, offset and message go in as they are.
 std::string StartupFailureText(const std::exception_ptr& failure);
 
 // The width that a window needs for its title bar to show `caption` whole: the caption in the

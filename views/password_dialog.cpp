@@ -17,7 +17,7 @@ constexpr const char* kLook = "QLineEdit { lineedit-password-character: 42; }";
 
 TPasswordDialog::TPasswordDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("PasswordDialog");
-    setWindowTitle("Enter password");
+    setWindowTitle(tr("Enter password"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(273, 132);
@@ -34,7 +34,7 @@ TPasswordDialog::TPasswordDialog(QWidget* parent) : QDialog(parent) {
 // ---- The controls, one block each ----
 
 void TPasswordDialog::CreatePasswordGroup() {
-    GroupBox1 = new QGroupBox("Password", this);
+    GroupBox1 = new QGroupBox(tr("Password"), this);
     GroupBox1->setObjectName("GroupBox1");
     GroupBox1->setGeometry(8, 8, 257, 81);
 
@@ -44,19 +44,19 @@ void TPasswordDialog::CreatePasswordGroup() {
     Edit->setEchoMode(QLineEdit::Password);
     connect(Edit, &QLineEdit::textChanged, this, [this] { EditChange(); });
 
-    AddButton = new QPushButton("&Add", GroupBox1);
+    AddButton = new QPushButton(tr("&Add"), GroupBox1);
     AddButton->setObjectName("AddButton");
     AddButton->setGeometry(16, 46, 65, 25);
     AddButton->setEnabled(false);
     connect(AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
 
-    RemoveButton = new QPushButton("&Remove", GroupBox1);
+    RemoveButton = new QPushButton(tr("&Remove"), GroupBox1);
     RemoveButton->setObjectName("RemoveButton");
     RemoveButton->setGeometry(88, 46, 65, 25);
     RemoveButton->setEnabled(false);
     connect(RemoveButton, &QPushButton::clicked, this, [this] { RemoveButtonClick(); });
 
-    RemoveAllButton = new QPushButton("Re&move all", GroupBox1);
+    RemoveAllButton = new QPushButton(tr("Re&move all"), GroupBox1);
     RemoveAllButton->setObjectName("RemoveAllButton");
     RemoveAllButton->setGeometry(160, 46, 81, 25);
     connect(RemoveAllButton, &QPushButton::clicked, this, [this] { RemoveAllButtonClick(); });
@@ -64,7 +64,7 @@ void TPasswordDialog::CreatePasswordGroup() {
 }
 
 void TPasswordDialog::CreateButtons() {
-    OKButton = new QPushButton("&OK", this);
+    OKButton = new QPushButton(tr("&OK"), this);
     OKButton->setObjectName("OKButton");
     OKButton->setGeometry(109, 98, 75, 25);
     OKButton->setDefault(true);
@@ -72,7 +72,7 @@ void TPasswordDialog::CreateButtons() {
     connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
 
     // Esc and the close box reject the dialog as this button does.
-    CancelButton = new QPushButton("Cancel", this);
+    CancelButton = new QPushButton(tr("Cancel"), this);
     CancelButton->setObjectName("CancelButton");
     CancelButton->setGeometry(190, 98, 75, 25);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -3,7 +3,7 @@
 //
 // The user adds passwords to the session's list, drops one or all of them, and closes the
 // dialog with OK, which also adds the typed text, or with Cancel, Esc or the close box, which
-// add nothing. Every character typed shows as "*".
+// add nothing. Every character typed shows as "*". Its captions are in the program's language.
 //
 // Contracts:
 // - Add and Remove are enabled exactly while the edit box holds text; OK while it holds text or

@@ -21,6 +21,14 @@ QFont ClinicFont(int pixels) {
     return font;
 }
 
+QFont PrintFont(double points) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("WenQuanYi Micro Hei")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    return font;
+}
+
 QPixmap ToothPixmap(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);

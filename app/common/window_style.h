@@ -16,6 +16,12 @@ inline constexpr int kWindowFontPixels = 11;
 inline constexpr int kGridFontPixels = 13;
 inline constexpr int kMemoFontPixels = 16;
 
+// The printed pages' font at a size in points: Liberation Sans for Latin letters and digits,
+// WenQuanYi Micro Hei for Chinese. Noto Sans CJK, the screen's Chinese face, draws many radicals
+// with the glyph of their ideograph, and Qt's PDF writer names a glyph by the lowest character
+// the font gives it: a PDF in Noto would read 小 as the radical ⼩ to a search or a copy.
+QFont PrintFont(double points);
+
 // The one icon of all the program's windows: a tooth, at 16 to 64 pixels.
 QIcon ApplicationIcon();
 // That tooth, a molar (a rounded crown over two roots, outlined in blue), drawn at any size:

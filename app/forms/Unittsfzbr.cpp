@@ -1,9 +1,12 @@
 #include "app/forms/Unittsfzbr.h"
 
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "app/common/column_table.h"
 #include "app/common/window_style.h"
+#include "app/printing/call_list_print.h"
+#include "app/printing/print_preview.h"
 
 TFormtsfzbr::TFormtsfzbr(TDataSource* patients, QWidget* owner) : QDialog(owner) {
     setObjectName("Formtsfzbr");
@@ -33,4 +36,15 @@ TFormtsfzbr::TFormtsfzbr(TDataSource* patients, QWidget* owner) : QDialog(owner)
     stack->setSpacing(0);
     stack->addWidget(DBGridtsfzbr, 1);
     stack->addWidget(DBNavigatortsfzbr);
+
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated, this,
+            [this] { PrintCallList(); });
+}
+
+// A pending edit is posted, or dropped, as a move would; the list is read as then stored, in
+// the order the grid shows it, without moving the grid's record set.
+void TFormtsfzbr::PrintCallList() {
+    TDataSet& patients = *DBGridtsfzbr->DataSource()->DataSet();
+    patients.CheckBrowseMode();
+    ShowPrintPreview(TCallListPrint(dynamic_cast<const TTable&>(patients), windowTitle()), this);
 }

@@ -15,4 +15,7 @@ class TFormtsfzbr : public QDialog {
 
     TDBGrid* DBGridtsfzbr;
     TDBNavigator* DBNavigatortsfzbr;
+
+    // Ctrl+P: the patients listed, as a call list in a print preview.
+    void PrintCallList();
 };

@@ -2,6 +2,7 @@
 // the main window's controls over a fresh database.
 #include <QApplication>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include "app/Unitbinglidj.h"
@@ -405,6 +406,24 @@ TEST_F(MainWindowTest, TheVisitGridTheMemosTheNavigatorsAndTheSearchBoxShowTheir
          std::initializer_list<const QWidget*>{&w, w.DBGridBingren, w.DBGridZhushu}) {
         EXPECT_TRUE(silent->toolTip().isEmpty()) << silent->objectName().toStdString();
     }
+}
+
+// The guide is the README's, built in: a missing or cut section would show an empty window.
+TEST_F(MainWindowTest, F1ShowsTheUsersGuideInOneWindow) {
+    TFormQorvynabldjxt& w = Open();
+    w.show();
+    QTest::keyClick(w.DBGridBingren, Qt::Key_F1);
+    auto* guide = w.findChild<QTextBrowser*>("UserGuide");
+    ASSERT_NE(guide, nullptr);
+    EXPECT_TRUE(guide->isVisible());
+    const QString text = guide->toPlainText();
+    for (const char* part : {"使用指南", "日期怎样输入", "Ctrl+Delete", "Alt+T", "密码"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(part))) << part;
+    EXPECT_FALSE(text.contains("A guide to the code")) << "only the guide's section";
+    guide->close();
+    QTest::keyClick(w.Editblhxm, Qt::Key_F1);
+    EXPECT_EQ(w.findChildren<QTextBrowser*>("UserGuide").size(), 1);
+    EXPECT_TRUE(guide->isVisible());
 }
 
 TEST_F(MainWindowTest, TheLookupGroupKeepsTheWindowsFont) {

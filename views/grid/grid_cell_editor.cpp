@@ -185,19 +185,21 @@ void TGridCellEditor::focusOutEvent(QFocusEvent* event) {
 
 // ---- Context menu and painting ----
 
+// A line edit's own menu in its own words (QLineEdit's, translated as Qt's menus are), with the
+// changes asking the grid first.
 void TGridCellEditor::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(QString("&Undo"), [this] { ChangeIfAllowed([this] { undo(); }); })
+    menu.addAction(QLineEdit::tr("&Undo"), [this] { ChangeIfAllowed([this] { undo(); }); })
         ->setEnabled(isUndoAvailable());
     menu.addSeparator();
-    menu.addAction(QString("Cu&t"), [this] { ChangeIfAllowed([this] { cut(); }); })
+    menu.addAction(QLineEdit::tr("Cu&t"), [this] { ChangeIfAllowed([this] { cut(); }); })
         ->setEnabled(hasSelectedText());
-    menu.addAction(QString("&Copy"), [this] { copy(); })->setEnabled(hasSelectedText());
-    menu.addAction(QString("&Paste"), [this] { ChangeIfAllowed([this] { Paste(); }); });
-    menu.addAction(QString("Delete"), [this] { ChangeIfAllowed([this] { del(); }); })
+    menu.addAction(QLineEdit::tr("&Copy"), [this] { copy(); })->setEnabled(hasSelectedText());
+    menu.addAction(QLineEdit::tr("&Paste"), [this] { ChangeIfAllowed([this] { Paste(); }); });
+    menu.addAction(QLineEdit::tr("Delete"), [this] { ChangeIfAllowed([this] { del(); }); })
         ->setEnabled(hasSelectedText());
     menu.addSeparator();
-    menu.addAction(QString("Select All"), [this] { selectAll(); });
+    menu.addAction(QLineEdit::tr("Select All"), [this] { selectAll(); });
     menu.exec(event->globalPos());
 }
 

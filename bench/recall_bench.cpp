@@ -1,6 +1,7 @@
 // Times clinicdb recall for tomorrow, the week after today and --overdue: reading the patients
 // and their latest visits (both files opened anew each time), printing the aligned table and
-// writing the CSV. Run by hand (bench/run); never a pass/fail test.
+// writing the CSV, and the reading's cost per patient listed, which sets how many follow-ups a
+// range may hold within the target. Run by hand (bench/run); never a pass/fail test.
 //
 // Usage: recall_bench ROOT   where ROOT/d/qorvyna/bingli holds a demo database whose
 // follow-ups are spread around today (bench/make_databases).
@@ -56,8 +57,9 @@ void Time(const std::string& dir, const Case& c, clinicdb::Day today) {
     const auto csv = std::filesystem::temp_directory_path() / "recall_bench.csv";
     const double write = MicrosPerOp(c.reps, [&](int) { clinicdb::WriteRecallCsv(lines, csv); });
     std::filesystem::remove(csv);
-    std::printf("%-22s %9zu %10.1f ms %10.1f ms %10.1f ms%s\n", c.what, lines.size(), read / 1000,
-                print / 1000, write / 1000,
+    const double perPatient = lines.empty() ? 0 : read / static_cast<double>(lines.size());
+    std::printf("%-22s %9zu %10.1f ms %10.1f ms %10.1f ms %8.1f us%s\n", c.what, lines.size(),
+                read / 1000, print / 1000, write / 1000, perPatient,
                 c.targeted && read / 1000 >= kTargetMs ? "  <-- over target" : "");
 }
 
@@ -66,7 +68,8 @@ void Run(const std::string& root) {
     WarmPageCache(dir);
     const clinicdb::Day today = dates::Today();
     std::printf("database %s, today %s\n", dir.c_str(), dates::FormatStoredDate(today).c_str());
-    std::printf("%-22s %9s %13s %13s %13s\n", "recall", "patients", "read", "table", "csv");
+    std::printf("%-22s %9s %13s %13s %13s %11s\n", "recall", "patients", "read", "table", "csv",
+                "read/patient");
     for (const Case& c : Cases(today)) Time(dir, c, today);
 }
 

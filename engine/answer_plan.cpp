@@ -67,8 +67,8 @@ std::vector<KeyRows> LiteralCharacters(std::string_view text, bool pattern) {
 
 std::int64_t CountUpTo(TableFile& table, const std::string& select, const Where& where,
                        std::int64_t limit) {
-    sqlitekit::StatementUse count(table.Prepare("SELECT count(*) FROM (SELECT 1 FROM " + select +
-                                                " WHERE " + where.text + " LIMIT ?)"));
+    StatementUse count(table.Prepare("SELECT count(*) FROM (SELECT 1 FROM " + select + " WHERE " +
+                                     where.text + " LIMIT ?)"));
     BindAll(*count, where.binds);
     count->BindInt(static_cast<int>(where.binds.size()) + 1, limit);
     count->Step();
@@ -202,7 +202,7 @@ void ReadThroughKeys(View& view, const IndexedColumn& c, const std::vector<std::
 // The first of the index's keys in [from, below), if any.
 std::optional<std::string> FirstKey(const IndexedColumn& c, const std::string& from,
                                     const std::string& below) {
-    sqlitekit::StatementUse first(
+    StatementUse first(
         c.table.Prepare("SELECT min(ch) FROM " + c.index + " WHERE ch >= ? AND ch < ?"));
     first->BindText(1, from);
     first->BindText(2, below);

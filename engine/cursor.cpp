@@ -79,7 +79,7 @@ void Cursor::SetToRecord(const Record& record) {
     Where byRowid{"rowid = ?", {origin->key.rowid}};
     byRowid.And(view_.condition);
     std::optional<Key> key;
-    FetchAny({Region{byRowid, "rowid"}}, 1, [&](const sqlitekit::Statement& row, std::size_t) {
+    FetchAny({Region{byRowid, "rowid"}}, 1, [&](const Statement& row, std::size_t) {
         key = Key{ColumnValue(row, 1), origin->key.rowid};
     });
     if (!key) {
@@ -105,7 +105,7 @@ std::size_t Cursor::FetchAny(const std::vector<Region>& regions, std::size_t lim
     for (const Region& region : regions) {
         if (got == limit) break;
         const Where read = RegionStatement(region);
-        sqlitekit::StatementUse statement(view_.table->Prepare(read.text));
+        StatementUse statement(view_.table->Prepare(read.text));
         BindAll(*statement, read.binds);
         statement->BindInt(static_cast<int>(read.binds.size()) + 1,
                            static_cast<std::int64_t>(limit - got));
@@ -143,7 +143,7 @@ Where Cursor::ArmsSelect(const Where& where) const {
 std::optional<Key> Cursor::First(const Where& extra, Record* record) {
     std::optional<Key> key;
     Fetch(StepRegions(order_, range_, From::kBegin, {}, true), 1, extra,
-          [&](const sqlitekit::Statement& row, std::size_t) {
+          [&](const Statement& row, std::size_t) {
               key = Key{ColumnValue(row, 1), row.ColumnInt(0)};
               if (record != nullptr) record->Load(row, readFields_, order_.key);
           });
@@ -174,14 +174,14 @@ std::size_t Cursor::Move(bool forward, const std::vector<Record*>& out) {
                                                  : From::kKey;
     std::optional<Key> last;
     if (from == From::kKey) last = position_.key;
-    const std::size_t got =
-        Fetch(StepRegions(order_, range_, from, position_.key, forward), out.size(), {},
-              [&](const sqlitekit::Statement& row, std::size_t i) {
-                  Key key{ColumnValue(row, 1), row.ColumnInt(0)};
-                  RequireStep(last, key, forward);
-                  last = std::move(key);
-                  if (out[i] != nullptr) out[i]->Load(row, readFields_, order_.key);
-              });
+    const std::size_t got = Fetch(StepRegions(order_, range_, from, position_.key, forward),
+                                  out.size(), {}, [&](const Statement& row, std::size_t i) {
+                                      Key key{ColumnValue(row, 1), row.ColumnInt(0)};
+                                      RequireStep(last, key, forward);
+                                      last = std::move(key);
+                                      if (out[i] != nullptr)
+                                          out[i]->Load(row, readFields_, order_.key);
+                                  });
     if (got < out.size()) {
         position_ = {forward ? At::kEnd : At::kBegin, {}};
     } else {
@@ -275,7 +275,7 @@ std::uint32_t Cursor::ExactCount() {
                 count = ArmsSelect(where);
                 count.text = "SELECT count(*) FROM (" + count.text + ")";
             }
-            sqlitekit::StatementUse statement(view_.table->Prepare(count.text));
+            StatementUse statement(view_.table->Prepare(count.text));
             BindAll(*statement, count.binds);
             statement->Step();
             total += static_cast<std::uint32_t>(statement->ColumnInt(0));
@@ -291,7 +291,7 @@ std::uint32_t Cursor::EstimatedCount() {
     const bool filtered = std::any_of(filters_.begin(), filters_.end(),
                                       [](const auto& filter) { return filter->active; });
     if (!range_.IsAll() || filtered) return ExactCount();
-    sqlitekit::StatementUse statement(
+    StatementUse statement(
         view_.table->Prepare("SELECT coalesce(max(rowid), 0) FROM " + view_.table->QuotedTable()));
     statement->Step();
     return static_cast<std::uint32_t>(statement->ColumnInt(0));
@@ -301,7 +301,7 @@ void Cursor::LoadMemo(Record& record, int field) {
     if (record.MemoLoaded(field)) return;
     const std::optional<Origin>& origin = record.GetOrigin();
     if (!origin) return record.SetLoadedMemo(field, {});
-    sqlitekit::StatementUse statement(view_.table->Prepare(
+    StatementUse statement(view_.table->Prepare(
         "SELECT " + sqlitekit::QuoteIdentifier(view_.layout->fields[field].column) + " FROM " +
         view_.table->QuotedTable() + " WHERE rowid = ?"));
     statement->BindInt(1, origin->key.rowid);

@@ -127,7 +127,7 @@ class Cursor {
         At at = At::kBegin;
         Key key;
     };
-    using RowSink = std::function<void(const sqlitekit::Statement&, std::size_t)>;
+    using RowSink = std::function<void(const Statement&, std::size_t)>;
     // The keys' scale from the first record seen to the last.
     struct KeyScale {
         bool byRowid;

@@ -24,7 +24,7 @@ std::optional<Cursor::KeyScale> Cursor::Scale() {
     const std::optional<Key> first = First({}, nullptr);
     std::optional<Key> last;
     Fetch(StepRegions(order_, range_, From::kEnd, {}, false), 1, {},
-          [&](const sqlitekit::Statement& row, std::size_t) {
+          [&](const Statement& row, std::size_t) {
               last = Key{ColumnValue(row, 1), row.ColumnInt(0)};
           });
     if (!first || !last) return std::nullopt;

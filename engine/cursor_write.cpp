@@ -35,10 +35,9 @@ void Cursor::RequireWritable() const {
 }
 
 void Cursor::Reload(std::int64_t rowid, Record& record) {
-    const std::size_t got = FetchAny({Region{Where{"rowid = ?", {rowid}}, "rowid"}}, 1,
-                                     [&](const sqlitekit::Statement& row, std::size_t) {
-                                         record.Load(row, readFields_, order_.key);
-                                     });
+    const std::size_t got = FetchAny(
+        {Region{Where{"rowid = ?", {rowid}}, "rowid"}}, 1,
+        [&](const Statement& row, std::size_t) { record.Load(row, readFields_, order_.key); });
     if (got == 0) throw EngineError(DBIERR_RECDELETED);
 }
 
@@ -56,10 +55,10 @@ void Cursor::Insert(Record& record, bool lock) {
         (columns.empty() ? " DEFAULT VALUES" : " (" + columns + ") VALUES (" + params + ")");
     std::int64_t rowid = 0;
     view_.table->Write([&] {
-        sqlitekit::StatementUse statement(view_.table->Prepare(sql));
+        StatementUse statement(view_.table->Prepare(sql));
         BindAll(*statement, values);
         statement->Step();
-        rowid = sqlite3_last_insert_rowid(view_.table->Handle());
+        rowid = view_.table->LastInsertRowid();
     });
     Reload(rowid, record);
     position_ = {At::kRecord, record.GetOrigin()->key};
@@ -83,11 +82,11 @@ void Cursor::Modify(Record& record, bool freeLock) {
     bool changed = true;
     if (!sets.empty()) {
         view_.table->Write([&] {
-            sqlitekit::StatementUse statement(view_.table->Prepare(
-                "UPDATE " + view_.table->QuotedTable() + " SET " + sets + " WHERE rowid = ?"));
+            StatementUse statement(view_.table->Prepare("UPDATE " + view_.table->QuotedTable() +
+                                                        " SET " + sets + " WHERE rowid = ?"));
             BindAll(*statement, values);
             statement->Step();
-            changed = sqlite3_changes(view_.table->Handle()) > 0;
+            changed = view_.table->Changes() > 0;
         });
     }
     if (!changed) throw EngineError(DBIERR_RECDELETED);
@@ -110,11 +109,11 @@ void Cursor::Delete() {
     lock.Release();
     bool deleted = false;
     view_.table->Write([&] {
-        sqlitekit::StatementUse statement(
+        StatementUse statement(
             view_.table->Prepare("DELETE FROM " + view_.table->QuotedTable() + " WHERE rowid = ?"));
         statement->BindInt(1, rowid);
         statement->Step();
-        deleted = sqlite3_changes(view_.table->Handle()) > 0;
+        deleted = view_.table->Changes() > 0;
     });
     position_.at = At::kCrack;
     if (!deleted) throw EngineError(DBIERR_RECDELETED);

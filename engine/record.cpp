@@ -24,24 +24,24 @@ bool FitsInteger(const Field& field, std::int64_t value) {
 }
 
 // A number stored for an integer field, where it is a whole number that fits the field.
-Value ReadInteger(const Field& field, const sqlitekit::Statement& row, int column) {
+Value ReadInteger(const Field& field, const Statement& row, int column) {
     const std::int64_t value = row.ColumnInt(column);
-    if (row.ColumnType(column) == SQLITE_FLOAT &&
+    if (row.Kind(column) == ColumnKind::kReal &&
         row.ColumnDouble(column) != static_cast<double>(value)) {
         return {};
     }
     return FitsInteger(field, value) ? Value(value) : Value();
 }
 
-Value ReadColumn(const Field& field, const sqlitekit::Statement& row, int column) {
-    switch (row.ColumnType(column)) {
-        case SQLITE_NULL:
+Value ReadColumn(const Field& field, const Statement& row, int column) {
+    switch (row.Kind(column)) {
+        case ColumnKind::kNull:
             return {};
-        case SQLITE_INTEGER:
-        case SQLITE_FLOAT:
+        case ColumnKind::kInteger:
+        case ColumnKind::kReal:
             if (field.IsInteger()) return ReadInteger(field, row, column);
             break;
-        default:
+        case ColumnKind::kText:
             break;
     }
     if (field.IsString()) return std::string(gbk::Cut(row.ColumnText(column), field.desc.iUnits1));
@@ -83,7 +83,7 @@ void Record::CopyFrom(const Record& other) {
     origin_ = other.origin_;
 }
 
-void Record::Load(const sqlitekit::Statement& row, const std::vector<int>& readFields,
+void Record::Load(const Statement& row, const std::vector<int>& readFields,
                   const std::string& order) {
     Clear();
     origin_ = Origin{order, Key{ColumnValue(row, 1), row.ColumnInt(0)}};

@@ -49,8 +49,7 @@ class Record {
 
     // Fills the buffer from a result row: column 0 the record number, column 1 the key value
     // of `order`, then one column per entry of `readFields` (field indexes).
-    void Load(const sqlitekit::Statement& row, const std::vector<int>& readFields,
-              const std::string& order);
+    void Load(const Statement& row, const std::vector<int>& readFields, const std::string& order);
     const std::optional<Origin>& GetOrigin() const { return origin_; }
 
     // Field access through the interface; `field` is a 0-based index already checked.

@@ -1,6 +1,7 @@
 #include "engine/table_file.h"
 
 #include "engine/filter.h"
+#include "engine/sqlite_statement.h"
 #include "engine/sqlitekit/paths.h"
 
 namespace dbe {
@@ -33,13 +34,12 @@ TableFile::TableFile(std::string path, const std::optional<tablecrypt::UnlockedF
     RegisterFilterFunctions(connection_.Handle());
 }
 
-sqlitekit::Statement& TableFile::Prepare(const std::string& sql) {
+Statement& TableFile::Prepare(const std::string& sql) {
     if (const auto found = statements_.find(sql); found != statements_.end()) {
         recentUse_.splice(recentUse_.begin(), recentUse_, found->second.use);
         return *found->second.statement;
     }
-    auto statement = std::make_unique<sqlitekit::Statement>(connection_.Handle(), sql,
-                                                            SQLITE_PREPARE_PERSISTENT);
+    auto statement = std::make_unique<SqliteStatement>(connection_.Handle(), sql);
     if (statements_.size() >= kMaxCachedStatements) {
         statements_.erase(recentUse_.back());
         recentUse_.pop_back();
@@ -58,7 +58,7 @@ void TableFile::Write(const std::function<void()>& body) {
 }
 
 TableFile::Stamp TableFile::CurrentStamp() {
-    sqlitekit::StatementUse version(Prepare("PRAGMA data_version"));
+    StatementUse version(Prepare("PRAGMA data_version"));
     version->Step();
     return {version->ColumnInt(0), writes_};
 }

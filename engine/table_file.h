@@ -8,7 +8,7 @@
 // - Opening never creates a file and reads the schema at once: a file that is no SQLite
 //   database, or has no table named after its stem, fails here with DBIERR_NOTADB. The
 //   connection has the functions that filter conditions call (filter.h).
-// - Prepare() hands out a cached statement; the caller wraps it in a sqlitekit::StatementUse
+// - Prepare() hands out a cached statement; the caller wraps it in a StatementUse
 //   so that it is reset before the call returns and no read transaction stays open, and uses
 //   it before it prepares the next: the cache keeps the most recently used statements only.
 // - Write() runs its body in one BEGIN IMMEDIATE transaction, committed (durably, with
@@ -30,6 +30,7 @@
 #include "engine/schema.h"
 #include "engine/sqlitekit/sqlite_support.h"
 #include "engine/sqlitekit/table_use.h"
+#include "engine/statement.h"
 #include "engine/tablecrypt/protected_vfs.h"
 
 namespace dbe {
@@ -46,7 +47,11 @@ class TableFile {
     bool IsReadOnly() const { return connection_.IsReadOnly(); }
     sqlite3* Handle() const { return connection_.Handle(); }
 
-    sqlitekit::Statement& Prepare(const std::string& sql);
+    Statement& Prepare(const std::string& sql);
+    // The record number of the last row inserted through this file, and the rows that the
+    // last INSERT, UPDATE or DELETE changed.
+    std::int64_t LastInsertRowid() const { return sqlite3_last_insert_rowid(Handle()); }
+    int Changes() const { return sqlite3_changes(Handle()); }
 
     void Write(const std::function<void()>& body);
 
@@ -74,7 +79,7 @@ class TableFile {
     std::string quotedTable_;
     Schema schema_;
     struct CachedStatement {
-        std::unique_ptr<sqlitekit::Statement> statement;
+        std::unique_ptr<Statement> statement;
         std::list<std::string>::iterator use;  // its place in recentUse_
     };
     std::unordered_map<std::string, CachedStatement> statements_;

@@ -2,20 +2,21 @@
 
 namespace dbe {
 
-Value ColumnValue(const sqlitekit::Statement& statement, int column) {
-    switch (statement.ColumnType(column)) {
-        case SQLITE_NULL:
+Value ColumnValue(const Statement& statement, int column) {
+    switch (statement.Kind(column)) {
+        case ColumnKind::kNull:
             return {};
-        case SQLITE_INTEGER:
+        case ColumnKind::kInteger:
             return statement.ColumnInt(column);
-        case SQLITE_FLOAT:
+        case ColumnKind::kReal:
             return statement.ColumnDouble(column);
-        default:
-            return std::string(statement.ColumnText(column));
+        case ColumnKind::kText:
+            break;
     }
+    return std::string(statement.ColumnText(column));
 }
 
-void BindAll(sqlitekit::Statement& statement, const std::vector<Value>& values) {
+void BindAll(Statement& statement, const std::vector<Value>& values) {
     int index = 1;
     for (const Value& value : values) {
         if (const auto* i = std::get_if<std::int64_t>(&value)) {

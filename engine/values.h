@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/sqlitekit/sqlite_support.h"
+#include "engine/statement.h"
 
 namespace dbe {
 
@@ -24,10 +24,10 @@ inline bool IsNull(const Value& value) {
 }
 
 // The raw value of a result column.
-Value ColumnValue(const sqlitekit::Statement& statement, int column);
+Value ColumnValue(const Statement& statement, int column);
 
 // Binds `values` to the parameters 1..n of `statement`.
-void BindAll(sqlitekit::Statement& statement, const std::vector<Value>& values);
+void BindAll(Statement& statement, const std::vector<Value>& values);
 
 // The longest prefix of UTF-8 `text` within `maxBytes` bytes that ends on a character boundary.
 std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes);

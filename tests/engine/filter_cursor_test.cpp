@@ -259,12 +259,12 @@ TEST_F(EngineTest, AFileKeepsABoundedNumberOfPreparedStatements) {
         return count;
     };
     for (int i = 0; i < 2000; ++i) {
-        sqlitekit::StatementUse use(
+        dbe::StatementUse use(
             file.Prepare("SELECT rowid FROM bingren WHERE Nl = " + std::to_string(i)));
         EXPECT_FALSE(use->Step());
     }
     EXPECT_LE(prepared(), 130);
-    sqlitekit::Statement& recent = file.Prepare("SELECT rowid FROM bingren WHERE Nl = 1999");
+    dbe::Statement& recent = file.Prepare("SELECT rowid FROM bingren WHERE Nl = 1999");
     EXPECT_EQ(&recent, &file.Prepare("SELECT rowid FROM bingren WHERE Nl = 1999"))
         << "a recent statement is prepared once";
 }

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/scoped_use.h"
+
 namespace dbe {
 
 enum class ColumnKind { kNull, kInteger, kReal, kText };
@@ -40,18 +42,6 @@ class Statement {
 };
 
 // Holds a statement for one use; resets it on leaving scope.
-class StatementUse {
-  public:
-    explicit StatementUse(Statement& statement) : statement_(statement) {}
-    ~StatementUse() { statement_.Reset(); }
-    StatementUse(const StatementUse&) = delete;
-    StatementUse& operator=(const StatementUse&) = delete;
-
-    Statement* operator->() const { return &statement_; }
-    Statement& operator*() const { return statement_; }
-
-  private:
-    Statement& statement_;
-};
+using StatementUse = ScopedUse<Statement>;
 
 }  // namespace dbe

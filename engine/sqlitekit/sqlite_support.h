@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/scoped_use.h"
+
 namespace sqlitekit {
 
 class Error : public std::runtime_error {
@@ -75,19 +77,7 @@ class Statement {
 };
 
 // Holds a statement for one use; resets it on leaving scope.
-class StatementUse {
-  public:
-    explicit StatementUse(Statement& statement) : statement_(statement) {}
-    ~StatementUse() { statement_.Reset(); }
-    StatementUse(const StatementUse&) = delete;
-    StatementUse& operator=(const StatementUse&) = delete;
-
-    Statement* operator->() const { return &statement_; }
-    Statement& operator*() const { return statement_; }
-
-  private:
-    Statement& statement_;
-};
+using StatementUse = ScopedUse<Statement>;
 
 class Connection {
   public:

@@ -191,18 +191,16 @@ void AppendCsvRow(const Row& cells, std::string& csv) {
 }
 
 void WriteCsvFile(std::span<const RecallLine> lines, const std::filesystem::path& file) {
-    constexpr std::size_t kChunk = 1 << 16;
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     // The byte order mark tells a spreadsheet on a Chinese desktop that this is UTF-8, not GBK.
-    std::string pending = "\xEF\xBB\xBF";
-    AppendCsvRow(Titles(), pending);
+    std::string row = "\xEF\xBB\xBF";
+    AppendCsvRow(Titles(), row);
+    out << row;
     for (const RecallLine& line : lines) {
-        AppendCsvRow(Cells(line), pending);
-        if (pending.size() < kChunk) continue;
-        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
-        pending.clear();
+        row.clear();
+        AppendCsvRow(Cells(line), row);
+        out << row;
     }
-    out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
     if (!out.flush()) throw std::system_error(errno, std::generic_category(), file.string());
 }
 

@@ -57,11 +57,6 @@ std::string ClosingPeriod() {
     return QCoreApplication::translate("TApplication", ".").toStdString();
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 struct FailureFacts {
     std::string className = "Exception";
     std::string message;
@@ -146,7 +141,7 @@ int TitleBarWidth(const QString& caption) {
 }
 
 std::string WithClosingPeriod(const std::string& message, const std::string& period) {
-    if (message.empty() || LastCharacterLead(message) <= '.' || EndsWith(message, period)) {
+    if (message.empty() || LastCharacterLead(message) <= '.' || message.ends_with(period)) {
         return message;
     }
     return message + period;
@@ -156,7 +151,7 @@ std::string StartupFailureText(const std::exception_ptr& failure) {
     const FailureFacts facts = FactsOf(failure);
     const std::string period = ClosingPeriod();
     const bool closed =
-        facts.message.empty() || EndsWith(facts.message, ".") || EndsWith(facts.message, period);
+        facts.message.empty() || facts.message.ends_with(".") || facts.message.ends_with(period);
     std::string text =
         WhereRaised(facts) + "\r\n" + facts.message + (closed ? "" : period) + "\r\n";
     if (text.size() > kStartupTextLimit) text.resize(kStartupTextLimit);

@@ -16,7 +16,7 @@ namespace {
 
 // A column read through one of its character indexes.
 struct IndexedColumn {
-    TableFile& table;
+    Store& table;
     std::string column;  // quoted
     std::string index;   // quoted
     // The column in the order of its own index: `"Xm" COLLATE "GBK"`.
@@ -65,7 +65,7 @@ std::vector<KeyRows> LiteralCharacters(std::string_view text, bool pattern) {
     return keys;
 }
 
-std::int64_t CountUpTo(TableFile& table, const std::string& select, const Where& where,
+std::int64_t CountUpTo(Store& table, const std::string& select, const Where& where,
                        std::int64_t limit) {
     StatementUse count(table.Prepare("SELECT count(*) FROM (SELECT 1 FROM " + select + " WHERE " +
                                      where.text + " LIMIT ?)"));
@@ -120,7 +120,7 @@ bool HasIndex(const Schema& schema, const std::vector<int>& indexed, const std::
     });
 }
 
-std::optional<IndexedColumn> ThroughIndex(TableFile& table, const std::string& column,
+std::optional<IndexedColumn> ThroughIndex(Store& table, const std::string& column,
                                           sqlitekit::CharacterIndex::Keys keys) {
     const Schema& schema = table.GetSchema();
     const bool pinyin = keys == sqlitekit::CharacterIndex::Keys::kPinyin;
@@ -131,10 +131,10 @@ std::optional<IndexedColumn> ThroughIndex(TableFile& table, const std::string& c
         table, quoted,
         sqlitekit::QuoteIdentifier(
             sqlitekit::CharacterIndex{FileStem(table.Path()), column, keys}.Name()),
-        Order::ByKey(quoted, gbk::kCollation, -1).key};
+        Order::ByKey(quoted, gbk::kCollation, -1, table.Dialect()).key};
 }
 
-std::optional<std::pair<IndexedColumn, KeyRows>> RarestCharacter(TableFile& table,
+std::optional<std::pair<IndexedColumn, KeyRows>> RarestCharacter(Store& table,
                                                                  const std::string& column,
                                                                  std::string_view text,
                                                                  bool pattern) {
@@ -248,12 +248,12 @@ void PlanPinyin(View& view, int field, std::string_view letters) {
     };
     const std::vector<std::string> keys =
         KeysBeginningWith(*indexed, pinyin::SearchKeyPrefixes(letters, isReadingPrefix));
-    if (keys.empty()) return view.condition.And("0");
+    if (keys.empty()) return view.condition.And("FALSE");
     ReadThroughKeys(view, *indexed, keys,
                     {std::string(kPinyinFunction) + "(ch_key, ?)", {std::string(letters)}});
 }
 
-std::optional<Where> CharacterNarrowing(TableFile& table, const std::string& column,
+std::optional<Where> CharacterNarrowing(Store& table, const std::string& column,
                                         std::string_view text, bool pattern) {
     const auto found = RarestCharacter(table, column, text, pattern);
     if (!found) return std::nullopt;

@@ -32,7 +32,7 @@ void PlanPinyin(View& view, int field, std::string_view letters);
 // The rows of `table` whose `column` holds every character of `text` (LIKE's wildcards aside
 // when `pattern`), through the column's character index: a condition on rowid. nullopt when
 // the column has no complete character index or `text` no such character.
-std::optional<Where> CharacterNarrowing(TableFile& table, const std::string& column,
+std::optional<Where> CharacterNarrowing(Store& table, const std::string& column,
                                         std::string_view text, bool pattern);
 
 }  // namespace dbe

@@ -82,8 +82,9 @@ DBIResult dbeAddFilter(hDBICur cur, const void* expression, uint32_t length, hDB
         const Narrowing narrow = [&](const Field& field, std::string_view text, bool pattern) {
             return CharacterNarrowing(*cursor.GetView().table, field.column, text, pattern);
         };
-        Where condition = TranslateFilter(
-            cursor.GetLayout(), static_cast<const DBIFilterNode*>(expression), length, narrow);
+        Where condition =
+            TranslateFilter(cursor.GetLayout(), static_cast<const DBIFilterNode*>(expression),
+                            length, cursor.GetView().table->Dialect(), narrow);
         *filter = reinterpret_cast<hDBIFilter>(cursor.AddFilter(std::move(condition)));
     });
 }

@@ -4,21 +4,22 @@
 
 #include "base/gbk_text.h"
 #include "engine/errors.h"
-#include "engine/sqlitekit/paths.h"
+#include "engine/sqlitekit/sqlite_support.h"
 
 namespace dbe {
 
 namespace {
 
-Order IndexOrder(const IndexDef& index, const Layout& layout) {
+Order IndexOrder(const IndexDef& index, const Layout& layout, const SqlDialect& dialect) {
     if (index.desc.bPrimary) return Order::ByRowid(layout.AutoIncField());
     const std::string& column = layout.fields[index.keyField].column;
-    return Order::ByKey(sqlitekit::QuoteIdentifier(column), index.collation, index.keyField);
+    return Order::ByKey(sqlitekit::QuoteIdentifier(column), index.collation, index.keyField,
+                        dialect);
 }
 
 }  // namespace
 
-Cursor::Cursor(View view) : view_(std::move(view)), locks_(LockFilePath(view_.table->Path())) {
+Cursor::Cursor(View view) : view_(std::move(view)), locks_(view_.table->NewRecordLock()) {
     for (std::size_t i = 0; i < view_.layout->fields.size(); ++i) {
         const Field& field = view_.layout->fields[i];
         if (field.Readable() && !field.IsMemo()) readFields_.push_back(static_cast<int>(i));
@@ -44,7 +45,7 @@ void Cursor::SwitchToIndex(const std::string& name) {
     for (const IndexDef& index : view_.indexes) {
         if (!SameName(index.desc.szName, name)) continue;
         if (!index.usable) throw EngineError(DBIERR_INDEXKIND, ContextLine(kIndexLine, name));
-        return SetOrder(IndexOrder(index, *view_.layout));
+        return SetOrder(IndexOrder(index, *view_.layout, view_.table->Dialect()));
     }
     throw EngineError(DBIERR_NOSUCHINDEX, ContextLine(kIndexLine, name));
 }
@@ -116,8 +117,9 @@ std::size_t Cursor::FetchAny(const std::vector<Region>& regions, std::size_t lim
 
 Where Cursor::RegionStatement(const Region& region) const {
     if (view_.arms.empty()) {
-        return {RegionSql("rowid, " + order_.key + fieldList_, view_.table->QuotedTable(), region),
-                region.where.binds};
+        return {
+            RegionSql("rowid, " + order_.select + fieldList_, view_.table->QuotedTable(), region),
+            region.where.binds};
     }
     Where read = ArmsSelect(region.where);
     read.text += " ORDER BY " + region.orderBy + " LIMIT ?";
@@ -161,7 +163,7 @@ void Cursor::GetRecord(bool lock, Record* record) {
     if (lock) LockCurrent();
     const std::optional<Key> key = FindVisible(position_.key.rowid, record);
     if (!key) {
-        if (lock) locks_.Unlock(position_.key.rowid);
+        if (lock) locks_->Unlock(position_.key.rowid);
         position_.at = At::kCrack;
         throw EngineError(DBIERR_RECNOTFOUND);
     }
@@ -203,7 +205,7 @@ void Cursor::RequireStep(const std::optional<Key>& from, const Key& to, bool for
 
 void Cursor::LockCurrent() {
     RequireWritable();
-    locks_.Lock(CurrentRowid());
+    locks_->Lock(CurrentRowid());
 }
 
 Where Cursor::KeyCondition(std::uint16_t fields, std::uint16_t partialLen,
@@ -217,10 +219,10 @@ Where Cursor::KeyCondition(std::uint16_t fields, std::uint16_t partialLen,
     if (IsNull(value)) {
         where.And(order_.key + " IS NULL");
     } else if (partialLen > 0 && fields == 1 && std::holds_alternative<std::string>(value)) {
-        where.And(order_.key + " >= ?",
+        where.And(order_.key + " >= " + order_.param,
                   {std::string(gbk::Cut(std::get<std::string>(value), partialLen))});
     } else {
-        where.And(order_.key + " = ?", {value});
+        where.And(order_.key + " = " + order_.param, {value});
     }
     const int autoInc = view_.layout->AutoIncField();
     if (fields == 2 && autoInc >= 0) where.And("rowid = ?", {key.StorageValue(autoInc)});

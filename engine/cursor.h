@@ -8,7 +8,7 @@
 // honour the range, the active filters and, for a query answer, the answer's condition.
 //
 // Contracts:
-// - Every method either completes or throws EngineError / sqlitekit::Error; a failed call
+// - Every method either completes or throws EngineError or its store's error; a failed call
 //   leaves the position where it was unless its description says otherwise.
 // - Writes on a read-only view throw DBIERR_TABLEREADONLY.
 // - Record buffers passed in have this view's layout shape (the caller checks).
@@ -24,7 +24,7 @@
 #include "engine/order.h"
 #include "engine/record.h"
 #include "engine/record_lock.h"
-#include "engine/table_file.h"
+#include "engine/store.h"
 
 namespace dbe {
 
@@ -39,9 +39,9 @@ struct Arm {
     std::string rowid = "rowid";
 };
 
-// What a cursor sees of a table file.
+// What a cursor sees of a table.
 struct View {
-    std::shared_ptr<TableFile> table;
+    std::shared_ptr<Store> table;
     std::shared_ptr<const Layout> layout;
     std::vector<IndexDef> indexes;  // the indexes a table cursor may switch to; none for answers
     Order order;                    // the order it starts in
@@ -170,7 +170,7 @@ class Cursor {
     std::string fieldList_;
     std::vector<int> readFields_;
     Position position_;
-    RecordLock locks_;
+    std::unique_ptr<RecordLock> locks_;
     std::vector<std::unique_ptr<CursorFilter>> filters_;
     // What the cursor sees besides its range: the view's condition and the active filters.
     Where visible_;

@@ -1,4 +1,4 @@
-// The cursor's writes: each one transaction of the table file, durable when it returns.
+// The cursor's writes: each one transaction of the table's store, durable when it returns.
 #include "engine/cursor.h"
 #include "engine/errors.h"
 
@@ -62,7 +62,7 @@ void Cursor::Insert(Record& record, bool lock) {
     });
     Reload(rowid, record);
     position_ = {At::kRecord, record.GetOrigin()->key};
-    if (lock) locks_.Lock(rowid);
+    if (lock) locks_->Lock(rowid);
 }
 
 void Cursor::Modify(Record& record, bool freeLock) {
@@ -70,7 +70,7 @@ void Cursor::Modify(Record& record, bool freeLock) {
     if (!record.GetOrigin()) throw EngineError(DBIERR_NOCURRREC);
     const std::int64_t rowid = record.GetOrigin()->key.rowid;
     // Another cursor's lock on the record forbids the write.
-    ScopedRecordLock lock(locks_, rowid);
+    ScopedRecordLock lock(*locks_, rowid);
     if (freeLock) lock.Release();
     std::string sets;
     std::vector<Value> values;
@@ -105,7 +105,7 @@ void Cursor::Delete() {
     RequireWritable();
     if (position_.at != At::kRecord) throw EngineError(DBIERR_NOCURRREC);
     const std::int64_t rowid = position_.key.rowid;
-    ScopedRecordLock lock(locks_, rowid);
+    ScopedRecordLock lock(*locks_, rowid);
     lock.Release();
     bool deleted = false;
     view_.table->Write([&] {
@@ -120,8 +120,8 @@ void Cursor::Delete() {
 }
 
 void Cursor::ReleaseLock(bool all) {
-    if (all) return locks_.UnlockAll();
-    if (!locks_.Unlock(CurrentRowid())) throw EngineError(DBIERR_NOTLOCKED);
+    if (all) return locks_->UnlockAll();
+    if (!locks_->Unlock(CurrentRowid())) throw EngineError(DBIERR_NOTLOCKED);
 }
 
 }  // namespace dbe

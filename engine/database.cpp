@@ -13,6 +13,7 @@
 #include "engine/filter.h"
 #include "engine/query.h"
 #include "engine/sqlitekit/paths.h"
+#include "engine/table_file.h"
 
 namespace dbe {
 
@@ -63,7 +64,7 @@ Where AnswerCondition(const Layout& table, const std::optional<LikeCondition>& l
 
 // Text orders by GBK; the record number by itself.
 Order AnswerOrder(const Layout& table, const Layout& answer,
-                  const std::vector<std::string>& orderBy) {
+                  const std::vector<std::string>& orderBy, const SqlDialect& dialect) {
     if (orderBy.size() > 1) {
         throw EngineError(DBIERR_NOTSUPPORTED, "A query can order by one field only");
     }
@@ -72,7 +73,8 @@ Order AnswerOrder(const Layout& table, const Layout& answer,
     const int answerField = answer.Find(field.column);
     if (field.IsAutoInc()) return Order::ByRowid(answerField);
     const bool text = field.IsString() || field.IsMemo();
-    return Order::ByKey(QuotedColumn(table, orderBy[0]), text ? gbk::kCollation : "", answerField);
+    return Order::ByKey(QuotedColumn(table, orderBy[0]), text ? gbk::kCollation : "", answerField,
+                        dialect);
 }
 
 // A directory or file that this user may not read (`access` as for access()) is said to be so,
@@ -94,7 +96,7 @@ void Database::SetDirectory(const std::string& dir) {
     directory_ = resolved;
 }
 
-std::shared_ptr<TableFile> Database::Share(const std::string& path) {
+std::shared_ptr<Store> Database::Share(const std::string& path) {
     const std::string key = CanonicalPath(path);
     if (auto shared = tables_[key].lock()) return shared;
     try {
@@ -128,7 +130,7 @@ std::unique_ptr<Cursor> Database::OpenTable(const std::string& name, const std::
     readOnly = readOnly || readOnly_;
     if (!readOnly && !CanWrite(*path))
         throw EngineError(DBIERR_READONLY, ContextLine(kTableLine, *path));
-    std::shared_ptr<TableFile> table = Share(*path);
+    std::shared_ptr<Store> table = Share(*path);
     if (!readOnly && table->IsReadOnly())
         throw EngineError(DBIERR_READONLY, ContextLine(kTableLine, *path));
     const Schema& schema = table->GetSchema();
@@ -145,11 +147,11 @@ View Database::PrepareQuery(const std::string& text) {
     if (!path) path = FindTableFile(directory_, query.table + ".DB");
     if (!path) throw EngineError(DBIERR_QRYNOTABLE, ContextLine(kTableLine, query.table));
     RequireReadable(*path, R_OK, "Table");
-    std::shared_ptr<TableFile> table = Share(*path);
+    std::shared_ptr<Store> table = Share(*path);
     const Layout& fields = *table->GetSchema().layout;
     std::shared_ptr<const Layout> answer = AnswerLayout(fields, query.fields);
     for (const std::string& name : query.orderBy) QuotedColumn(fields, name);
-    Order order = AnswerOrder(fields, *answer, query.orderBy);
+    Order order = AnswerOrder(fields, *answer, query.orderBy, table->Dialect());
     View view{table, answer, {}, std::move(order), AnswerCondition(fields, query.where),
               "",    true,   {}};
     if (query.where && query.where->literal) {

@@ -5,7 +5,7 @@
 //   new one exists (DBIERR_NOTFOUND_FILE with an entry naming it) and that this user may read
 //   it (DBIERR_IO with an entry naming it and the system's reason). A table file that this
 //   user may not read fails the same way, whether opened or queried.
-// - All cursors of one database on one file share one TableFile (one SQLite connection); it
+// - All cursors of one database on one table share one Store (one connection); it
 //   closes when the last of them does.
 // - A protected table file opens with the session's passwords (KeyRing), whether for a table
 //   or a query; the open fails with the key ring's answer when none of them opens it.
@@ -22,7 +22,7 @@
 
 #include "engine/cursor.h"
 #include "engine/key_ring.h"
-#include "engine/table_file.h"
+#include "engine/store.h"
 
 namespace dbe {
 
@@ -37,12 +37,12 @@ class Database {
     View PrepareQuery(const std::string& text);
 
   private:
-    std::shared_ptr<TableFile> Share(const std::string& path);
+    std::shared_ptr<Store> Share(const std::string& path);
 
     bool readOnly_;
     KeyRing& keys_;
     std::string directory_ = ".";
-    std::map<std::string, std::weak_ptr<TableFile>> tables_;
+    std::map<std::string, std::weak_ptr<Store>> tables_;
 };
 
 }  // namespace dbe

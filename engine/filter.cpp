@@ -75,8 +75,8 @@ std::string Column(const Field& field) {
 class Translator {
   public:
     Translator(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count,
-               const Narrowing& narrow)
-        : layout_(layout), nodes_(nodes), count_(count), narrow_(narrow) {}
+               const SqlDialect& dialect, const Narrowing& narrow)
+        : layout_(layout), nodes_(nodes), count_(count), dialect_(dialect), narrow_(narrow) {}
 
     Where Translate() const {
         CheckTree();
@@ -103,6 +103,7 @@ class Translator {
     const Layout& layout_;
     const DBIFilterNode* nodes_;
     std::uint32_t count_;
+    const SqlDialect& dialect_;
     const Narrowing& narrow_;
 };
 
@@ -165,9 +166,9 @@ Where Translator::Node(std::uint32_t index, std::uint32_t depth) const {
         case fltISNOTNULL:
             return Parenthesized({Column(FieldAt(index, node.iFldNum)) + " IS NOT NULL", {}});
         case fltTRUE:
-            return {"1", {}};
+            return {"TRUE", {}};
         case fltFALSE:
-            return {"0", {}};
+            return {"FALSE", {}};
         default:
             Fail(index, "unknown kind " + std::to_string(node.iKind));
     }
@@ -207,10 +208,15 @@ Where Translator::Compare(std::uint32_t index) const {
     const Field& field = FieldAt(index, node.iFldNum);
     const Kind kind = ComparableKind(index, field);
     const bool text = kind == Kind::kText;
-    const auto operand = [&](Where base) { return text ? TextOperand(base, node) : base; };
-    Where left = operand({Column(field), {}});
-    // The left operand's collation decides the comparison: text compares in GBK order.
-    if (text) left.text += " COLLATE " + sqlitekit::QuoteIdentifier(gbk::kCollation);
+    // Text compares in GBK order.
+    const std::string collation = text ? gbk::kCollation : "";
+    Where left = text ? TextOperand({Column(field), {}}, node) : Where{Column(field), {}};
+    left.text = dialect_.Collated(left.text, collation);
+    const auto operand = [&](Where base) {
+        if (text) base = TextOperand(base, node);
+        base.text = dialect_.CollatedOperand(base.text, collation);
+        return base;
+    };
     if (node.iFldNum2 != 0) {
         const Field& other = FieldAt(index, node.iFldNum2);
         if (ComparableKind(index, other) != kind) {
@@ -230,7 +236,7 @@ Where Translator::Compare(std::uint32_t index) const {
     // The null constant: = and <> test null, the orderings hold for no record.
     if (node.iOperator == fltopEQ) return Parenthesized({Column(field) + " IS NULL", {}});
     if (node.iOperator == fltopNE) return Parenthesized({Column(field) + " IS NOT NULL", {}});
-    return {"0", {}};
+    return {"FALSE", {}};
 }
 
 Where Translator::Like(std::uint32_t index) const {
@@ -241,7 +247,7 @@ Where Translator::Like(std::uint32_t index) const {
     }
     // No stored value is like the null pattern.
     const std::optional<Value> pattern = Constant(index, field, kind);
-    if (!pattern) return {"0", {}};
+    if (!pattern) return {"FALSE", {}};
     return Narrowed(Parenthesized({Column(field) + " LIKE ?", {*pattern}}), field,
                     std::get<std::string>(*pattern), true);
 }
@@ -328,8 +334,8 @@ void GbkPrefix(sqlite3_context* context, int, sqlite3_value** args) {
 }  // namespace
 
 Where TranslateFilter(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count,
-                      const Narrowing& narrow) {
-    return Translator(layout, nodes, count, narrow).Translate();
+                      const SqlDialect& dialect, const Narrowing& narrow) {
+    return Translator(layout, nodes, count, dialect, narrow).Translate();
 }
 
 void RegisterFilterFunctions(sqlite3* db) {

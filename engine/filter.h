@@ -5,10 +5,10 @@
 // Contracts:
 // - TranslateFilter() reads the nodes, and the texts they point at, only while it runs; the
 //   Where it answers owns everything it needs.
-// - The answer's text is one SQL term (parenthesized, or a bare 0 or 1), safe to join with
-//   AND. It holds only quoted column names of `layout`, operators, placeholders, the GBK
-//   collation and the functions that RegisterFilterFunctions() adds; every constant, and every
-//   partial length, is in `binds`, in placeholder order.
+// - The answer's text is one SQL term (parenthesized, or a bare TRUE or FALSE), safe to join
+//   with AND. It holds only quoted column names of `layout`, operators, placeholders, the GBK
+//   collation as `dialect` spells it and the functions that RegisterFilterFunctions() adds;
+//   every constant, and every partial length, is in `binds`, in placeholder order.
 // - A tree that breaks the rules of dbengine.h throws DBIERR_INVALIDPARAM with an entry naming
 //   the node and what is wrong with it; nothing else is thrown.
 // - Every connection that runs a translated condition has had RegisterFilterFunctions().
@@ -24,6 +24,7 @@
 #include "engine/dbengine.h"
 #include "engine/order.h"
 #include "engine/schema.h"
+#include "engine/sql_dialect.h"
 
 namespace dbe {
 
@@ -41,7 +42,7 @@ using Narrowing =
     std::function<std::optional<Where>(const Field& field, std::string_view text, bool pattern)>;
 
 Where TranslateFilter(const Layout& layout, const DBIFilterNode* nodes, std::uint32_t count,
-                      const Narrowing& narrow = {});
+                      const SqlDialect& dialect, const Narrowing& narrow = {});
 
 // The SQL function pinyin_match(text, letters): 1 where the letters run through the text's
 // pinyin (pinyin::Matches), 0 otherwise and for null.

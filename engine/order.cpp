@@ -7,11 +7,11 @@ namespace dbe {
 
 namespace {
 
-// The non-null bounds of `range` on the key `k`.
-Where Bounds(const std::string& k, const Range& range) {
+// The non-null bounds of `range` on the order's key.
+Where Bounds(const Order& order, const Range& range) {
     Where where;
-    if (range.low) where.And(k + " >= ?", {*range.low});
-    if (range.high) where.And(k + " <= ?", {*range.high});
+    if (range.low) where.And(order.key + " >= " + order.param, {*range.low});
+    if (range.high) where.And(order.key + " <= " + order.param, {*range.high});
     return where;
 }
 
@@ -20,7 +20,7 @@ std::string Direction(bool forward) {
 }
 
 std::vector<Region> RowidRegions(const Range& range, From from, const Key& key, bool forward) {
-    Region region{Bounds("rowid", range), "rowid" + Direction(forward)};
+    Region region{Bounds(Order::ByRowid(-1), range), "rowid" + Direction(forward)};
     if (from == From::kKey) region.where.And(forward ? "rowid > ?" : "rowid < ?", {key.rowid});
     if (!range.values) return {};
     return {region};
@@ -35,17 +35,18 @@ Region NullRegion(const std::string& k, From from, const Key& key, bool forward)
 }
 
 // The non-null values beyond `key` (all of them from an end), then the key's equals.
-std::vector<Region> ValueRegions(const std::string& k, const Range& range, From from,
-                                 const Key& key, bool forward) {
+std::vector<Region> ValueRegions(const Order& order, const Range& range, From from, const Key& key,
+                                 bool forward) {
+    const std::string& k = order.key;
     const std::string dir = Direction(forward);
     std::vector<Region> regions;
-    Region beyond{Bounds(k, range), k + dir + ", rowid" + dir};
+    Region beyond{Bounds(order, range), k + dir + ", rowid" + dir};
     if (from == From::kKey && !IsNull(key.value)) {
-        Region equal{Bounds(k, range), "rowid" + dir};
-        equal.where.And(k + " = ? AND " + (forward ? "rowid > ?" : "rowid < ?"),
+        Region equal{Bounds(order, range), "rowid" + dir};
+        equal.where.And(k + " = " + order.param + " AND " + (forward ? "rowid > ?" : "rowid < ?"),
                         {key.value, key.rowid});
         regions.push_back(std::move(equal));
-        beyond.where.And(k + (forward ? " > ?" : " < ?"), {key.value});
+        beyond.where.And(k + (forward ? " > " : " < ") + order.param, {key.value});
     } else {
         beyond.where.And(k + " IS NOT NULL");
     }
@@ -92,7 +93,7 @@ std::vector<Region> StepRegions(const Order& order, const Range& range, From fro
         regions.push_back(NullRegion(order.key, nullFrom, key, forward));
     }
     if (range.values && (forward || !inNulls)) {
-        for (Region& region : ValueRegions(order.key, range, from, key, forward)) {
+        for (Region& region : ValueRegions(order, range, from, key, forward)) {
             regions.push_back(std::move(region));
         }
     }
@@ -100,10 +101,11 @@ std::vector<Region> StepRegions(const Order& order, const Range& range, From fro
     return regions;
 }
 
-Order Order::ByKey(const std::string& column, const std::string& collation, int field) {
-    const bool bytes = collation.empty() || SameName(collation, "BINARY");
-    return {bytes ? column : column + " COLLATE " + sqlitekit::QuoteIdentifier(collation), field,
-            bytes ? "" : collation};
+Order Order::ByKey(const std::string& column, const std::string& collation, int field,
+                   const SqlDialect& dialect) {
+    const bool bytes = SqlDialect::IsBytes(collation);
+    return {dialect.Collated(column, collation), field, bytes ? "" : collation, column,
+            dialect.CollatedOperand("?", collation)};
 }
 
 namespace {

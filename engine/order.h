@@ -18,21 +18,28 @@
 #include <vector>
 
 #include "engine/record.h"
+#include "engine/sql_dialect.h"
 #include "engine/values.h"
 
 namespace dbe {
 
 struct Order {
-    // The key column with its collation (`"Xm" COLLATE "GBK"`), or "rowid".
+    // What the order sorts and compares by: the key column in its collation as the store spells
+    // it (`"Xm" COLLATE "GBK"`), or "rowid".
     std::string key;
     // The layout index of the leading key field, -1 when the layout lacks it.
     int field = -1;
     // How the key's texts compare: "GBK", "NOCASE", or "" for byte order.
     std::string collation;
+    // What a read selects as the key's value: the bare column.
+    std::string select;
+    // A bound value compared with the key.
+    std::string param = "?";
 
-    static Order ByRowid(int field) { return {"rowid", field, ""}; }
-    // `column` quoted; the collation is named only where it is not byte order.
-    static Order ByKey(const std::string& column, const std::string& collation, int field);
+    static Order ByRowid(int field) { return {"rowid", field, "", "rowid"}; }
+    // `column` quoted.
+    static Order ByKey(const std::string& column, const std::string& collation, int field,
+                       const SqlDialect& dialect);
     bool IsRowid() const { return key == "rowid"; }
 };
 

@@ -11,11 +11,31 @@
 
 namespace dbe {
 
-RecordLock::~RecordLock() {
+void RecordLock::Lock(std::int64_t rowid) {
+    if (held_.count(rowid) != 0) return;
+    if (!Take(rowid)) {
+        throw EngineError(DBIERR_LOCKED, ContextLine(kRecordLine, std::to_string(rowid)));
+    }
+    held_.insert(rowid);
+}
+
+bool RecordLock::Unlock(std::int64_t rowid) {
+    if (held_.erase(rowid) == 0) return false;
+    Release(rowid);
+    return true;
+}
+
+void RecordLock::UnlockAll() {
+    for (std::int64_t rowid : held_) Release(rowid);
+    held_.clear();
+}
+
+FileRecordLock::~FileRecordLock() {
+    // Closing the lock file releases every lock on it.
     if (fd_ >= 0) close(fd_);
 }
 
-void RecordLock::Open() {
+void FileRecordLock::Open() {
     if (fd_ >= 0) return;
     fd_ = open(path_.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd_ >= 0) return;
@@ -25,7 +45,7 @@ void RecordLock::Open() {
               "Records cannot be locked: lock file " + path_ + ": " + std::strerror(error));
 }
 
-bool RecordLock::SetLock(std::int64_t rowid, short type) {
+bool FileRecordLock::SetLock(std::int64_t rowid, short type) {
     struct flock request {};
     request.l_type = type;
     request.l_whence = SEEK_SET;
@@ -34,29 +54,17 @@ bool RecordLock::SetLock(std::int64_t rowid, short type) {
     return fcntl(fd_, F_OFD_SETLK, &request) == 0;
 }
 
-void RecordLock::Lock(std::int64_t rowid) {
-    if (held_.count(rowid) != 0) return;
+bool FileRecordLock::Take(std::int64_t rowid) {
     Open();
-    if (!SetLock(rowid, F_WRLCK)) {
-        const int error = errno;
-        if (error == EAGAIN || error == EACCES) {
-            throw EngineError(DBIERR_LOCKED, ContextLine(kRecordLine, std::to_string(rowid)));
-        }
-        throw EngineError(DBIERR_IO).With(DBIERR_IO, error,
-                                          "Lock file: " + path_ + ": " + std::strerror(error));
-    }
-    held_.insert(rowid);
+    if (SetLock(rowid, F_WRLCK)) return true;
+    const int error = errno;
+    if (error == EAGAIN || error == EACCES) return false;
+    throw EngineError(DBIERR_IO).With(DBIERR_IO, error,
+                                      "Lock file: " + path_ + ": " + std::strerror(error));
 }
 
-bool RecordLock::Unlock(std::int64_t rowid) {
-    if (held_.erase(rowid) == 0) return false;
+void FileRecordLock::Release(std::int64_t rowid) {
     SetLock(rowid, F_UNLCK);
-    return true;
-}
-
-void RecordLock::UnlockAll() {
-    for (std::int64_t rowid : held_) SetLock(rowid, F_UNLCK);
-    held_.clear();
 }
 
 ScopedRecordLock::ScopedRecordLock(RecordLock& locks, std::int64_t rowid)

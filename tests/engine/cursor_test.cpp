@@ -273,8 +273,8 @@ TEST_F(CursorTest, SteppingStatementsSearchAnIndex) {
     Exec("bingli.DB", "ANALYZE");
     const auto bingli = sqlitekit::Connection::Open(Path("bingli.DB"), SQLITE_OPEN_READWRITE);
     const auto bingren = sqlitekit::Connection::Open(Path("bingren.DB"), SQLITE_OPEN_READWRITE);
-    const dbe::Order brid = dbe::Order::ByKey("\"Brid\"", "BINARY", 1);
-    const dbe::Order xm = dbe::Order::ByKey("\"Xm\"", "GBK", 1);
+    const dbe::Order brid = dbe::Order::ByKey("\"Brid\"", "BINARY", 1, dbe::SqliteDialect());
+    const dbe::Order xm = dbe::Order::ByKey("\"Xm\"", "GBK", 1, dbe::SqliteDialect());
     for (const dbe::Value& key : {dbe::Value(), dbe::Value(std::int64_t{3})}) {
         ExpectIndexedStepping(bingli, "bingli", brid, dbe::Range(), key);
         ExpectIndexedStepping(bingli, "bingli", brid, dbe::Range::Between(key, key), key);

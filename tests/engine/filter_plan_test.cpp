@@ -5,6 +5,7 @@
 #include "base/dates.h"
 #include "engine/database.h"
 #include "engine/filter.h"
+#include "engine/table_file.h"
 #include "tests/engine/filter_nodes.h"
 
 namespace dbe_test {
@@ -80,8 +81,9 @@ TEST_F(FilterPlanTest, AFilterOnTheReturnDateStepsAndCountsThroughItsIndex) {
                      "bingren_fzyysj"},
           std::tuple{CompareText(kXm, fltopEQ, "张三"), "\"Xm\" COLLATE \"GBK\"", "bingren_xm"}}) {
         const std::unique_ptr<dbe::Cursor> cursor = database.OpenTable("bingren.DB", "", true);
-        cursor->SetFilterActive(
-            cursor->AddFilter(dbe::TranslateFilter(cursor->GetLayout(), &node, 1)), true);
+        cursor->SetFilterActive(cursor->AddFilter(dbe::TranslateFilter(cursor->GetLayout(), &node,
+                                                                       1, dbe::SqliteDialect())),
+                                true);
         dbe::Record record(cursor->GetView().layout);
         cursor->Move(true, {&record});
         cursor->Move(true, {&record, &record});
@@ -89,7 +91,8 @@ TEST_F(FilterPlanTest, AFilterOnTheReturnDateStepsAndCountsThroughItsIndex) {
         cursor->SetToEnd();
         cursor->Move(false, {&record});
         cursor->ExactCount();
-        ExpectIndexSearches(cursor->GetView().table->Handle(), column, index);
+        ExpectIndexSearches(dynamic_cast<dbe::TableFile&>(*cursor->GetView().table).Handle(),
+                            column, index);
     }
 }
 

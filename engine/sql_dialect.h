@@ -1,0 +1,37 @@
+// How a store's SQL compares texts in a collation: the one point where the engine's statements
+// differ between the table files and the server.
+//
+// The engine writes one SQL for both storages: quoted identifiers, `?` placeholders, `rowid`
+// for the record number. Only a comparison in a collation other than byte order is spelled by
+// the store: a table file names the collation that SQLite has registered (`"Xm" COLLATE
+// "GBK"`); the server compares the expression's GB18030 bytes through the function that its
+// indexes are built on (`gbk_key("xm")`), whose byte order is GBK's.
+//
+// Contracts:
+// - Collated() gives the key that an order sorts and compares by, CollatedOperand() the value it
+//   is compared with; both are `expr` itself for "" and "BINARY".
+// - Neither places a value in SQL text.
+#pragma once
+
+#include <string>
+
+namespace dbe {
+
+class SqlDialect {
+  public:
+    virtual ~SqlDialect() = default;
+
+    virtual std::string Collated(const std::string& expr, const std::string& collation) const = 0;
+    virtual std::string CollatedOperand(const std::string& expr,
+                                        const std::string& collation) const = 0;
+
+    // True for byte order: no collation to spell.
+    static bool IsBytes(const std::string& collation);
+};
+
+// A table file's: the left operand's collation decides a comparison.
+const SqlDialect& SqliteDialect();
+// The server's: both operands go through the collation's key function.
+const SqlDialect& ServerDialect();
+
+}  // namespace dbe

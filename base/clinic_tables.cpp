@@ -25,8 +25,8 @@ constexpr Column kPatientColumns[] = {
 
 // Names are listed in GBK order by the name search; the follow-up reminder filters on Fzyysj.
 constexpr Index kPatientIndexes[] = {
-    {"bingren_xm", "CREATE INDEX bingren_xm ON bingren(Xm COLLATE GBK)", false},
-    {"bingren_fzyysj", "CREATE INDEX bingren_fzyysj ON bingren(Fzyysj)", false},
+    {"bingren_xm", "CREATE INDEX bingren_xm ON bingren(Xm COLLATE GBK)", false, "Xm", "GBK"},
+    {"bingren_fzyysj", "CREATE INDEX bingren_fzyysj ON bingren(Fzyysj)", false, "Fzyysj", ""},
 };
 
 // The memos carry no label: their windows caption them.
@@ -46,7 +46,7 @@ constexpr Column kVisitColumns[] = {
 
 // A patient's visits are read in the order they were recorded.
 constexpr Index kVisitIndexes[] = {
-    {"blbrid", "CREATE INDEX blbrid ON bingli(Brid, Id)", true},
+    {"blbrid", "CREATE INDEX blbrid ON bingli(Brid, Id)", true, "Brid", ""},
 };
 
 constexpr Table kPatients{"bingren", kPatientColumns, kPatientIndexes, "Xm"};

@@ -24,10 +24,13 @@ struct Column {
     std::string_view label;  // the display label of the column's fields
 };
 
+// An index on one key column, its rows of equal keys in record-number order.
 struct Index {
     std::string_view name;
-    std::string_view createSql;
+    std::string_view createSql;  // in a table file
     bool required;  // the program opens the table by it; the others only make it faster
+    std::string_view column;
+    std::string_view collation;  // "GBK", or "" for the column's own order
 };
 
 struct Table {

@@ -11,7 +11,7 @@ int MemoField(const Cursor& cursor, uint16_t fieldNo) {
     const int field = FieldIndex(cursor, fieldNo);
     const Field& desc = cursor.GetLayout().fields[field];
     if (!desc.IsMemo())
-        throw EngineError(DBIERR_NOTSUPPORTED, ContextLine(kFieldLine, desc.column));
+        throw EngineError(DBIERR_NOTSUPPORTED, ContextLine(kFieldLine, desc.Name()));
     return field;
 }
 

@@ -18,6 +18,7 @@
 #include "engine/errors.h"
 #include "engine/key_ring.h"
 #include "engine/record.h"
+#include "engine/server_errors.h"
 
 namespace dbe::api {
 
@@ -86,6 +87,8 @@ DBIResult Call(Body&& body) noexcept {
         return ErrorStack::Set(error);
     } catch (const sqlitekit::Error& error) {
         return ErrorStack::Set(FromSqlite(error));
+    } catch (const pgkit::Error& error) {
+        return ErrorStack::Set(FromServer(error));
     } catch (const std::bad_alloc&) {
         return ErrorStack::Set(EngineError(DBIERR_NOMEMORY));
     } catch (const std::exception& error) {
@@ -95,7 +98,7 @@ DBIResult Call(Body&& body) noexcept {
     }
 }
 
-// Runs a body on a cursor; SQLite's failures gain an entry naming the cursor's table.
+// Runs a body on a cursor; the storage's failures gain an entry naming the cursor's table.
 template <class Body>
 DBIResult CursorCall(hDBICur handle, Body&& body) noexcept {
     return Call([&] {
@@ -103,7 +106,9 @@ DBIResult CursorCall(hDBICur handle, Body&& body) noexcept {
         try {
             body(cursor);
         } catch (const sqlitekit::Error& error) {
-            throw FromSqlite(error).With("Table: " + cursor.GetView().table->Path());
+            throw FromSqlite(error).With(ContextLine(kTableLine, cursor.GetView().table->Path()));
+        } catch (const pgkit::Error& error) {
+            throw FromServer(error).With(ContextLine(kTableLine, cursor.GetView().table->Path()));
         }
     });
 }

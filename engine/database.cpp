@@ -11,7 +11,11 @@
 #include "engine/answer_plan.h"
 #include "engine/errors.h"
 #include "engine/filter.h"
+#include "engine/pgkit/server_layout.h"
+#include "engine/pgkit/storage_config.h"
 #include "engine/query.h"
+#include "engine/server_errors.h"
+#include "engine/server_table.h"
 #include "engine/sqlitekit/paths.h"
 #include "engine/table_file.h"
 
@@ -86,14 +90,28 @@ void RequireReadable(const std::string& path, int access, const std::string& wha
         DBIERR_IO, error, what + " cannot be read: " + path + ": " + std::strerror(error));
 }
 
+std::optional<std::string> ServerFor(const std::string& dir) {
+    try {
+        return StorageConfig::Load().ServerFor(dir);
+    } catch (const ConfigError& error) {
+        throw EngineError(DBIERR_ENVSTART, error.what());
+    }
+}
+
 }  // namespace
 
 void Database::SetDirectory(const std::string& dir) {
+    if (std::optional<std::string> server = ServerFor(dir)) {
+        server_ = std::move(server);
+        directory_ = dir;
+        return;
+    }
     const std::string resolved = ResolveDirectory(dir);
     RequireReadable(resolved, R_OK | X_OK, "Directory");
     if (!IsDirectory(resolved))
         throw EngineError(DBIERR_NOTFOUND_FILE, ContextLine(kDirectoryLine, resolved));
     directory_ = resolved;
+    server_.reset();
 }
 
 std::shared_ptr<Store> Database::Share(const std::string& path) {
@@ -119,8 +137,32 @@ std::shared_ptr<Store> Database::Share(const std::string& path) {
     }
 }
 
+std::shared_ptr<Store> Database::ShareServerTable(const std::string& name) {
+    const std::string table = pgkit::ServerName(FileStem(name));
+    const std::string key = "server:" + table;
+    if (auto shared = tables_[key].lock()) return shared;
+    const std::string label = table + " @ " + *server_;
+    try {
+        auto store = std::make_shared<ServerTable>(*server_, keys_, table, label);
+        tables_[key] = store;
+        return store;
+    } catch (const pgkit::Error& error) {
+        throw FromServer(error).With(ContextLine(kTableLine, label));
+    } catch (EngineError& error) {
+        error.With(ContextLine(kTableLine, label));
+        throw;
+    }
+}
+
 std::unique_ptr<Cursor> Database::OpenTable(const std::string& name, const std::string& indexName,
                                             bool readOnly) {
+    if (server_) {
+        std::shared_ptr<Store> table = ShareServerTable(name);
+        readOnly = readOnly || readOnly_;
+        if (!readOnly && table->IsReadOnly())
+            throw EngineError(DBIERR_READONLY, ContextLine(kTableLine, table->Path()));
+        return MakeCursor(std::move(table), name, indexName, readOnly);
+    }
     const std::optional<std::string> path = FindTableFile(directory_, name);
     if (!path) {
         throw EngineError(DBIERR_NOTFOUND_FILE,
@@ -133,21 +175,38 @@ std::unique_ptr<Cursor> Database::OpenTable(const std::string& name, const std::
     std::shared_ptr<Store> table = Share(*path);
     if (!readOnly && table->IsReadOnly())
         throw EngineError(DBIERR_READONLY, ContextLine(kTableLine, *path));
+    return MakeCursor(std::move(table), BaseName(*path), indexName, readOnly);
+}
+
+std::unique_ptr<Cursor> Database::MakeCursor(std::shared_ptr<Store> table, const std::string& name,
+                                             const std::string& indexName, bool readOnly) {
     const Schema& schema = table->GetSchema();
-    View view{table, schema.layout,   schema.indexes, Order::ByRowid(schema.layout->AutoIncField()),
-              {},    BaseName(*path), readOnly,       {}};
+    View view{table, schema.layout, schema.indexes, Order::ByRowid(schema.layout->AutoIncField()),
+              {},    name,          readOnly,       {}};
     auto cursor = std::make_unique<Cursor>(std::move(view));
     if (!indexName.empty()) cursor->SwitchToIndex(indexName);
     return cursor;
 }
 
+std::shared_ptr<Store> Database::QueriedTable(const std::string& name) {
+    if (server_) {
+        try {
+            return ShareServerTable(name);
+        } catch (const EngineError& error) {
+            if (error.Code() != DBIERR_NOTFOUND_FILE) throw;
+            throw EngineError(DBIERR_QRYNOTABLE, ContextLine(kTableLine, name));
+        }
+    }
+    std::optional<std::string> path = FindTableFile(directory_, name);
+    if (!path) path = FindTableFile(directory_, name + ".DB");
+    if (!path) throw EngineError(DBIERR_QRYNOTABLE, ContextLine(kTableLine, name));
+    RequireReadable(*path, R_OK, "Table");
+    return Share(*path);
+}
+
 View Database::PrepareQuery(const std::string& text) {
     const ParsedQuery query = ParseQuery(text);
-    std::optional<std::string> path = FindTableFile(directory_, query.table);
-    if (!path) path = FindTableFile(directory_, query.table + ".DB");
-    if (!path) throw EngineError(DBIERR_QRYNOTABLE, ContextLine(kTableLine, query.table));
-    RequireReadable(*path, R_OK, "Table");
-    std::shared_ptr<Store> table = Share(*path);
+    std::shared_ptr<Store> table = QueriedTable(query.table);
     const Layout& fields = *table->GetSchema().layout;
     std::shared_ptr<const Layout> answer = AnswerLayout(fields, query.fields);
     for (const std::string& name : query.orderBy) QuotedColumn(fields, name);

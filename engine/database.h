@@ -1,10 +1,14 @@
-// A database handle (hDBIDb): a current directory and the table files open in it.
+// A database handle (hDBIDb): a current directory and the tables open in it, which are table
+// files, or tables on the server that the engine's configuration gives the directory to.
 //
 // Contracts:
-// - The directory starts as the process's working directory; SetDirectory() checks that the
-//   new one exists (DBIERR_NOTFOUND_FILE with an entry naming it) and that this user may read
-//   it (DBIERR_IO with an entry naming it and the system's reason). A table file that this
-//   user may not read fails the same way, whether opened or queried.
+// - The directory starts as the process's working directory. SetDirectory() to a directory
+//   that the configuration (pgkit/storage_config.h) gives to a server makes every later table
+//   a table on that server (server_table.h); a configuration file that cannot be read fails with
+//   DBIERR_ENVSTART. For any other, SetDirectory() checks that the new one exists
+//   (DBIERR_NOTFOUND_FILE with an entry naming it) and that this user may read it (DBIERR_IO with
+//   an entry naming it and the system's reason). A table file that this user may not read fails the
+//   same way, whether opened or queried.
 // - All cursors of one database on one table share one Store (one connection); it
 //   closes when the last of them does.
 // - A protected table file opens with the session's passwords (KeyRing), whether for a table
@@ -18,6 +22,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/cursor.h"
@@ -38,10 +43,16 @@ class Database {
 
   private:
     std::shared_ptr<Store> Share(const std::string& path);
+    std::shared_ptr<Store> ShareServerTable(const std::string& name);
+    std::shared_ptr<Store> QueriedTable(const std::string& name);
+    std::unique_ptr<Cursor> MakeCursor(std::shared_ptr<Store> table, const std::string& name,
+                                       const std::string& indexName, bool readOnly);
 
     bool readOnly_;
     KeyRing& keys_;
     std::string directory_ = ".";
+    // The server's connection string when the configuration gives the directory to a server.
+    std::optional<std::string> server_;
     std::map<std::string, std::weak_ptr<Store>> tables_;
 };
 

@@ -220,7 +220,7 @@ Where Translator::Compare(std::uint32_t index) const {
     if (node.iFldNum2 != 0) {
         const Field& other = FieldAt(index, node.iFldNum2);
         if (ComparableKind(index, other) != kind) {
-            Fail(index, "fields " + field.column + " and " + other.column + " differ in kind");
+            Fail(index, "fields " + field.Name() + " and " + other.Name() + " differ in kind");
         }
         return Parenthesized(Join(left, op, operand({Column(other), {}})));
     }
@@ -243,7 +243,7 @@ Where Translator::Like(std::uint32_t index) const {
     const Field& field = FieldAt(index, nodes_[index].iFldNum);
     const Kind kind = KindOf(field);
     if (kind != Kind::kText && kind != Kind::kMemo) {
-        Fail(index, "LIKE needs a string or memo field; " + field.column + " is neither");
+        Fail(index, "LIKE needs a string or memo field; " + field.Name() + " is neither");
     }
     // No stored value is like the null pattern.
     const std::optional<Value> pattern = Constant(index, field, kind);
@@ -262,9 +262,9 @@ const Field& Translator::FieldAt(std::uint32_t index, std::uint16_t fieldNo) con
 Kind Translator::ComparableKind(std::uint32_t index, const Field& field) const {
     const Kind kind = KindOf(field);
     if (kind == Kind::kMemo) {
-        Fail(index, "memo " + field.column + " allows only LIKE, IS NULL and IS NOT NULL");
+        Fail(index, "memo " + field.Name() + " allows only LIKE, IS NULL and IS NOT NULL");
     }
-    if (kind == Kind::kOther) Fail(index, "field " + field.column + " cannot be compared");
+    if (kind == Kind::kOther) Fail(index, "field " + field.Name() + " cannot be compared");
     return kind;
 }
 
@@ -274,12 +274,12 @@ std::optional<Value> Translator::Constant(std::uint32_t index, const Field& fiel
     const DBIFilterNode& node = nodes_[index];
     if (kind == Kind::kText || kind == Kind::kMemo) {
         if (node.bConstNull) return std::nullopt;
-        if (node.pszConst == nullptr) Fail(index, field.column + " takes its constant in pszConst");
+        if (node.pszConst == nullptr) Fail(index, field.Name() + " takes its constant in pszConst");
         // The files hold an empty value as null, so empty text is the null constant.
         if (*node.pszConst == '\0') return std::nullopt;
         return Value(std::string(node.pszConst));
     }
-    if (node.pszConst != nullptr) Fail(index, field.column + " takes its constant in iConst");
+    if (node.pszConst != nullptr) Fail(index, field.Name() + " takes its constant in iConst");
     if (node.bConstNull) return std::nullopt;
     if (kind == Kind::kInteger) return Value(node.iConst);
     constexpr std::int64_t kMin = std::numeric_limits<int>::min();

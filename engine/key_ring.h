@@ -25,6 +25,8 @@ class KeyRing {
     void Add(const std::string& password);
     void Drop(const std::string& password);
     void DropAll();
+    // In the order they were added.
+    const std::vector<std::string>& Passwords() const { return passwords_; }
 
     tablecrypt::UnlockedFile Unlock(const std::string& path);
 

@@ -65,7 +65,7 @@ void WriteInt32(void* dest, std::int64_t value) {
 }
 
 EngineError FieldError(DBIResult code, const Field& field) {
-    return EngineError(code, ContextLine(kFieldLine, field.column));
+    return EngineError(code, ContextLine(kFieldLine, field.Name()));
 }
 
 }  // namespace

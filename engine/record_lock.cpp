@@ -69,6 +69,7 @@ void FileRecordLock::Release(std::int64_t rowid) {
 
 ScopedRecordLock::ScopedRecordLock(RecordLock& locks, std::int64_t rowid)
     : locks_(locks), rowid_(rowid), release_(!locks.Holds(rowid)) {
+    if (!release_) locks_.Confirm(rowid_);
     locks_.Lock(rowid_);
 }
 

@@ -32,6 +32,10 @@ class RecordLock {
     // Takes the record's lock: false when another holds it; throws on any other failure.
     virtual bool Take(std::int64_t rowid) = 0;
     virtual void Release(std::int64_t rowid) = 0;
+    // Throws DBIERR_LOCKED when a lock this cursor holds was lost meanwhile.
+    virtual void Confirm(std::int64_t) const {}
+
+    friend class ScopedRecordLock;
 
   private:
     std::set<std::int64_t> held_;

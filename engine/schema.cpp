@@ -61,16 +61,6 @@ std::shared_ptr<const Layout> ReadFields(sqlite3* db, const std::string& table) 
     return layout;
 }
 
-IndexDef PrimaryIndex(const Layout& layout) {
-    IndexDef index;
-    index.usable = true;
-    index.desc.iFldsInKey = 1;
-    index.desc.aiKeyFld[0] = static_cast<std::uint16_t>(layout.AutoIncField() + 1);
-    index.desc.bPrimary = 1;
-    index.desc.bUnique = 1;
-    return index;
-}
-
 // Field index of a key column of an index; -1 for the rowid, -2 for an expression.
 int KeyColumnField(const Layout& layout, std::int64_t cid) {
     return cid == -1 ? layout.AutoIncField() : static_cast<int>(cid);
@@ -80,17 +70,25 @@ IndexDef ReadIndex(sqlite3* db, const Layout& layout, std::string_view name, boo
     sqlitekit::Statement columns(
         db, "SELECT cid, coll FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno");
     columns.BindText(1, name);
+    std::vector<int> keyFields;
+    std::string collation;
+    while (columns.Step()) {
+        if (keyFields.empty()) collation = std::string(columns.ColumnText(1));
+        keyFields.push_back(KeyColumnField(layout, columns.ColumnInt(0)));
+    }
+    return DescribeIndex(layout, name, unique, keyFields, collation);
+}
+
+}  // namespace
+
+IndexDef DescribeIndex(const Layout& layout, std::string_view name, bool unique,
+                       const std::vector<int>& keyFields, const std::string& collation) {
     IndexDef index;
     CopyName(index.desc.szName, name);
     index.desc.bUnique = unique;
-    std::vector<int> keyFields;
-    while (columns.Step()) {
-        const int field = KeyColumnField(layout, columns.ColumnInt(0));
-        if (keyFields.empty()) index.collation = std::string(columns.ColumnText(1));
-        if (keyFields.size() < std::size(index.desc.aiKeyFld)) {
-            index.desc.aiKeyFld[keyFields.size()] = static_cast<std::uint16_t>(field + 1);
-        }
-        keyFields.push_back(field);
+    index.collation = collation;
+    for (std::size_t i = 0; i < keyFields.size() && i < std::size(index.desc.aiKeyFld); ++i) {
+        index.desc.aiKeyFld[i] = static_cast<std::uint16_t>(keyFields[i] + 1);
     }
     index.desc.iFldsInKey =
         static_cast<std::uint16_t>(std::min(keyFields.size(), std::size(index.desc.aiKeyFld)));
@@ -104,7 +102,15 @@ IndexDef ReadIndex(sqlite3* db, const Layout& layout, std::string_view name, boo
     return index;
 }
 
-}  // namespace
+IndexDef PrimaryIndex(const Layout& layout) {
+    IndexDef index;
+    index.usable = true;
+    index.desc.iFldsInKey = 1;
+    index.desc.aiKeyFld[0] = static_cast<std::uint16_t>(layout.AutoIncField() + 1);
+    index.desc.bPrimary = 1;
+    index.desc.bUnique = 1;
+    return index;
+}
 
 bool Field::IsInteger() const {
     return desc.iFldType == fldINT16 || desc.iFldType == fldINT32 || desc.iFldType == fldUINT16;

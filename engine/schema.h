@@ -23,6 +23,8 @@ struct Field {
     std::string column;  // the SQL column name
     FLDDesc desc{};
 
+    // The field's name as callers know it (the column's declared name), for messages.
+    std::string Name() const { return desc.szName; }
     bool IsMemo() const { return desc.iSubType == fldstMEMO; }
     bool IsAutoInc() const { return desc.iSubType == fldstAUTOINC; }
     bool IsString() const { return desc.iFldType == fldZSTRING; }
@@ -65,6 +67,13 @@ struct Schema {
 
 // Maps a declared column type to a field description (type, subtype, size).
 FLDDesc DescribeColumn(std::string_view declaredType, bool rowidAlias);
+// The index on the record number, first of every table's.
+IndexDef PrimaryIndex(const Layout& layout);
+// An index on the fields `keyFields` (layout indexes; the record number's where it is a key
+// column, -2 for an expression), usable when it is one key column, optionally followed by the
+// record number; `collation` is the first key column's.
+IndexDef DescribeIndex(const Layout& layout, std::string_view name, bool unique,
+                       const std::vector<int>& keyFields, const std::string& collation);
 
 Schema ReadSchema(sqlite3* db, const std::string& table);
 

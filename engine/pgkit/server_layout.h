@@ -6,7 +6,7 @@
 //   unquoted; its comment is its definition as a table file declares it ("Xm VARCHAR(8)"),
 //   from which the engine takes the field's name, kind and size. Texts and memos are `text`
 //   (the engine bounds them in GBK bytes), dates `date`, the record number an identity column
-//   `id` that never hands out a number twice.
+//   `id` that never hands out a number twice, 64 bits wide as the engine's record numbers are.
 // - An index has the record number as its last key column, so that it orders rows of equal
 //   keys as the engine steps them. A key in GBK order is indexed through gbk_key(), which gives
 //   a text's GB18030 bytes: their byte order is GBK's.

@@ -44,14 +44,14 @@ class CursorTest : public EngineTest {
 
 using IdList = std::vector<int32_t>;
 
-TEST_F(CursorTest, StepsForwardAndBackAcrossNullKeys) {
+TEST_P(CursorTest, StepsForwardAndBackAcrossNullKeys) {
     EXPECT_EQ(Ids(cur_), (IdList{2, 5, 3, 6, 1, 4}));
     EXPECT_EQ(Ids(cur_, false), (IdList{4, 1, 6, 3, 5, 2}));
     hDBICur primary = Open("bingli.DB");
     EXPECT_EQ(Ids(primary), (IdList{1, 2, 3, 4, 5, 6}));
 }
 
-TEST_F(CursorTest, EndsAnswerEofAndBofAndStayThere) {
+TEST_P(CursorTest, EndsAnswerEofAndBofAndStayThere) {
     ASSERT_EQ(dbeSetToEnd(cur_), DBIERR_NONE);
     EXPECT_EQ(dbeGetNextRecord(cur_, dbiNOLOCK, rec_), DBIERR_EOF);
     EXPECT_EQ(dbeGetRecord(cur_, dbiNOLOCK, rec_), DBIERR_EOF);
@@ -64,7 +64,7 @@ TEST_F(CursorTest, EndsAnswerEofAndBofAndStayThere) {
     EXPECT_EQ(Int(cur_, rec_, kId), 2);
 }
 
-TEST_F(CursorTest, SteppingFromEveryRecordBothWays) {
+TEST_P(CursorTest, SteppingFromEveryRecordBothWays) {
     const IdList order{2, 5, 3, 6, 1, 4};
     for (std::size_t i = 0; i < order.size(); ++i) {
         dbeSetToBegin(cur_);
@@ -83,7 +83,7 @@ TEST_F(CursorTest, SteppingFromEveryRecordBothWays) {
     }
 }
 
-TEST_F(CursorTest, RangesIncludingTheNullRange) {
+TEST_P(CursorTest, RangesIncludingTheNullRange) {
     Range(1, 1);
     EXPECT_EQ(Ids(cur_), (IdList{3, 6}));
     EXPECT_EQ(Ids(cur_, false), (IdList{6, 3}));
@@ -106,7 +106,7 @@ TEST_F(CursorTest, RangesIncludingTheNullRange) {
     EXPECT_EQ(Count(), 6u);
 }
 
-TEST_F(CursorTest, RangeOnThePrimaryIndex) {
+TEST_P(CursorTest, RangeOnThePrimaryIndex) {
     hDBICur primary = Open("bingli.DB");
     hDBIRec low = Alloc(primary), high = Alloc(primary);
     PutInt(primary, low, kId, 2);
@@ -115,7 +115,7 @@ TEST_F(CursorTest, RangeOnThePrimaryIndex) {
     EXPECT_EQ(Ids(primary), (IdList{2, 3, 4}));
 }
 
-TEST_F(CursorTest, BatchReadsStopAtTheEnds) {
+TEST_P(CursorTest, BatchReadsStopAtTheEnds) {
     std::vector<hDBIRec> recs;
     for (int i = 0; i < 4; ++i) recs.push_back(Alloc(cur_));
     uint32_t got = 0;
@@ -136,7 +136,7 @@ TEST_F(CursorTest, BatchReadsStopAtTheEnds) {
     EXPECT_EQ(Int(cur_, rec_, kId), 6);
 }
 
-TEST_F(CursorTest, RecordForKey) {
+TEST_P(CursorTest, RecordForKey) {
     ASSERT_EQ(dbeGetRecordForKey(cur_, 1, 0, Key(1), rec_), DBIERR_NONE);
     EXPECT_EQ(Int(cur_, rec_, kId), 3);
     ASSERT_EQ(dbeGetNextRecord(cur_, dbiNOLOCK, rec_), DBIERR_NONE);
@@ -149,7 +149,7 @@ TEST_F(CursorTest, RecordForKey) {
     EXPECT_EQ(dbeGetRecordForKey(cur_, 3, 0, Key(1), rec_), DBIERR_INVALIDPARAM);
 }
 
-TEST_F(CursorTest, PartialKeyOnGbkNames) {
+TEST_P(CursorTest, PartialKeyOnGbkNames) {
     MakeBingren();
     hDBICur names = Open("bingren.DB", "bingren_xm");
     for (const char* name : {"张三丰", "李四", "张三", "王五"}) Insert(names, {{kXm, name}});
@@ -161,7 +161,7 @@ TEST_F(CursorTest, PartialKeyOnGbkNames) {
     EXPECT_EQ(dbeGetRecordForKey(names, 1, 2, key, rec), DBIERR_RECNOTFOUND);
 }
 
-TEST_F(CursorTest, PositionOfARecordReadInAnotherOrder) {
+TEST_P(CursorTest, PositionOfARecordReadInAnotherOrder) {
     hDBICur primary = Open("bingli.DB");
     hDBIRec rec = Alloc(primary);
     ASSERT_EQ(dbeSetToEnd(primary), DBIERR_NONE);
@@ -173,7 +173,7 @@ TEST_F(CursorTest, PositionOfARecordReadInAnotherOrder) {
     EXPECT_EQ(dbeSetToRecord(cur_, blank), DBIERR_INVALIDPARAM);
 }
 
-TEST_F(CursorTest, CountsFollowOwnAndForeignWrites) {
+TEST_P(CursorTest, CountsFollowOwnAndForeignWrites) {
     hDBICur other = Open("bingli.DB");
     EXPECT_EQ(Count(), 6u);
     Insert(other, {}, {{kBrid, 1}});
@@ -191,7 +191,7 @@ TEST_F(CursorTest, CountsFollowOwnAndForeignWrites) {
     EXPECT_EQ(Count(), 4u);
 }
 
-TEST_F(CursorTest, EstimateWithoutACountIsTheHighestRecordNumber) {
+TEST_P(CursorTest, EstimateWithoutACountIsTheHighestRecordNumber) {
     Exec("bingli.DB", "DELETE FROM bingli WHERE Id = 3");
     uint32_t estimate = 0;
     ASSERT_EQ(dbeGetRecordCount(cur_, &estimate), DBIERR_NONE);
@@ -202,7 +202,7 @@ TEST_F(CursorTest, EstimateWithoutACountIsTheHighestRecordNumber) {
 }
 
 // Scroll bars place a record by its key between the first and the last, without a count.
-TEST_F(CursorTest, KeyFractionsPlaceRecordsBetweenTheEnds) {
+TEST_P(CursorTest, KeyFractionsPlaceRecordsBetweenTheEnds) {
     const auto fraction = [&](hDBICur cur) {
         double at = -1;
         EXPECT_EQ(dbeGetKeyFraction(cur, &at), DBIERR_NONE) << Entries();
@@ -268,7 +268,10 @@ void ExpectIndexedStepping(const sqlitekit::Connection& db, const std::string& t
     }
 }
 
-TEST_F(CursorTest, SteppingStatementsSearchAnIndex) {
+// The statements' plans are SQLite's.
+using CursorFileTest = CursorTest;
+
+TEST_F(CursorFileTest, SteppingStatementsSearchAnIndex) {
     MakeBingren();
     Exec("bingli.DB", "ANALYZE");
     const auto bingli = sqlitekit::Connection::Open(Path("bingli.DB"), SQLITE_OPEN_READWRITE);
@@ -338,6 +341,8 @@ TEST_F(DamagedOrderTest, SteppingStopsWithTheDamageInsteadOfGoingRoundForEver) {
     }
     EXPECT_EQ(result, DBIERR_CORRUPT) << Entries();
 }
+
+ON_BOTH_STORAGES(CursorTest);
 
 }  // namespace
 }  // namespace dbe_test

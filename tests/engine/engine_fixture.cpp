@@ -1,19 +1,42 @@
 #include "tests/engine/engine_fixture.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "engine/sqlitekit/sqlite_support.h"
+#include "tests/engine/pg/cluster.h"
+#include "tools/server_schema.h"
 
 namespace dbe_test {
+
+std::string StorageName(const ::testing::TestParamInfo<Storage>& info) {
+    return info.param == Storage::kServer ? "Server" : "Files";
+}
+
+// A schema of the test's own, which the engine's configuration gives the test's directory to.
+void EngineTest::UseServer() {
+    static int serial = 0;
+    schema_ = "t" + std::to_string(getpid()) + "_" + std::to_string(++serial);
+    server_ = std::make_unique<pgkit::Connection>(pgkit_test::Connect());
+    server_->Exec("CREATE SCHEMA " + schema_ + "; SET search_path = " + schema_);
+    const std::string conf = Path("dbengine.conf");
+    std::ofstream(conf) << "SERVER " << dir_ << " = " << pgkit_test::TestCluster().conninfo
+                        << " options='-csearch_path=" << schema_ << "'\n";
+    setenv("DBENGINE_CONF", conf.c_str(), 1);
+}
 
 void EngineTest::SetUp() {
     char pattern[] = "/tmp/dbengine_test_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
     setenv("DBENGINE_ROOT", dir_.c_str(), 1);
+    unsetenv("DBENGINE_CONF");
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (test->value_param() != nullptr && GetParam() == Storage::kServer) UseServer();
     DBIEnv env{};
     std::strcpy(env.szLang, "0009");
     ASSERT_EQ(dbeInit(DBE_VERSION, &env), DBIERR_NONE);
@@ -28,6 +51,8 @@ void EngineTest::TearDown() {
         EXPECT_EQ(dbeCloseDatabase(db_), DBIERR_NONE);
     }
     EXPECT_EQ(dbeExit(), DBIERR_NONE) << Entries();
+    if (server_) server_->Exec("DROP SCHEMA " + schema_ + " CASCADE");
+    unsetenv("DBENGINE_CONF");
     std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
     std::filesystem::remove_all(dir_);
 }
@@ -39,7 +64,28 @@ std::string TableSql(const clinic_tables::Table& table) {
     return sql;
 }
 
+void EngineTest::MakeTable(const clinic_tables::Table& table) const {
+    if (!server_) return Exec(std::string(table.name) + ".DB", TableSql(table));
+    const clinic_tables::Table* tables[] = {&table};
+    clinicdb::CreateServerTables(*server_, tables);
+}
+
+std::string EngineTest::Stored(const std::string& table, const std::string& column,
+                               int32_t id) const {
+    const std::string sql =
+        "SELECT coalesce(CAST(" + column + " AS TEXT), '<null>') FROM " + table + " WHERE Id = ";
+    if (server_) {
+        const pgkit::Result row = server_->Query(sql + "$1", {std::to_string(id)});
+        return row.Rows() == 1 ? std::string(row.Text(0, 0)) : "<missing>";
+    }
+    const auto db = sqlitekit::Connection::Open(Path(table + ".DB"), SQLITE_OPEN_READONLY);
+    sqlitekit::Statement select(db.Handle(), sql + "?");
+    select.BindInt(1, id);
+    return select.Step() ? std::string(select.ColumnText(0)) : "<missing>";
+}
+
 void EngineTest::Exec(const std::string& file, const std::string& sql) const {
+    if (server_) return server_->Exec(sql);
     const auto connection =
         sqlitekit::Connection::Open(Path(file), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     connection.Exec(sql);

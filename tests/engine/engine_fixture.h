@@ -1,15 +1,22 @@
-// A started engine with a database on a fresh temporary directory, the clinic's two table
-// files made there on demand, and short helpers over the C interface for the tests.
+// A started engine with a database on a fresh temporary directory, the clinic's two tables
+// made there on demand, and short helpers over the C interface for the tests.
+//
+// A test written with TEST_P on a fixture of this runs on both storages: the directory's own
+// SQLite files, and a server (the throwaway cluster of tests/engine/pg) that the engine's
+// configuration gives the directory to, each test in a fresh schema of its own. A test written
+// with TEST_F runs on the files only.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/clinic_tables.h"
 #include "engine/dbengine.h"
+#include "engine/pgkit/pg_connection.h"
 
 namespace dbe_test {
 
@@ -22,16 +29,23 @@ inline const std::string kBingliSql = TableSql(clinic_tables::Visits());
 enum BingrenField : uint16_t { kId = 1, kXm = 2, kXb = 3, kNl = 4, kCzrq = 9, kFzyysj = 10 };
 enum BingliField : uint16_t { kBrid = 2, kLzrq = 3, kZhsu = 4, kXbs = 5, kJzys = 10 };
 
-class EngineTest : public ::testing::Test {
+enum class Storage { kFiles, kServer };
+std::string StorageName(const ::testing::TestParamInfo<Storage>& info);
+
+class EngineTest : public ::testing::TestWithParam<Storage> {
   protected:
     void SetUp() override;
     void TearDown() override;
 
+    bool OnServer() const { return server_ != nullptr; }
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-    // Runs SQL on a file (created if missing) through a connection of the test's own.
+    // Runs SQL on a file (created if missing) through a connection of the test's own; on the
+    // server, on the test's schema, whatever file is named.
     void Exec(const std::string& file, const std::string& sql) const;
-    void MakeBingren() const { Exec("bingren.DB", kBingrenSql); }
-    void MakeBingli() const { Exec("bingli.DB", kBingliSql); }
+    // The stored text of a column of record `id`, read past the engine ("<null>" for null).
+    std::string Stored(const std::string& table, const std::string& column, int32_t id) const;
+    void MakeBingren() const { MakeTable(clinic_tables::Patients()); }
+    void MakeBingli() const { MakeTable(clinic_tables::Visits()); }
 
     hDBICur Open(const std::string& table, const std::string& index = "", int mode = dbiREADWRITE);
     hDBIRec Alloc(hDBICur cur);
@@ -57,8 +71,23 @@ class EngineTest : public ::testing::Test {
 
     std::string dir_;
     hDBIDb db_ = nullptr;
+
     std::vector<hDBICur> cursors_;
     std::vector<hDBIRec> records_;
+
+  private:
+    void MakeTable(const clinic_tables::Table& table) const;
+    void UseServer();
+
+    std::unique_ptr<pgkit::Connection> server_;
+    std::string schema_;
 };
+
+// Runs the TEST_P tests of `fixture` on both storages.
+#define ON_BOTH_STORAGES(fixture)                                                     \
+    INSTANTIATE_TEST_SUITE_P(                                                         \
+        Storages, fixture,                                                            \
+        ::testing::Values(::dbe_test::Storage::kFiles, ::dbe_test::Storage::kServer), \
+        ::dbe_test::StorageName)
 
 }  // namespace dbe_test

@@ -58,7 +58,7 @@ class FilterCursorTest : public FilterTestBase {
 const DBIFilterNode kMale = CompareText(kXb, fltopEQ, "男");
 const DBIFilterNode kFemale = CompareText(kXb, fltopEQ, "女");
 
-TEST_F(FilterCursorTest, HandlesAreChecked) {
+TEST_P(FilterCursorTest, HandlesAreChecked) {
     hDBICur other = Open("bingren.DB");
     const hDBIFilter filter = AddFilter(cur_, {kMale}, false);
     DBIResult code = 0;
@@ -81,7 +81,7 @@ TEST_F(FilterCursorTest, HandlesAreChecked) {
     EXPECT_EQ(dbeDropFilter(cur_, filter), DBIERR_INVALIDHNDL);
 }
 
-TEST_F(FilterCursorTest, ActiveFiltersAllApplyThroughIndexSwitchesAndRanges) {
+TEST_P(FilterCursorTest, ActiveFiltersAllApplyThroughIndexSwitchesAndRanges) {
     const hDBIFilter male = AddFilter(cur_, {kMale});
     const hDBIFilter over40 = AddFilter(cur_, {CompareNumber(kNl, fltopGT, 40)});
     EXPECT_EQ(Ids(cur_), (IdList{3, 6}));
@@ -99,7 +99,7 @@ TEST_F(FilterCursorTest, ActiveFiltersAllApplyThroughIndexSwitchesAndRanges) {
     EXPECT_EQ(Ids(cur_), (IdList{1, 6}));
 }
 
-TEST_F(FilterCursorTest, FiltersCombineWithARangeOnBlbrid) {
+TEST_P(FilterCursorTest, FiltersCombineWithARangeOnBlbrid) {
     MakeBingli();
     Exec("bingli.DB",
          "INSERT INTO bingli (Brid, Jzys) VALUES (2, '王'), (1, '李'), (2, '李'), (2, '王'), "
@@ -121,7 +121,7 @@ TEST_F(FilterCursorTest, FiltersCombineWithARangeOnBlbrid) {
     EXPECT_EQ(Ids(visits), (IdList{5, 6, 1, 4}));
 }
 
-TEST_F(FilterCursorTest, CountsHonourFiltersAndTheCacheKeysOnThem) {
+TEST_P(FilterCursorTest, CountsHonourFiltersAndTheCacheKeysOnThem) {
     // Two filters of one shape that differ only in their constant.
     const hDBIFilter thirty = AddFilter(cur_, {CompareNumber(kNl, fltopEQ, 30)}, false);
     const hDBIFilter seventy = AddFilter(cur_, {CompareNumber(kNl, fltopEQ, 70)}, false);
@@ -142,7 +142,7 @@ TEST_F(FilterCursorTest, CountsHonourFiltersAndTheCacheKeysOnThem) {
     EXPECT_EQ(Count(other), 1u);
 }
 
-TEST_F(FilterCursorTest, ActivatingDeactivatingAndDroppingAnActiveFilterMoveToTheBeginning) {
+TEST_P(FilterCursorTest, ActivatingDeactivatingAndDroppingAnActiveFilterMoveToTheBeginning) {
     const hDBIFilter male = AddFilter(cur_, {kMale}, false);
     const hDBIFilter female = AddFilter(cur_, {kFemale}, false);
     ASSERT_EQ(Next(cur_), 1);
@@ -160,7 +160,7 @@ TEST_F(FilterCursorTest, ActivatingDeactivatingAndDroppingAnActiveFilterMoveToTh
     ExpectStartOver(dbeDropFilter(cur_, female), 1);
 }
 
-TEST_F(FilterCursorTest, ARecordTheFilterHidesIsNotFound) {
+TEST_P(FilterCursorTest, ARecordTheFilterHidesIsNotFound) {
     hDBIRec second = Alloc(cur_);
     ASSERT_EQ(Next(cur_), 1);
     ASSERT_EQ(dbeGetNextRecord(cur_, dbiNOLOCK, second), DBIERR_NONE);
@@ -182,7 +182,7 @@ TEST_F(FilterCursorTest, ARecordTheFilterHidesIsNotFound) {
     EXPECT_EQ(Int(cur_, rec_, kId), 1);
 }
 
-TEST_F(FilterCursorTest, RecordForKeyHonoursFilters) {
+TEST_P(FilterCursorTest, RecordForKeyHonoursFilters) {
     ASSERT_EQ(dbeSwitchToIndex(cur_, "bingren_xm"), DBIERR_NONE);
     const hDBIRec zhang = NameKey(cur_, "张三");
     ASSERT_EQ(dbeGetRecordForKey(cur_, 1, 0, zhang, rec_), DBIERR_NONE);
@@ -200,7 +200,7 @@ TEST_F(FilterCursorTest, RecordForKeyHonoursFilters) {
     EXPECT_EQ(Int(cur_, rec_, kId), 6);
 }
 
-TEST_F(FilterCursorTest, WritesThroughAFilteredCursor) {
+TEST_P(FilterCursorTest, WritesThroughAFilteredCursor) {
     AddFilter(cur_, {kMale});
     // A record inserted outside the filter is stored; the cursor is on it but cannot see it.
     const int32_t id = Insert(cur_, {{kXm, "孙八"}, {kXb, "女"}});
@@ -218,7 +218,7 @@ TEST_F(FilterCursorTest, WritesThroughAFilteredCursor) {
     EXPECT_EQ(Count(cur_), 2u);
 }
 
-TEST_F(FilterCursorTest, QueryAnswersTakeFilters) {
+TEST_P(FilterCursorTest, QueryAnswersTakeFilters) {
     hDBIStmt stmt = nullptr;
     hDBICur answer = nullptr;
     ASSERT_EQ(dbeQPrepare(db_, "SELECT Id, Xm, Nl FROM bingren.DB WHERE Xm LIKE '张%' ORDER BY Xm",
@@ -268,6 +268,8 @@ TEST_F(EngineTest, AFileKeepsABoundedNumberOfPreparedStatements) {
     EXPECT_EQ(&recent, &file.Prepare("SELECT rowid FROM bingren WHERE Nl = 1999"))
         << "a recent statement is prepared once";
 }
+
+ON_BOTH_STORAGES(FilterCursorTest);
 
 }  // namespace
 }  // namespace dbe_test

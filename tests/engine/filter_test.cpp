@@ -41,7 +41,7 @@ class FilterTest : public FilterTestBase {
     hDBICur cur_ = nullptr;
 };
 
-TEST_F(FilterTest, IntegersWithEveryOperator) {
+TEST_P(FilterTest, IntegersWithEveryOperator) {
     // Id 3 has no age: no comparison holds for it.
     EXPECT_EQ(Only({CompareNumber(kNl, fltopEQ, 30)}), (IdList{1, 5}));
     EXPECT_EQ(Only({CompareNumber(kNl, fltopNE, 30)}), (IdList{2, 4, 6, 7}));
@@ -52,14 +52,14 @@ TEST_F(FilterTest, IntegersWithEveryOperator) {
     EXPECT_EQ(Only({CompareNumber(kId, fltopGT, 5)}), (IdList{6, 7}));
 }
 
-TEST_F(FilterTest, DatesCompareAsDays) {
+TEST_P(FilterTest, DatesCompareAsDays) {
     EXPECT_EQ(Only({CompareNumber(kFzyysj, fltopEQ, kDay + 10)}), (IdList{1, 3}));
     EXPECT_EQ(Only({CompareNumber(kFzyysj, fltopLT, kDay + 10)}), (IdList{4, 5, 6}));
     EXPECT_EQ(Only({CompareNumber(kCzrq, fltopGE, kDay + 20)}), (IdList{3, 7}));
     EXPECT_EQ(Only({CompareNumber(kCzrq, fltopLE, kDay + 2)}), (IdList{1, 5, 6}));
 }
 
-TEST_F(FilterTest, TextComparesInGbkOrder) {
+TEST_P(FilterTest, TextComparesInGbkOrder) {
     // 李 (C0EE) < 王 (CDF5) < 张 (D5C5) in GBK, though 张 comes first in Unicode; Latin first.
     EXPECT_EQ(Only({CompareText(kXm, fltopLT, "王五")}), (IdList{2, 5, 6}));
     EXPECT_EQ(Only({CompareText(kXm, fltopLT, "李四")}), (IdList{5, 6}));
@@ -70,7 +70,7 @@ TEST_F(FilterTest, TextComparesInGbkOrder) {
     EXPECT_EQ(Only({CompareText(kXm, fltopNE, "张三")}), (IdList{2, 3, 5, 6, 7}));
 }
 
-TEST_F(FilterTest, TwoFieldsCompared) {
+TEST_P(FilterTest, TwoFieldsCompared) {
     EXPECT_EQ(Only({CompareFields(kCzrq, fltopLT, kFzyysj)}), (IdList{1}));
     EXPECT_EQ(Only({CompareFields(kCzrq, fltopEQ, kFzyysj)}), (IdList{5}));
     EXPECT_EQ(Only({CompareFields(kCzrq, fltopGE, kFzyysj)}), (IdList{3, 5, 6}));
@@ -85,7 +85,7 @@ TEST_F(FilterTest, TwoFieldsCompared) {
     Refusal({CompareFields(kXm, fltopEQ, 14)});
 }
 
-TEST_F(FilterTest, NullConstantsAndStoredNulls) {
+TEST_P(FilterTest, NullConstantsAndStoredNulls) {
     EXPECT_EQ(Only({CompareNull(kNl, fltopEQ)}), (IdList{3}));
     EXPECT_EQ(Only({CompareNull(kNl, fltopNE)}), (IdList{1, 2, 4, 5, 6, 7}));
     for (uint16_t op : {fltopLT, fltopLE, fltopGT, fltopGE}) {
@@ -102,7 +102,7 @@ TEST_F(FilterTest, NullConstantsAndStoredNulls) {
     EXPECT_EQ(Only({Not(1), CompareText(kXm, fltopGE, "张")}), (IdList{2, 3, 4, 5, 6}));
 }
 
-TEST_F(FilterTest, AndOrNotTrueFalse) {
+TEST_P(FilterTest, AndOrNotTrueFalse) {
     EXPECT_EQ(Only({Binary(fltAND, 1, 2), CompareText(kXb, fltopEQ, "男"),
                     CompareNumber(kNl, fltopGT, 20)}),
               (IdList{1, 7}));
@@ -120,7 +120,7 @@ TEST_F(FilterTest, AndOrNotTrueFalse) {
               (IdList{4}));
 }
 
-TEST_F(FilterTest, PartialTextComparesTheFirstGbkBytes) {
+TEST_P(FilterTest, PartialTextComparesTheFirstGbkBytes) {
     DBIFilterNode zhang = CompareText(kXm, fltopEQ, "张");
     zhang.iPartialLen = 2;
     EXPECT_EQ(Only({zhang}), (IdList{1, 7}));
@@ -144,7 +144,7 @@ TEST_F(FilterTest, PartialTextComparesTheFirstGbkBytes) {
     EXPECT_EQ(Only({age}), (IdList{1, 5}));
 }
 
-TEST_F(FilterTest, CaseInsensitiveText) {
+TEST_P(FilterTest, CaseInsensitiveText) {
     EXPECT_EQ(Only({CompareText(kXm, fltopEQ, "ANNE")}), IdList{});
     DBIFilterNode anne = CompareText(kXm, fltopEQ, "ANNE");
     anne.bCaseInsensitive = 1;
@@ -164,7 +164,7 @@ TEST_F(FilterTest, CaseInsensitiveText) {
     EXPECT_EQ(Only({li}), (IdList{2}));
 }
 
-TEST_F(FilterTest, ConstantsStayData) {
+TEST_P(FilterTest, ConstantsStayData) {
     const char* attack = "x' OR 1=1 --";
     const char* quoted = "\"Xm\" = \"Xm\"; DROP TABLE bingren; --";
     const int32_t x = Insert(cur_, {{kGzdw, attack}});
@@ -176,7 +176,7 @@ TEST_F(FilterTest, ConstantsStayData) {
     EXPECT_EQ(Count(cur_), 8u);
 }
 
-TEST_F(FilterTest, MalformedTreesAreRefused) {
+TEST_P(FilterTest, MalformedTreesAreRefused) {
     EXPECT_NE(Refusal({CompareNumber(0, fltopEQ, 1)}).find("Filter node 0: no field number 0"),
               std::string::npos);
     Refusal({CompareNumber(14, fltopEQ, 1)});
@@ -235,7 +235,7 @@ Nodes Alternating(int levels) {
     return nodes;
 }
 
-TEST_F(FilterTest, NestingUpToTheLimit) {
+TEST_P(FilterTest, NestingUpToTheLimit) {
     EXPECT_EQ(Only(NotChain(20)), IdList{});
     EXPECT_EQ(Only(NotChain(19)), (IdList{1, 2, 3, 4, 5, 6, 7}));
     EXPECT_NE(Refusal(NotChain(21)).find("deeper than 20"), std::string::npos) << Entries();
@@ -254,7 +254,7 @@ TEST_F(FilterTest, NestingUpToTheLimit) {
     EXPECT_EQ(dbeDropFilter(names, filter), DBIERR_NONE);
 }
 
-TEST_F(FilterTest, LongRunsOfOneOperatorAreOneLevel) {
+TEST_P(FilterTest, LongRunsOfOneOperatorAreOneLevel) {
     // Id <> 3 AND (Id <> 4 AND (... Id <> 513)), leaning right: 511 comparisons in 1021
     // nodes, beside an OR and under a NOT, which nest it two levels deeper.
     Nodes nodes{Not(1), Binary(fltOR, 2, 3), Leaf(fltFALSE)};
@@ -270,7 +270,7 @@ TEST_F(FilterTest, LongRunsOfOneOperatorAreOneLevel) {
     EXPECT_NE(Refusal(nodes).find("1 to 1024 nodes"), std::string::npos) << Entries();
 }
 
-TEST_F(FilterTest, LikeOnMemosAndStrings) {
+TEST_P(FilterTest, LikeOnMemosAndStrings) {
     MakeBingli();
     hDBICur bingli = Open("bingli.DB");
     Insert(bingli, {{kXbs, "左下牙痛三天"}, {kZhsu, "牙痛"}});
@@ -291,6 +291,8 @@ TEST_F(FilterTest, LikeOnMemosAndStrings) {
     EXPECT_EQ(AddCode(bingli, {CompareFields(kZhsu, fltopEQ, kXbs)}), DBIERR_INVALIDPARAM);
     EXPECT_EQ(AddCode(bingli, {CompareNull(kXbs, fltopEQ)}), DBIERR_INVALIDPARAM);
 }
+
+ON_BOTH_STORAGES(FilterTest);
 
 }  // namespace
 }  // namespace dbe_test

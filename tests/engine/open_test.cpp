@@ -13,6 +13,8 @@ namespace dbe_test {
 namespace {
 
 using OpenTest = EngineTest;
+// What opening answers alike for a directory's files and for its tables on a server.
+using OpenTableTest = EngineTest;
 
 TEST_F(OpenTest, StartingTwiceOrWithAnotherVersionFails) {
     DBIEnv env{};
@@ -72,11 +74,15 @@ TEST_F(OpenTest, DriveLetterPathsLiveUnderTheRoot) {
     EXPECT_NE(Entries().find(dir_ + "/d/missing"), std::string::npos) << Entries();
 }
 
-TEST_F(OpenTest, MissingFileIsNotCreated) {
+TEST_P(OpenTableTest, MissingTableIsNotCreated) {
     hDBICur cur = nullptr;
     EXPECT_EQ(dbeOpenTable(db_, "bingren.DB", "", dbiREADWRITE, 0, 0, &cur), DBIERR_NOTFOUND_FILE);
-    EXPECT_NE(Entries().find("Table: " + Path("bingren.DB")), std::string::npos) << Entries();
+    const std::string table = OnServer() ? "Table: bingren @ " : "Table: " + Path("bingren.DB");
+    EXPECT_NE(Entries().find(table), std::string::npos) << Entries();
     EXPECT_NE(access(Path("bingren.DB").c_str(), F_OK), 0);
+    MakeBingren();
+    EXPECT_EQ(dbeOpenTable(db_, "bingren.DB", "", dbiREADWRITE, 0, 0, &cur), DBIERR_NONE);
+    EXPECT_EQ(dbeCloseCursor(cur), DBIERR_NONE);
 }
 
 TEST_F(OpenTest, FileNameIsFoundWithoutRegardToCase) {
@@ -134,7 +140,7 @@ TEST_F(OpenTest, FieldDescriptions) {
     EXPECT_EQ(dbeGetField(cur, 13, rec, &value, 4, nullptr), DBIERR_OUTOFRANGE);
 }
 
-TEST_F(OpenTest, BingliDescriptionsAndIndexes) {
+TEST_P(OpenTableTest, BingliDescriptionsAndIndexes) {
     MakeBingli();
     Exec("bingli.DB", "CREATE INDEX bl_two ON bingli(Brid, Lzrq)");
     hDBICur cur = Open("bingli.DB", "BLBRID");
@@ -143,6 +149,8 @@ TEST_F(OpenTest, BingliDescriptionsAndIndexes) {
     EXPECT_EQ(descs[kZhsu - 1].iUnits1, 100);
     EXPECT_EQ(descs[kXbs - 1].iFldType, fldBLOB);
     EXPECT_EQ(descs[kXbs - 1].iUnits1, 200);
+    EXPECT_STREQ(descs[kBrid - 1].szName, "Brid");
+    EXPECT_EQ(descs[kId - 1].iSubType, fldstAUTOINC);
     CURProps props{};
     ASSERT_EQ(dbeGetCursorProps(cur, &props), DBIERR_NONE);
     ASSERT_EQ(props.iIndexes, 3);
@@ -200,6 +208,8 @@ TEST_F(OpenTest, UnwritableFileOpensOnlyReadOnly) {
     chmod(dir_.c_str(), 0555);
     EXPECT_EQ(ReadOnlyOutcome(dir_), 0);
 }
+
+ON_BOTH_STORAGES(OpenTableTest);
 
 }  // namespace
 }  // namespace dbe_test

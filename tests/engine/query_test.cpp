@@ -49,7 +49,7 @@ class QueryTest : public EngineTest {
 
 using Names_ = std::vector<std::string>;
 
-TEST_F(QueryTest, EveryNamedPatientInGbkOrder) {
+TEST_P(QueryTest, EveryNamedPatientInGbkOrder) {
     hDBICur answer =
         Run("SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh\nFROM bingren.DB\nWHERE  Xm LIKE Xm \nORDER BY Xm");
     ASSERT_NE(answer, nullptr) << Entries();
@@ -70,7 +70,7 @@ TEST_F(QueryTest, EveryNamedPatientInGbkOrder) {
     EXPECT_EQ(count, 5u);
 }
 
-TEST_F(QueryTest, LikeALiteral) {
+TEST_P(QueryTest, LikeALiteral) {
     hDBICur answer = Run(
         "SELECT Id, Xm, Xb, Nl, Gzdw, Lxdh FROM bingren.DB WHERE\n  Xm LIKE '%张%'\n ORDER BY Xm");
     ASSERT_NE(answer, nullptr) << Entries();
@@ -81,9 +81,12 @@ TEST_F(QueryTest, LikeALiteral) {
     EXPECT_EQ(Int(answer, rec, 1), 6);  // equal names in record order
 }
 
+// The server has no pinyin of the names yet.
+using QueryFileTest = QueryTest;
+
 // Initials, syllables or a mix, from any character, in the order asked for; a field or an
 // empty text is no pinyin.
-TEST_F(QueryTest, PinyinOfTheNames) {
+TEST_F(QueryFileTest, PinyinOfTheNames) {
     Insert(table_, {{kXm, "张三丰"}});
     Insert(table_, {{kXm, "曾伟"}});
     const auto pinyin = [&](const std::string& letters) {
@@ -105,7 +108,7 @@ TEST_F(QueryTest, PinyinOfTheNames) {
               std::string::npos);
 }
 
-TEST_F(QueryTest, AnswerSeesTheTablesWrites) {
+TEST_P(QueryTest, AnswerSeesTheTablesWrites) {
     hDBICur answer = Run("select Id, Xm from BINGREN.db where Xm like 'A%'");
     ASSERT_NE(answer, nullptr) << Entries();
     EXPECT_EQ(Names(answer), (Names_{"Anne"}));
@@ -115,14 +118,14 @@ TEST_F(QueryTest, AnswerSeesTheTablesWrites) {
     EXPECT_EQ(Names(answer), (Names_{"Anne", "Adam"}));
 }
 
-TEST_F(QueryTest, LiteralWithDoubledQuote) {
+TEST_P(QueryTest, LiteralWithDoubledQuote) {
     Insert(table_, {{kXm, "O'Brien"}});
     hDBICur answer = Run("SELECT Id, Xm FROM bingren WHERE Xm LIKE '%''%'");
     ASSERT_NE(answer, nullptr) << Entries();
     EXPECT_EQ(Names(answer), (Names_{"O'Brien"}));
 }
 
-TEST_F(QueryTest, SyntaxErrorsSayWhatWasExpectedAndWhere) {
+TEST_P(QueryTest, SyntaxErrorsSayWhatWasExpectedAndWhere) {
     EXPECT_NE(Error("SELECT Id, Xm FROM bingren.DB WHERE Xm LIKE '%O'Brien%'", DBIERR_QRYSYNTAX)
                   .find("near 'Brien%''"),
               std::string::npos)
@@ -147,7 +150,7 @@ TEST_F(QueryTest, SyntaxErrorsSayWhatWasExpectedAndWhere) {
     EXPECT_EQ(count, 6u);
 }
 
-TEST_F(QueryTest, UnknownNames) {
+TEST_P(QueryTest, UnknownNames) {
     EXPECT_NE(Error("SELECT Xm FROM nobody.DB", DBIERR_QRYNOTABLE).find("nobody.DB"),
               std::string::npos);
     EXPECT_NE(Error("SELECT Xm, Age FROM bingren.DB", DBIERR_QRYNOFIELD).find("Field: Age"),
@@ -159,6 +162,8 @@ TEST_F(QueryTest, UnknownNames) {
         Error("SELECT Xm FROM bingren.DB ORDER BY Xm, Id", DBIERR_NOTSUPPORTED).find("one field"),
         std::string::npos);
 }
+
+ON_BOTH_STORAGES(QueryTest);
 
 }  // namespace
 }  // namespace dbe_test

@@ -1,0 +1,162 @@
+#include "engine/server_table.h"
+
+#include "engine/errors.h"
+#include "engine/server_schema.h"
+#include "engine/server_sql.h"
+#include "engine/server_statement.h"
+
+namespace dbe {
+
+namespace {
+
+// Dates travel as ISO text, which the engine stores and parses; a commit is on disk before
+// it returns, whatever the server's default.
+constexpr const char* kSessionSettings =
+    "SET datestyle = 'ISO, YMD'; SET synchronous_commit = on; SET client_min_messages = warning";
+
+constexpr const char* kStampSql =
+    "SELECT coalesce((SELECT n FROM dbengine_changes WHERE tbl = $1), 0)";
+
+class ServerRecordLock final : public RecordLock {
+  public:
+    explicit ServerRecordLock(ServerTable& table) : table_(table) {}
+    ~ServerRecordLock() override { UnlockAll(); }
+
+  private:
+    bool Take(std::int64_t rowid) override { return table_.TakeLock(this, rowid); }
+    void Release(std::int64_t rowid) override { table_.ReleaseLock(this, rowid); }
+    void Confirm(std::int64_t rowid) const override { table_.ConfirmLock(this, rowid); }
+
+    ServerTable& table_;
+};
+
+bool IsTrue(const pgkit::Result& result) {
+    return result.Rows() == 1 && result.Text(0, 0) == "t";
+}
+
+}  // namespace
+
+ServerTable::ServerTable(const std::string& conninfo, const KeyRing& keys, const std::string& table,
+                         const std::string& name)
+    : Store(name, "\"" + table + "\""), table_(table) {
+    Login(conninfo, keys);
+    ApplySessionSettings();
+    SetSchema(ReadServerSchema(*connection_, table_));
+    const pgkit::Connection::Params quoted{QuotedTable()};
+    tableKey_ = connection_->Query("SELECT $1::regclass::oid::bigint", quoted).Int(0, 0);
+    readOnly_ = !IsTrue(connection_->Query(
+        "SELECT has_table_privilege($1, 'INSERT') AND has_table_privilege($1, 'UPDATE') AND "
+        "has_table_privilege($1, 'DELETE')",
+        quoted));
+}
+
+// The session ends with the store, and the server releases every lock it held.
+ServerTable::~ServerTable() = default;
+
+void ServerTable::Login(const std::string& conninfo, const KeyRing& keys) {
+    std::vector<std::string> passwords{""};
+    passwords.insert(passwords.end(), keys.Passwords().begin(), keys.Passwords().end());
+    for (const std::string& password : passwords) {
+        try {
+            connection_ =
+                std::make_unique<pgkit::Connection>(pgkit::Connection::Open(conninfo, password));
+            return;
+        } catch (const pgkit::Error& error) {
+            const bool wrongPassword = error.Kind() == pgkit::Failure::PasswordNeeded ||
+                                       error.Kind() == pgkit::Failure::InvalidPassword;
+            if (!wrongPassword || &password == &passwords.back()) throw;
+        }
+    }
+}
+
+void ServerTable::ApplySessionSettings() {
+    connection_->Exec(kSessionSettings);
+}
+
+void ServerTable::Reconnect() {
+    connection_->Reset();
+    ApplySessionSettings();
+    TakeBackLocks();
+}
+
+pgkit::Result ServerTable::Run(const std::string& sql, const pgkit::Connection::Params& params) {
+    pgkit::Result result;
+    if (connection_->InTransaction()) {
+        result = connection_->QueryPrepared(sql, params);
+    } else {
+        // Outside a transaction the engine only reads: a lost session is worth one more try.
+        try {
+            if (PQstatus(connection_->Handle()) != CONNECTION_OK) Reconnect();
+            result = connection_->QueryPrepared(sql, params);
+        } catch (const pgkit::Error& error) {
+            if (error.Kind() != pgkit::Failure::ConnectionLost) throw;
+            Reconnect();
+            result = connection_->QueryPrepared(sql, params);
+        }
+    }
+    changes_ = result.Affected();
+    if (sql.starts_with("INSERT") && result.Rows() == 1) lastInsert_ = result.Int(0, 0);
+    return result;
+}
+
+std::unique_ptr<Statement> ServerTable::NewStatement(const std::string& sql) {
+    const int rowidField = GetSchema().layout->AutoIncField();
+    const std::string rowid = "\"" + GetSchema().layout->fields[rowidField].column + "\"";
+    return std::make_unique<ServerStatement>(*this, ToServerSql(sql, rowid));
+}
+
+void ServerTable::Write(const std::function<void()>& body) {
+    if (PQstatus(connection_->Handle()) != CONNECTION_OK) Reconnect();
+    pgkit::Transaction transaction(*connection_);
+    body();
+    transaction.Commit();
+}
+
+Store::Stamp ServerTable::ChangeStamp() {
+    return {Run(kStampSql, {table_}).Int(0, 0), 0};
+}
+
+std::unique_ptr<RecordLock> ServerTable::NewRecordLock() {
+    return std::make_unique<ServerRecordLock>(*this);
+}
+
+std::string ServerTable::LockKey(std::int64_t rowid) const {
+    return std::to_string((tableKey_ << 32) | (rowid & 0xffffffff));
+}
+
+bool ServerTable::TakeLock(const void* owner, std::int64_t rowid) {
+    if (locks_.count(rowid) != 0) return false;
+    if (!IsTrue(Run("SELECT pg_try_advisory_lock($1)", {LockKey(rowid)}))) return false;
+    locks_[rowid] = {owner, false};
+    return true;
+}
+
+void ServerTable::ReleaseLock(const void* owner, std::int64_t rowid) {
+    const auto found = locks_.find(rowid);
+    if (found == locks_.end() || found->second.owner != owner) return;
+    const bool held = !found->second.lost;
+    locks_.erase(found);
+    if (!held || PQstatus(connection_->Handle()) != CONNECTION_OK) return;
+    // A session lost meanwhile released the lock with everything else.
+    try {
+        connection_->QueryPrepared("SELECT pg_advisory_unlock($1)", {LockKey(rowid)});
+    } catch (const pgkit::Error&) {
+    }
+}
+
+void ServerTable::ConfirmLock(const void* owner, std::int64_t rowid) const {
+    const auto found = locks_.find(rowid);
+    if (found == locks_.end() || found->second.owner != owner || found->second.lost) {
+        throw EngineError(DBIERR_LOCKED, ContextLine(kRecordLine, std::to_string(rowid)));
+    }
+}
+
+void ServerTable::TakeBackLocks() {
+    for (auto& [rowid, held] : locks_) {
+        if (held.lost) continue;
+        held.lost = !IsTrue(
+            connection_->QueryPrepared("SELECT pg_try_advisory_lock($1)", {LockKey(rowid)}));
+    }
+}
+
+}  // namespace dbe

@@ -9,7 +9,6 @@
 #include "base/pinyin.h"
 #include "engine/filter.h"
 #include "engine/sqlitekit/character_index.h"
-#include "engine/sqlitekit/paths.h"
 
 namespace dbe {
 namespace {
@@ -68,7 +67,7 @@ std::vector<KeyRows> LiteralCharacters(std::string_view text, bool pattern) {
 std::int64_t CountUpTo(Store& table, const std::string& select, const Where& where,
                        std::int64_t limit) {
     StatementUse count(table.Prepare("SELECT count(*) FROM (SELECT 1 FROM " + select + " WHERE " +
-                                     where.text + " LIMIT ?)"));
+                                     where.text + " LIMIT ?) AS counted"));
     BindAll(*count, where.binds);
     count->BindInt(static_cast<int>(where.binds.size()) + 1, limit);
     count->Step();
@@ -81,7 +80,8 @@ Where IndexRows(const IndexedColumn& c, const std::string& key) {
 
 // The values that begin with `prefix`: one range of the column's own index.
 Where Leading(const IndexedColumn& c, const std::string& prefix) {
-    return {c.ordered + " >= ? AND " + c.ordered + " < ?", {prefix, gbk::PrefixEnd(prefix)}};
+    const SqlDialect& dialect = c.table.Dialect();
+    return {dialect.BeginningWith(c.column), {prefix, dialect.PrefixBound(prefix)}};
 }
 
 // How many rows hold `rows`, counting no further than `limit` in each place.
@@ -127,11 +127,10 @@ std::optional<IndexedColumn> ThroughIndex(Store& table, const std::string& colum
     if (!HasIndex(schema, pinyin ? schema.pinyinIndexed : schema.characterIndexed, column))
         return std::nullopt;
     const std::string quoted = sqlitekit::QuoteIdentifier(column);
-    return IndexedColumn{
-        table, quoted,
-        sqlitekit::QuoteIdentifier(
-            sqlitekit::CharacterIndex{FileStem(table.Path()), column, keys}.Name()),
-        Order::ByKey(quoted, gbk::kCollation, -1, table.Dialect()).key};
+    return IndexedColumn{table, quoted,
+                         sqlitekit::QuoteIdentifier(
+                             sqlitekit::CharacterIndex{table.TableName(), column, keys}.Name()),
+                         Order::ByKey(quoted, gbk::kCollation, -1, table.Dialect()).key};
 }
 
 std::optional<std::pair<IndexedColumn, KeyRows>> RarestCharacter(Store& table,
@@ -155,6 +154,12 @@ Where RowsHolding(const IndexedColumn& c, const KeyRows& rows) {
     return either;
 }
 
+// Whether the view reads through arms merged in its order: where it is ordered by the column
+// and the store can merge them.
+bool ReadsByArms(const View& view, const IndexedColumn& c) {
+    return view.order.key == c.ordered && view.table->Dialect().MergesIndexArms();
+}
+
 // The arm that reads the view through the index rows that `entries` selects, in the index's
 // order.
 Arm IndexArm(const View& view, const IndexedColumn& c, Where entries) {
@@ -168,7 +173,7 @@ Arm IndexArm(const View& view, const IndexedColumn& c, Where entries) {
 // the key's literal run, and trying `test` on each index entry before the table is read; otherwise
 // as a condition on the record number.
 void ReadThrough(View& view, const IndexedColumn& c, const KeyRows& rows, Where test) {
-    if (view.order.key != c.ordered) return view.condition.And(RowsHolding(c, rows));
+    if (!ReadsByArms(view, c)) return view.condition.And(RowsHolding(c, rows));
     if (!rows.indexed) return view.condition.And(Leading(c, rows.leading));
     Where entries{"ch = lower(?)", {rows.key}};
     entries.And(test);
@@ -182,7 +187,7 @@ void ReadThrough(View& view, const IndexedColumn& c, const KeyRows& rows, Where 
 // arm for each key in that order; otherwise as a condition on the record number.
 void ReadThroughKeys(View& view, const IndexedColumn& c, const std::vector<std::string>& keys,
                      const Where& test) {
-    if (view.order.key != c.ordered) {
+    if (!ReadsByArms(view, c)) {
         Where any{"rowid IN (SELECT ch_id FROM " + c.index + " WHERE ch IN (", {}};
         for (const std::string& key : keys) {
             any.text += any.binds.empty() ? "?" : ", ?";

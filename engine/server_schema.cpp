@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "engine/errors.h"
+#include "engine/pgkit/server_name_index.h"
 #include "engine/values.h"
 
 namespace dbe {
@@ -81,6 +82,20 @@ IndexDef ReadIndex(const Layout& layout, const pgkit::Result& rows, int row) {
     return DescribeIndex(layout, rows.Text(row, 0), rows.Text(row, 1) == "t", keyFields, collation);
 }
 
+// Whether the column's name index (pgkit/server_name_index.h) is whole: both tables and the
+// trigger that keeps them.
+bool HasNameIndex(pgkit::Connection& connection, const std::string& table,
+                  const std::string& column) {
+    using pgkit::NameIndexTable;
+    const pgkit::Result found = connection.Query(
+        "SELECT to_regclass($1) IS NOT NULL AND to_regclass($2) IS NOT NULL AND EXISTS "
+        "(SELECT 1 FROM pg_trigger WHERE tgrelid = $3::regclass AND tgname = $4)",
+        {QuotedName(NameIndexTable(table, column, false)),
+         QuotedName(NameIndexTable(table, column, true)), QuotedName(table),
+         table + "_" + column + "_index"});
+    return found.Text(0, 0) == "t";
+}
+
 }  // namespace
 
 Schema ReadServerSchema(pgkit::Connection& connection, const std::string& table) {
@@ -101,6 +116,12 @@ Schema ReadServerSchema(pgkit::Connection& connection, const std::string& table)
     const pgkit::Result indexes = connection.Query(kIndexesSql, name);
     for (int row = 0; row < indexes.Rows(); ++row)
         schema.indexes.push_back(ReadIndex(*layout, indexes, row));
+    for (std::size_t i = 0; i < layout->fields.size(); ++i) {
+        const Field& field = layout->fields[i];
+        if (!field.IsString() || !HasNameIndex(connection, table, field.column)) continue;
+        schema.characterIndexed.push_back(static_cast<int>(i));
+        schema.pinyinIndexed.push_back(static_cast<int>(i));
+    }
     return schema;
 }
 

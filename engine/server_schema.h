@@ -1,7 +1,8 @@
 // The shape of a table on a server, read from the server's catalogue as pgkit/server_layout.h
 // lays it out: each column's field from the definition its comment holds (a column without one
-// by the server's name of its type), the identity column as the record number, and the indexes
-// whose first key is a column, gbk_key(column) (GBK order) or lower(column) (NOCASE).
+// by the server's name of its type), the identity column as the record number, the indexes
+// whose first key is a column, gbk_key(column) (GBK order) or lower(column) (NOCASE), and the
+// columns that a whole name index answers (pgkit/server_name_index.h).
 //
 // Contracts:
 // - The names it answers are the only identifiers the engine places in SQL text for the table.

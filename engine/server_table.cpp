@@ -38,10 +38,10 @@ bool IsTrue(const pgkit::Result& result) {
 
 ServerTable::ServerTable(const std::string& conninfo, const KeyRing& keys, const std::string& table,
                          const std::string& name)
-    : Store(name, "\"" + table + "\""), table_(table) {
+    : Store(name, table) {
     Login(conninfo, keys);
     ApplySessionSettings();
-    SetSchema(ReadServerSchema(*connection_, table_));
+    SetSchema(ReadServerSchema(*connection_, TableName()));
     const pgkit::Connection::Params quoted{QuotedTable()};
     tableKey_ = connection_->Query("SELECT $1::regclass::oid::bigint", quoted).Int(0, 0);
     readOnly_ = !IsTrue(connection_->Query(
@@ -113,7 +113,7 @@ void ServerTable::Write(const std::function<void()>& body) {
 }
 
 Store::Stamp ServerTable::ChangeStamp() {
-    return {Run(kStampSql, {table_}).Int(0, 0), 0};
+    return {Run(kStampSql, {TableName()}).Int(0, 0), 0};
 }
 
 std::unique_ptr<RecordLock> ServerTable::NewRecordLock() {

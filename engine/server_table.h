@@ -68,7 +68,6 @@ class ServerTable final : public Store {
     std::string LockKey(std::int64_t rowid) const;
 
     std::unique_ptr<pgkit::Connection> connection_;
-    std::string table_;
     std::int64_t tableKey_ = 0;  // the table's oid, which keys its records' advisory locks
     bool readOnly_ = false;
     std::int64_t lastInsert_ = 0;

@@ -17,6 +17,15 @@ class Sqlite final : public SqlDialect {
     std::string CollatedOperand(const std::string& expr, const std::string&) const override {
         return expr;
     }
+    // Below the prefix's end (gbk::PrefixEnd), through the column's own index.
+    std::string BeginningWith(const std::string& column) const override {
+        const std::string key = Collated(column, gbk::kCollation);
+        return key + " >= ? AND " + key + " < ?";
+    }
+    std::string PrefixBound(const std::string& prefix) const override {
+        return gbk::PrefixEnd(prefix);
+    }
+    bool MergesIndexArms() const override { return true; }
 };
 
 class Server final : public SqlDialect {
@@ -31,6 +40,15 @@ class Server final : public SqlDialect {
                                 const std::string& collation) const override {
         return Collated(expr, collation);
     }
+    // The server takes no text that is not UTF-8, so the end is made of the key's bytes: no
+    // GB18030 byte is 0xFF.
+    std::string BeginningWith(const std::string& column) const override {
+        const std::string key = Collated(column, gbk::kCollation);
+        return key + " >= gbk_key(?) AND " + key + " < (gbk_key(?) || '\\xff'::bytea)";
+    }
+    std::string PrefixBound(const std::string& prefix) const override { return prefix; }
+    // Its arms would select gbk_key()'s bytes as the key's value.
+    bool MergesIndexArms() const override { return false; }
 };
 
 }  // namespace

@@ -25,6 +25,15 @@ class SqlDialect {
     virtual std::string CollatedOperand(const std::string& expr,
                                         const std::string& collation) const = 0;
 
+    // The values of `column` that begin with a prefix in GBK order: a condition with two
+    // placeholders, the prefix and PrefixBound(prefix).
+    virtual std::string BeginningWith(const std::string& column) const = 0;
+    virtual std::string PrefixBound(const std::string& prefix) const = 0;
+
+    // Whether a view may read a character index's rows as arms, merged in the key's order
+    // (cursor.h); otherwise the index narrows the view by record number.
+    virtual bool MergesIndexArms() const = 0;
+
     // True for byte order: no collation to spell.
     static bool IsBytes(const std::string& collation);
 };

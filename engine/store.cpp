@@ -1,5 +1,7 @@
 #include "engine/store.h"
 
+#include "engine/sqlitekit/sqlite_support.h"
+
 namespace dbe {
 
 namespace {
@@ -12,6 +14,9 @@ constexpr std::size_t kMaxCachedCounts = 256;
 constexpr std::size_t kMaxCachedStatements = 128;
 
 }  // namespace
+
+Store::Store(std::string path, const std::string& table)
+    : path_(std::move(path)), table_(table), quotedTable_(sqlitekit::QuoteIdentifier(table)) {}
 
 Statement& Store::Prepare(const std::string& sql) {
     if (const auto found = statements_.find(sql); found != statements_.end()) {

@@ -35,15 +35,16 @@ namespace dbe {
 
 class Store {
   public:
-    Store(std::string path, std::string quotedTable)
-        : path_(std::move(path)), quotedTable_(std::move(quotedTable)) {}
+    // `table` is the SQL table's name.
+    Store(std::string path, const std::string& table);
     virtual ~Store() = default;
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
     // The table as messages name it: the file's path, or the server's directory and table.
     const std::string& Path() const { return path_; }
-    // The SQL table's name, quoted for SQL text.
+    // The SQL table's name, as it is and quoted for SQL text.
+    const std::string& TableName() const { return table_; }
     const std::string& QuotedTable() const { return quotedTable_; }
     const Schema& GetSchema() const { return schema_; }
     virtual const SqlDialect& Dialect() const = 0;
@@ -79,6 +80,7 @@ class Store {
     };
 
     std::string path_;
+    std::string table_;
     std::string quotedTable_;
     Schema schema_;
     std::unordered_map<std::string, CachedStatement> statements_;

@@ -17,7 +17,7 @@ std::unique_ptr<tablecrypt::KeyGrant> GrantFor(
 }  // namespace
 
 TableFile::TableFile(std::string path, const std::optional<tablecrypt::UnlockedFile>& unlocked)
-    : Store(path, sqlitekit::QuoteIdentifier(FileStem(path))),
+    : Store(path, FileStem(path)),
       use_(path, TableUse::Kind::Shared),
       grant_(GrantFor(path, unlocked)),
       connection_(sqlitekit::Connection::Open(path, SQLITE_OPEN_READWRITE,

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/pgkit/server_layout.h"
+#include "engine/pgkit/server_name_index.h"
 #include "engine/sqlitekit/sqlite_support.h"
 #include "tests/engine/pg/cluster.h"
 #include "tools/server_schema.h"
@@ -68,6 +70,11 @@ void EngineTest::MakeTable(const clinic_tables::Table& table) const {
     if (!server_) return Exec(std::string(table.name) + ".DB", TableSql(table));
     const clinic_tables::Table* tables[] = {&table};
     clinicdb::CreateServerTables(*server_, tables);
+    if (table.characterIndexed.empty()) return;
+    pgkit::InstallPinyin(*server_);
+    pgkit::CreateNameIndex(*server_, pgkit::ServerName(table.name),
+                           pgkit::ServerName(table.characterIndexed),
+                           table.ColumnNamed(table.characterIndexed).size);
 }
 
 std::string EngineTest::Stored(const std::string& table, const std::string& column,

@@ -1,0 +1,208 @@
+#include "engine/pgkit/server_name_index.h"
+
+#include <unicode/utf8.h>
+
+#include "base/pinyin.h"
+#include "engine/pgkit/server_layout.h"
+
+namespace pgkit {
+
+namespace {
+
+// Keys() and Matches() of base/pinyin.h over the readings table; a character without readings
+// has '' and ends a run of initials.
+constexpr const char* kPinyinSql = R"sql(
+SELECT pg_advisory_xact_lock(hashtext('dbengine pinyin'));
+CREATE TABLE IF NOT EXISTS dbengine_readings (ch text PRIMARY KEY, readings text NOT NULL);
+CREATE OR REPLACE FUNCTION dbengine_readings_of(ch text) RETURNS text
+    LANGUAGE sql STABLE PARALLEL SAFE SET search_path FROM CURRENT AS $$
+    SELECT CASE WHEN ch ~ '^[A-Za-z0-9]$' THEN lower(ch)
+                ELSE coalesce((SELECT readings FROM dbengine_readings r WHERE r.ch = $1), '')
+           END $$;
+CREATE OR REPLACE FUNCTION dbengine_characters(value text, most integer) RETURNS SETOF text
+    LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+    SELECT DISTINCT CASE WHEN c ~ '^[A-Za-z]$' THEN lower(c) ELSE c END
+    FROM unnest(regexp_split_to_array(left(value, most), '')) WITH ORDINALITY AS t(c, i)
+    WHERE i > 1 OR ascii(c) < 128 $$;
+CREATE OR REPLACE FUNCTION dbengine_pinyin_keys(name text) RETURNS SETOF text
+    LANGUAGE plpgsql STABLE PARALLEL SAFE SET search_path FROM CURRENT AS $$
+DECLARE
+    readings text[] := ARRAY(SELECT dbengine_readings_of(c)
+                             FROM unnest(regexp_split_to_array(name, '')) AS c);
+    n integer := cardinality(readings);
+BEGIN
+    FOR i IN 1 .. n LOOP
+        CONTINUE WHEN readings[i] = '';
+        RETURN QUERY SELECT unnest(string_to_array(readings[i], ' '));
+        CONTINUE WHEN i = n OR readings[i + 1] = '';
+        RETURN QUERY
+            SELECT ':' || left(a, 1) || left(b, 1) || left(c, 1)
+            FROM unnest(string_to_array(readings[i], ' ')) a,
+                 unnest(string_to_array(readings[i + 1], ' ')) b,
+                 unnest(CASE WHEN i + 2 <= n AND readings[i + 2] <> ''
+                             THEN string_to_array(readings[i + 2], ' ') ELSE ARRAY['$'] END) c;
+    END LOOP;
+END $$;
+CREATE OR REPLACE FUNCTION dbengine_matches_from(readings text[], at integer, typed text)
+    RETURNS boolean LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
+DECLARE
+    reading text;
+    common integer;
+BEGIN
+    IF typed = '' THEN RETURN true; END IF;
+    IF at > cardinality(readings) THEN RETURN false; END IF;
+    FOREACH reading IN ARRAY string_to_array(readings[at], ' ') LOOP
+        common := 0;
+        WHILE common < length(reading) AND common < length(typed)
+              AND substr(reading, common + 1, 1) = substr(typed, common + 1, 1) LOOP
+            common := common + 1;
+        END LOOP;
+        FOR taken IN REVERSE common .. 1 LOOP
+            IF dbengine_matches_from(readings, at + 1, substr(typed, taken + 1)) THEN
+                RETURN true;
+            END IF;
+        END LOOP;
+    END LOOP;
+    RETURN false;
+END $$;
+CREATE OR REPLACE FUNCTION pinyin_match(name text, typed text) RETURNS boolean
+    LANGUAGE plpgsql STABLE PARALLEL SAFE COST 1000 SET search_path FROM CURRENT AS $$
+DECLARE
+    readings text[];
+BEGIN
+    IF name IS NULL OR typed IS NULL OR typed = '' THEN RETURN false; END IF;
+    readings := ARRAY(SELECT dbengine_readings_of(c)
+                      FROM unnest(regexp_split_to_array(name, '')) AS c);
+    FOR start IN 1 .. cardinality(readings) LOOP
+        IF dbengine_matches_from(readings, start, lower(typed)) THEN RETURN true; END IF;
+    END LOOP;
+    RETURN false;
+END $$;
+)sql";
+
+// The code points whose readings the server keeps: the CJK ideographs of the basic plane.
+constexpr std::pair<UChar32, UChar32> kHanRanges[] = {
+    {0x3400, 0x4DBF}, {0x4E00, 0x9FFF}, {0xF900, 0xFAFF}};
+
+std::string Utf8(UChar32 c) {
+    char bytes[U8_MAX_LENGTH];
+    std::int32_t length = 0;
+    U8_APPEND_UNSAFE(bytes, length, c);
+    return std::string(bytes, length);
+}
+
+// `texts` as an array constant for a text[] parameter.
+std::string ArrayText(const std::vector<std::string>& texts) {
+    std::string array = "{";
+    for (const std::string& text : texts) {
+        array += array.size() > 1 ? ",\"" : "\"";
+        for (char c : text) {
+            if (c == '"' || c == '\\') array += '\\';
+            array += c;
+        }
+        array += '"';
+    }
+    return array + "}";
+}
+
+void FillReadings(Connection& connection) {
+    if (connection.Query("SELECT EXISTS (SELECT 1 FROM dbengine_readings)").Text(0, 0) == "t") {
+        return;
+    }
+    std::vector<std::string> characters, readings;
+    for (const auto& [first, last] : kHanRanges) {
+        for (UChar32 c = first; c <= last; ++c) {
+            const std::string character = Utf8(c);
+            std::string joined;
+            for (const std::string& reading : pinyin::Readings(character)) {
+                joined += (joined.empty() ? "" : " ") + reading;
+            }
+            if (joined.empty()) continue;
+            characters.push_back(character);
+            readings.push_back(joined);
+        }
+    }
+    connection.Query(
+        "INSERT INTO dbengine_readings SELECT * FROM unnest($1::text[], $2::text[]) "
+        "ON CONFLICT DO NOTHING",
+        {ArrayText(characters), ArrayText(readings)});
+}
+
+}  // namespace
+
+std::string NameIndexTable(const std::string& table, const std::string& column, bool pinyin) {
+    return table + "_" + column + (pinyin ? "_pinyin" : "_chars");
+}
+
+void InstallPinyin(Connection& connection) {
+    Transaction transaction(connection);
+    connection.Exec(kPinyinSql);
+    FillReadings(connection);
+    transaction.Commit();
+}
+
+void CreateNameIndex(Connection& connection, const std::string& table, const std::string& column,
+                     int maxCharacters) {
+    const std::string t = QuoteIdentifier(connection, table);
+    const std::string c = QuoteIdentifier(connection, column);
+    const std::string chars = QuoteIdentifier(connection, NameIndexTable(table, column, false));
+    const std::string keys = QuoteIdentifier(connection, NameIndexTable(table, column, true));
+    const std::string most = std::to_string(maxCharacters);
+    const std::string keep = QuoteIdentifier(connection, table + "_" + column + "_index");
+    connection.Exec("CREATE TABLE " + chars +
+                    " (ch text NOT NULL, ch_id bigint NOT NULL);\n"
+                    "CREATE TABLE " +
+                    keys +
+                    " (ch text NOT NULL, ch_id bigint NOT NULL);\n"
+                    "INSERT INTO " +
+                    chars + " SELECT DISTINCT k, id FROM " + t + ", dbengine_characters(" + c +
+                    ", " + most +
+                    ") k;\n"
+                    "INSERT INTO " +
+                    keys + " SELECT DISTINCT k, id FROM " + t + ", dbengine_pinyin_keys(" + c +
+                    ") k;\n"
+                    "CREATE INDEX ON " +
+                    chars +
+                    " (ch, ch_id);\n"
+                    "CREATE INDEX ON " +
+                    chars +
+                    " (ch_id);\n"
+                    "CREATE INDEX ON " +
+                    keys +
+                    " (ch, ch_id);\n"
+                    "CREATE INDEX ON " +
+                    keys +
+                    " (ch_id);\n"
+                    "CREATE FUNCTION " +
+                    keep +
+                    "() RETURNS trigger LANGUAGE plpgsql "
+                    "SET search_path FROM CURRENT AS $$\nBEGIN\n"
+                    "    IF TG_OP <> 'INSERT' THEN\n"
+                    "        DELETE FROM " +
+                    chars +
+                    " WHERE ch_id = OLD.id;\n"
+                    "        DELETE FROM " +
+                    keys +
+                    " WHERE ch_id = OLD.id;\n"
+                    "    END IF;\n"
+                    "    IF TG_OP <> 'DELETE' THEN\n"
+                    "        INSERT INTO " +
+                    chars +
+                    " SELECT DISTINCT k, NEW.id "
+                    "FROM dbengine_characters(NEW." +
+                    c + ", " + most +
+                    ") k;\n"
+                    "        INSERT INTO " +
+                    keys +
+                    " SELECT DISTINCT k, NEW.id "
+                    "FROM dbengine_pinyin_keys(NEW." +
+                    c +
+                    ") k;\n"
+                    "    END IF;\n"
+                    "    RETURN NULL;\nEND $$;\n"
+                    "CREATE TRIGGER " +
+                    keep + " AFTER INSERT OR DELETE OR UPDATE OF " + c + ", id ON " + t +
+                    " FOR EACH ROW EXECUTE FUNCTION " + keep + "();\n");
+}
+
+}  // namespace pgkit

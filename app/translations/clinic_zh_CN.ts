@@ -290,6 +290,14 @@
         <source>Version: %s</source>
         <translation>版本：%s</translation>
     </message>
+    <message>
+        <source>The connection to the database server was lost while a change was being saved: whether it was saved is unknown. Refresh to see the stored records</source>
+        <translation>保存修改时与数据库服务器的连接中断，无法确定修改是否已保存。请刷新以查看已保存的记录</translation>
+    </message>
+    <message>
+        <source>The database server cannot be reached</source>
+        <translation>无法连接数据库服务器</translation>
+    </message>
 </context>
 <context>
     <name>QLineEdit</name>

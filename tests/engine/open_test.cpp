@@ -8,6 +8,7 @@
 
 #include "engine/sqlitekit/sqlite_support.h"
 #include "tests/engine/engine_fixture.h"
+#include "tests/engine/pg/cluster.h"
 
 namespace dbe_test {
 namespace {
@@ -207,6 +208,32 @@ TEST_F(OpenTest, UnwritableFileOpensOnlyReadOnly) {
     chmod(Path("bingren.DB").c_str(), 0444);
     chmod(dir_.c_str(), 0555);
     EXPECT_EQ(ReadOnlyOutcome(dir_), 0);
+}
+
+// A server that wants a password is answered with the session's passwords, as a protected
+// table file is: the record sets ask the user when none of them is the server user's.
+TEST_P(OpenTableTest, AServerThatWantsAPasswordTakesItFromTheSession) {
+    if (!OnServer()) GTEST_SKIP() << "the files' passwords are the protected tables' tests";
+    MakeBingren();
+    ServerSession().Exec("GRANT USAGE ON SCHEMA " + ServerSchema() + " TO clinicpw; " +
+                         "GRANT ALL ON ALL TABLES IN SCHEMA " + ServerSchema() + " TO clinicpw");
+    const std::string asked = Path("asked");
+    std::ofstream(Path("dbengine.conf"), std::ios::app)
+        << "SERVER " << asked << " = " << pgkit_test::TestCluster().passwordConninfo
+        << " options='-csearch_path=" << ServerSchema() << "'\n";
+    ASSERT_EQ(dbeSetDirectory(db_, asked.c_str()), DBIERR_NONE) << Entries();
+    hDBICur cur = nullptr;
+    EXPECT_EQ(dbeOpenTable(db_, "bingren.DB", "", dbiREADWRITE, 0, 0, &cur),
+              DBIERR_NOTSUFFTABLERIGHTS);
+    ASSERT_EQ(dbeAddPassword("wrong"), DBIERR_NONE);
+    EXPECT_EQ(dbeOpenTable(db_, "bingren.DB", "", dbiREADWRITE, 0, 0, &cur),
+              DBIERR_NOTSUFFTABLERIGHTS);
+    EXPECT_EQ(Entries().find(pgkit_test::TestCluster().password), std::string::npos);
+    ASSERT_EQ(dbeAddPassword(pgkit_test::TestCluster().password.c_str()), DBIERR_NONE);
+    ASSERT_EQ(dbeOpenTable(db_, "bingren.DB", "", dbiREADWRITE, 0, 0, &cur), DBIERR_NONE)
+        << Entries();
+    EXPECT_EQ(Insert(cur, {{kXm, "甲"}}), 1);
+    EXPECT_EQ(dbeCloseCursor(cur), DBIERR_NONE);
 }
 
 ON_BOTH_STORAGES(OpenTableTest);

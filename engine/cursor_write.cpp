@@ -71,7 +71,6 @@ void Cursor::Modify(Record& record, bool freeLock) {
     const std::int64_t rowid = record.GetOrigin()->key.rowid;
     // Another cursor's lock on the record forbids the write.
     ScopedRecordLock lock(*locks_, rowid);
-    if (freeLock) lock.Release();
     std::string sets;
     std::vector<Value> values;
     for (int field : StoredFields(record, true)) {
@@ -89,6 +88,9 @@ void Cursor::Modify(Record& record, bool freeLock) {
             changed = view_.table->Changes() > 0;
         });
     }
+    // Only once the record is stored: a failed write keeps the lock that the edit holds, so
+    // that posting again cannot overwrite a change another seat made meanwhile.
+    if (freeLock) lock.Release();
     if (!changed) throw EngineError(DBIERR_RECDELETED);
     Reload(rowid, record);
     if (position_.at != At::kBegin && position_.at != At::kEnd && position_.key.rowid == rowid) {

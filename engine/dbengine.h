@@ -297,7 +297,8 @@ DBEAPI DBIResult dbeFreeBlob(hDBICur cur, hDBIRec rec, uint16_t fieldNo);
 // puts the cursor on the new record.
 DBEAPI DBIResult dbeInsertRecord(hDBICur cur, int lock, hDBIRec rec);
 // Stores the fields of `rec` written since it was read over the record it was read from; with
-// `freeLock` the record's lock is released. A record deleted meanwhile answers
+// `freeLock` the record's lock is released once they are stored (a failed write keeps the lock
+// the cursor held). A record deleted meanwhile answers
 // DBIERR_RECDELETED. Modify and delete answer DBIERR_LOCKED while another cursor holds the
 // record's lock.
 DBEAPI DBIResult dbeModifyRecord(hDBICur cur, hDBIRec rec, int freeLock);

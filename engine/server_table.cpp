@@ -73,10 +73,10 @@ void ServerTable::ApplySessionSettings() {
     connection_->Exec(kSessionSettings);
 }
 
-void ServerTable::Reconnect() {
+bool ServerTable::Reconnect() {
     connection_->Reset();
     ApplySessionSettings();
-    TakeBackLocks();
+    return LoseLocks();
 }
 
 pgkit::Result ServerTable::Run(const std::string& sql, const pgkit::Connection::Params& params) {
@@ -106,10 +106,22 @@ std::unique_ptr<Statement> ServerTable::NewStatement(const std::string& sql) {
 }
 
 void ServerTable::Write(const std::function<void()>& body) {
-    if (PQstatus(connection_->Handle()) != CONNECTION_OK) Reconnect();
-    pgkit::Transaction transaction(*connection_);
+    bool locksLost = false;
+    std::optional<pgkit::Transaction> transaction;
+    // Nothing of the write has been sent before its transaction began: a session found lost
+    // by then is opened anew.
+    try {
+        if (PQstatus(connection_->Handle()) != CONNECTION_OK) locksLost = Reconnect();
+        transaction.emplace(*connection_);
+    } catch (const pgkit::Error& error) {
+        if (error.Kind() != pgkit::Failure::ConnectionLost) throw;
+        locksLost = Reconnect();
+        transaction.emplace(*connection_);
+    }
+    // The write may concern a record whose lock went with the old session.
+    if (locksLost) throw LostLock(std::nullopt);
     body();
-    transaction.Commit();
+    transaction->Commit();
 }
 
 Store::Stamp ServerTable::ChangeStamp() {
@@ -147,16 +159,27 @@ void ServerTable::ReleaseLock(const void* owner, std::int64_t rowid) {
 void ServerTable::ConfirmLock(const void* owner, std::int64_t rowid) const {
     const auto found = locks_.find(rowid);
     if (found == locks_.end() || found->second.owner != owner || found->second.lost) {
-        throw EngineError(DBIERR_LOCKED, ContextLine(kRecordLine, std::to_string(rowid)));
+        throw LostLock(rowid);
     }
 }
 
-void ServerTable::TakeBackLocks() {
+// Another seat may have locked and changed the record while the lock was gone: taking it back
+// could not tell, so the lock stays lost and the edit must begin again.
+bool ServerTable::LoseLocks() {
+    bool any = false;
     for (auto& [rowid, held] : locks_) {
-        if (held.lost) continue;
-        held.lost = !IsTrue(
-            connection_->QueryPrepared("SELECT pg_try_advisory_lock($1)", {LockKey(rowid)}));
+        any = any || !held.lost;
+        held.lost = true;
     }
+    return any;
+}
+
+EngineError ServerTable::LostLock(std::optional<std::int64_t> rowid) {
+    EngineError error(DBIERR_LOCKED);
+    if (rowid) error.With(ContextLine(kRecordLine, std::to_string(*rowid)));
+    return error.With(CLINIC_TEXT("Database",
+                                  "The connection to the database server was lost while the "
+                                  "record was being edited: edit it again"));
 }
 
 }  // namespace dbe

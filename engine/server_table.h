@@ -10,21 +10,25 @@
 //   DBIERR_NOTFOUND_FILE.
 // - Every session reads dates as ISO text and commits durably (synchronous_commit on).
 // - A read whose session was lost opens a new session and runs once more, unless a
-//   transaction was open; a write never runs twice: a COMMIT lost with its session fails with
-//   the outcome unknown, and Refresh shows what was stored. The next statement after a lost
-//   session opens a new one.
+//   transaction was open; so does a write whose transaction could not begin. A write never runs
+//   twice: a COMMIT lost with its session fails with the outcome unknown, and Refresh shows
+//   what was stored. The next statement after a lost session opens a new one.
 // - Record locks are the server's advisory locks, held by this store's session, so that a
 //   seat whose program ends or whose session drops holds none; within the process, the store
-//   keeps each record's lock for the one cursor that took it. A lock that a new session cannot
-//   take back is lost: its holder's next write fails with DBIERR_LOCKED.
+//   keeps each record's lock for the one cursor that took it. A lost session loses its locks
+//   for good (another seat may have changed the record meanwhile): the holder's next write of
+//   the record fails with DBIERR_LOCKED and a line saying to edit it again, and so does a
+//   write that was to begin as the session was found lost while locks were held.
 // - Counts are invalidated by the table's change counter, which every seat's writes bump.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "engine/errors.h"
 #include "engine/key_ring.h"
 #include "engine/pgkit/pg_connection.h"
 #include "engine/store.h"
@@ -61,10 +65,14 @@ class ServerTable final : public Store {
     Stamp ChangeStamp() override;
 
     void Login(const std::string& conninfo, const KeyRing& keys);
-    // A new session in place of a lost one, with the locks taken back.
-    void Reconnect();
+    // A new session in place of a lost one; the old one's locks are lost. True when some
+    // had been held until now.
+    bool Reconnect();
     void ApplySessionSettings();
-    void TakeBackLocks();
+    // Marks every held lock lost; true when some had been held until now.
+    bool LoseLocks();
+    // The failure of a write or a lock that a lost session took away.
+    static EngineError LostLock(std::optional<std::int64_t> rowid);
     std::string LockKey(std::int64_t rowid) const;
 
     std::unique_ptr<pgkit::Connection> connection_;

@@ -298,6 +298,10 @@
         <source>The database server cannot be reached</source>
         <translation>无法连接数据库服务器</translation>
     </message>
+    <message>
+        <source>The connection to the database server was lost while the record was being edited: edit it again</source>
+        <translation>编辑记录时与数据库服务器的连接中断，请重新编辑</translation>
+    </message>
 </context>
 <context>
     <name>QLineEdit</name>

@@ -52,8 +52,9 @@ class Connection {
     // Opens a session as the libpq connection string `conninfo` says, with `password`.
     static Connection Open(const std::string& conninfo, const std::string& password = "");
 
-    // How many prepared statements a session keeps; the least recently used goes first.
-    static constexpr std::size_t kPreparedCacheSize = 32;
+    // How many prepared statements a session keeps; the least recently used goes first. As
+    // many as a table's store keeps of its own, so that a cursor's statements stay prepared.
+    static constexpr std::size_t kPreparedCacheSize = 128;
 
     // Runs one or more statements that take no parameters.
     void Exec(const std::string& sql);

@@ -26,8 +26,10 @@ void EngineTest::UseServer() {
     server_ = std::make_unique<pgkit::Connection>(pgkit_test::Connect());
     server_->Exec("CREATE SCHEMA " + schema_ + "; SET search_path = " + schema_);
     const std::string conf = Path("dbengine.conf");
+    // The engine's sessions go by the schema's name, so that a test can end them.
     std::ofstream(conf) << "SERVER " << dir_ << " = " << pgkit_test::TestCluster().conninfo
-                        << " options='-csearch_path=" << schema_ << "'\n";
+                        << " application_name=" << schema_ << " options='-csearch_path=" << schema_
+                        << "'\n";
     setenv("DBENGINE_CONF", conf.c_str(), 1);
 }
 
@@ -64,6 +66,13 @@ std::string TableSql(const clinic_tables::Table& table) {
     for (const clinic_tables::Index& index : table.indexes)
         sql += std::string(index.createSql) + ";";
     return sql;
+}
+
+void EngineTest::EndEngineSessions() const {
+    server_->Query(
+        "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+        "WHERE application_name = $1",
+        {schema_});
 }
 
 void EngineTest::MakeTable(const clinic_tables::Table& table) const {

@@ -41,6 +41,8 @@ class EngineTest : public ::testing::TestWithParam<Storage> {
     // On the server: the test's schema, and a session on it.
     const std::string& ServerSchema() const { return schema_; }
     pgkit::Connection& ServerSession() const { return *server_; }
+    // Ends the server sessions of the engine, as a lost connection would.
+    void EndEngineSessions() const;
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
     // Runs SQL on a file (created if missing) through a connection of the test's own; on the
     // server, on the test's schema, whatever file is named.

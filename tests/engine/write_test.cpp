@@ -313,6 +313,32 @@ TEST_P(WriteTest, ModifiedRecordThatLeavesTheRangeLeavesACrack) {
     EXPECT_EQ(Ids(visits), (std::vector<int32_t>{2}));
 }
 
+// A lost session is opened again for a read, and for a write that had not begun; the locks it
+// held are gone for good, since another seat may have changed their records meanwhile.
+TEST_P(WriteTest, ALostSessionIsOpenedAgainAndItsLocksAreLost) {
+    if (!OnServer()) GTEST_SKIP() << "a table file has no session to lose";
+    Insert(cur_, {{kXm, "A"}});
+    EndEngineSessions();
+    ASSERT_EQ(dbeSetToBegin(cur_), DBIERR_NONE);
+    ASSERT_EQ(dbeGetNextRecord(cur_, dbiNOLOCK, rec_), DBIERR_NONE) << Entries();
+    EndEngineSessions();
+    EXPECT_EQ(Insert(cur_, {{kXm, "B"}}), 2);
+
+    ASSERT_EQ(dbeSetToBegin(cur_), DBIERR_NONE);
+    ASSERT_EQ(dbeGetNextRecord(cur_, dbiWRITELOCK, rec_), DBIERR_NONE);
+    EndEngineSessions();
+    Put(cur_, rec_, kXm, "C");
+    EXPECT_EQ(dbeModifyRecord(cur_, rec_, 1), DBIERR_LOCKED);
+    EXPECT_NE(Entries().find("edit it again"), std::string::npos) << Entries();
+    EXPECT_EQ(dbeModifyRecord(cur_, rec_, 1), DBIERR_LOCKED) << "the lock stays lost";
+    EXPECT_EQ(Stored("Xm", 1), "A");
+    ASSERT_EQ(dbeRelRecordLock(cur_, 0), DBIERR_NONE);
+    ASSERT_EQ(dbeGetRecord(cur_, dbiWRITELOCK, rec_), DBIERR_NONE);
+    Put(cur_, rec_, kXm, "C");
+    EXPECT_EQ(dbeModifyRecord(cur_, rec_, 1), DBIERR_NONE) << Entries();
+    EXPECT_EQ(Stored("Xm", 1), "C");
+}
+
 ON_BOTH_STORAGES(WriteTest);
 
 }  // namespace

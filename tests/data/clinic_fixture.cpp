@@ -5,6 +5,7 @@
 #include "base/dates.h"
 #include "base/short_date_format.h"
 #include "tools/clinic_schema.h"
+#include "tools/server_schema.h"
 
 void ClinicFixture::SetUp() {
     root_ = std::filesystem::temp_directory_path() /
@@ -13,7 +14,14 @@ void ClinicFixture::SetUp() {
     std::filesystem::remove_all(root_);
     std::filesystem::create_directories(DatabaseDir());
     setenv("DBENGINE_ROOT", root_.c_str(), 1);
-    clinicdb::CreateTableFiles(DatabaseDir(), clinic_tables::All());
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (test->value_param() != nullptr && GetParam() == pgkit_test::Storage::kServer) {
+        server_ =
+            std::make_unique<pgkit_test::TestSchema>(kClinicDatabase, root_ / "dbengine.conf");
+        clinicdb::CreateServerTables(server_->Session(), clinic_tables::All());
+    } else {
+        clinicdb::CreateTableFiles(DatabaseDir(), clinic_tables::All());
+    }
     dates::SetShortDateFormat("yyyy-M-d");
     dates::SetToday(dates::FromCivil(2026, 12, 8));
     data_ = std::make_unique<ClinicRecordSets>();
@@ -22,6 +30,7 @@ void ClinicFixture::SetUp() {
 
 void ClinicFixture::TearDown() {
     data_.reset();
+    server_.reset();
     std::filesystem::remove_all(root_);
     dates::SetToday(std::nullopt);
 }

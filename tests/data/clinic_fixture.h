@@ -1,5 +1,9 @@
 // A fresh clinic database for each test: empty tables in a temporary engine root, the clinic's
 // record sets over them, today fixed and the short date format yyyy-M-d.
+//
+// A test written with TEST_P runs on both storages (ON_BOTH_STORAGES): the directory's SQLite
+// files, and a fresh schema on the test cluster (tests/engine/pg) that the engine's
+// configuration gives the clinic's directory name to. TEST_F runs on the files only.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -12,8 +16,9 @@
 #include <vector>
 
 #include "data/clinic_record_sets.h"
+#include "tests/engine/pg/cluster.h"
 
-class ClinicFixture : public ::testing::Test {
+class ClinicFixture : public ::testing::TestWithParam<pgkit_test::Storage> {
   protected:
     void SetUp() override;
     void TearDown() override;
@@ -26,8 +31,16 @@ class ClinicFixture : public ::testing::Test {
     void AddVisit(const std::string& complaint);
 
     std::filesystem::path root_;
+    std::unique_ptr<pgkit_test::TestSchema> server_;  // on the server only
     std::unique_ptr<ClinicRecordSets> data_;
 };
+
+// Runs the TEST_P tests of `fixture` on both storages.
+#define ON_BOTH_STORAGES(fixture)                                                         \
+    INSTANTIATE_TEST_SUITE_P(                                                             \
+        Storages, fixture,                                                                \
+        ::testing::Values(::pgkit_test::Storage::kFiles, ::pgkit_test::Storage::kServer), \
+        ::pgkit_test::StorageName)
 
 // What the action throws: its message, or with FailureOf its class and message; "(no error)"
 // when it throws nothing.

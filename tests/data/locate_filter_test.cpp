@@ -14,7 +14,7 @@ class LocateTest : public ClinicFixture {
     int CurrentId() const { return data_->TablebingrenId->AsInteger(); }
 };
 
-TEST_F(LocateTest, ARecordNumberTakesTheKeyPath) {
+TEST_P(LocateTest, ARecordNumberTakesTheKeyPath) {
     EventLog log;
     log.Attach(data_->Tablebingren);
     EXPECT_TRUE(data_->Tablebingren.Locate("id", {"4"}, {.loCaseInsensitive = true}));
@@ -33,7 +33,7 @@ TEST_F(LocateTest, ARecordNumberTakesTheKeyPath) {
               "EDatabaseError: Tablebingren: Field 'nothing' not found");
 }
 
-TEST_F(LocateTest, ANameTakesTheScanPathAndFindsTheFirstInTableOrder) {
+TEST_P(LocateTest, ANameTakesTheScanPathAndFindsTheFirstInTableOrder) {
     EXPECT_TRUE(data_->Tablebingren.Locate("xm", {"张三"}, {.loPartialKey = true}));
     EXPECT_EQ(data_->TablebingrenXm->AsString(), "张三丰");
     EXPECT_TRUE(data_->Tablebingren.Locate("xm", {"张"}, {.loPartialKey = true}));
@@ -47,7 +47,7 @@ TEST_F(LocateTest, ANameTakesTheScanPathAndFindsTheFirstInTableOrder) {
     EXPECT_EQ(CurrentId(), 4);
 }
 
-TEST_F(LocateTest, ScanPathConversionsFailBeforeReading) {
+TEST_P(LocateTest, ScanPathConversionsFailBeforeReading) {
     EXPECT_EQ(FailureOf([&] { data_->Tablebingren.Locate("nl", {"12a"}, {}); }),
               "EConvertError: '12a' is not a valid integer value");
     EXPECT_EQ(FailureOf([&] { data_->Tablebingren.Locate("czrq", {"2026/1/32"}, {}); }),
@@ -55,7 +55,7 @@ TEST_F(LocateTest, ScanPathConversionsFailBeforeReading) {
     EXPECT_EQ(CurrentId(), 1);
 }
 
-TEST_F(LocateTest, APendingEditIsPostedFirst) {
+TEST_P(LocateTest, APendingEditIsPostedFirst) {
     data_->Tablebingren.Edit();
     data_->TablebingrenNl->SetAsInteger(50);
     EXPECT_TRUE(data_->Tablebingren.Locate("nl", {"50"}, {}));
@@ -63,7 +63,7 @@ TEST_F(LocateTest, APendingEditIsPostedFirst) {
     EXPECT_EQ(CurrentId(), 1);
 }
 
-TEST_F(LocateTest, TheFoundRecordIsCentredInTheViewsRows) {
+TEST_P(LocateTest, TheFoundRecordIsCentredInTheViewsRows) {
     for (int i = 0; i < 20; ++i) AddPatient("病人" + std::to_string(i));
     RecordingLink grid(5);
     grid.SetDataSource(&data_->DataSourceBingren);
@@ -73,7 +73,7 @@ TEST_F(LocateTest, TheFoundRecordIsCentredInTheViewsRows) {
 }
 
 // A scroll bar's thumb places the record set by the key estimate; the ends are exact.
-TEST_F(LocateTest, AKeyFractionMovesToTheRecordAboutThereAndTheEndsExactly) {
+TEST_P(LocateTest, AKeyFractionMovesToTheRecordAboutThereAndTheEndsExactly) {
     for (int i = 0; i < 20; ++i) AddPatient("病人" + std::to_string(i));  // Ids 1..25
     data_->Tablebingren.First();
     RecordingLink grid(5);
@@ -97,7 +97,7 @@ TEST_F(LocateTest, AKeyFractionMovesToTheRecordAboutThereAndTheEndsExactly) {
     EXPECT_EQ(data_->TablebingrenNl->AsInteger(), 33) << "as posted";
 }
 
-TEST_F(LocateTest, VisitsAreLocatedWithinTheCurrentPatient) {
+TEST_P(LocateTest, VisitsAreLocatedWithinTheCurrentPatient) {
     data_->Tablebingren.Locate("id", {"2"}, {});
     AddVisit("牙痛");
     data_->Tablebingren.Locate("id", {"3"}, {});
@@ -128,7 +128,7 @@ class FilterTest : public ClinicFixture {
     std::string followUp_;
 };
 
-TEST_F(FilterTest, TheFollowUpFilterHoldsThePatientsDueTomorrow) {
+TEST_P(FilterTest, TheFollowUpFilterHoldsThePatientsDueTomorrow) {
     TTable& t = data_->Tablebingren;
     t.Last();
     t.SetFilter(followUp_);
@@ -143,7 +143,7 @@ TEST_F(FilterTest, TheFollowUpFilterHoldsThePatientsDueTomorrow) {
     EXPECT_EQ(t.RecordCount(), 6);
 }
 
-TEST_F(FilterTest, ARefusedTextKeepsTheOldFilter) {
+TEST_P(FilterTest, ARefusedTextKeepsTheOldFilter) {
     TTable& t = data_->Tablebingren;
     t.SetFilter(followUp_);
     t.SetFiltered(true);
@@ -156,7 +156,7 @@ TEST_F(FilterTest, ARefusedTextKeepsTheOldFilter) {
     EXPECT_NO_THROW(t.SetFilter(followUp_)) << "the same text is not parsed again";
 }
 
-TEST_F(FilterTest, ARecordThatStopsPassingLeavesTheView) {
+TEST_P(FilterTest, ARecordThatStopsPassingLeavesTheView) {
     TTable& t = data_->Tablebingren;
     t.SetFilter(followUp_);
     t.SetFiltered(true);
@@ -169,7 +169,7 @@ TEST_F(FilterTest, ARecordThatStopsPassingLeavesTheView) {
     EXPECT_FALSE(t.Locate("xm", {"病人2"}, {})) << "locate sees only the filtered records";
 }
 
-TEST_F(FilterTest, AFilterSetWhileClosedAppliesAtOpen) {
+TEST_P(FilterTest, AFilterSetWhileClosedAppliesAtOpen) {
     TTable& t = data_->Tablebingren;
     t.Close();
     t.SetFilter(followUp_);
@@ -177,3 +177,6 @@ TEST_F(FilterTest, AFilterSetWhileClosedAppliesAtOpen) {
     t.Open();
     EXPECT_EQ(Names(), (Strings{"病人1", "病人3", "病人5"}));
 }
+
+ON_BOTH_STORAGES(LocateTest);
+ON_BOTH_STORAGES(FilterTest);

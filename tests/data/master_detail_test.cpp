@@ -24,7 +24,7 @@ class MasterDetailTest : public ClinicFixture {
     int first_ = 0, second_ = 0;
 };
 
-TEST_F(MasterDetailTest, ShowsOnlyTheCurrentPatientsVisits) {
+TEST_P(MasterDetailTest, ShowsOnlyTheCurrentPatientsVisits) {
     EXPECT_EQ(Complaints(), (Strings{"洗牙"}));
     EXPECT_EQ(data_->TableBingliBrid->AsInteger(), second_);
     data_->Tablebingren.First();
@@ -32,13 +32,13 @@ TEST_F(MasterDetailTest, ShowsOnlyTheCurrentPatientsVisits) {
     EXPECT_EQ(data_->TableBingli.RecordCount(), 2);
 }
 
-TEST_F(MasterDetailTest, AVisitListOfAPatientWithoutVisitsIsEmpty) {
+TEST_P(MasterDetailTest, AVisitListOfAPatientWithoutVisitsIsEmpty) {
     AddPatient("王五");
     EXPECT_TRUE(data_->TableBingli.IsEmpty());
     EXPECT_EQ(data_->TableBingli.RecordCount(), 0);
 }
 
-TEST_F(MasterDetailTest, MovingToAnotherPatientPostsThePendingVisitFirst) {
+TEST_P(MasterDetailTest, MovingToAnotherPatientPostsThePendingVisitFirst) {
     data_->TableBingli.Insert();
     data_->TableBingliZhsu->SetAsString("新的");
     data_->Tablebingren.First();
@@ -47,7 +47,7 @@ TEST_F(MasterDetailTest, MovingToAnotherPatientPostsThePendingVisitFirst) {
     EXPECT_EQ(Complaints(), (Strings{"洗牙", "新的"}));
 }
 
-TEST_F(MasterDetailTest, ReRangesOnlyWhenThePatientKeyChanged) {
+TEST_P(MasterDetailTest, ReRangesOnlyWhenThePatientKeyChanged) {
     EventLog log;
     log.Attach(data_->TableBingli);
     data_->Tablebingren.Edit();
@@ -59,7 +59,7 @@ TEST_F(MasterDetailTest, ReRangesOnlyWhenThePatientKeyChanged) {
     EXPECT_EQ(log.Take(), (Strings{"BeforeScroll", "AfterScroll"}));
 }
 
-TEST_F(MasterDetailTest, AVisitUnderANewPatientGetsHisNumber) {
+TEST_P(MasterDetailTest, AVisitUnderANewPatientGetsHisNumber) {
     data_->Tablebingren.Insert();
     data_->TablebingrenXm->SetAsString("新病人");
     data_->TableBingli.Insert();
@@ -76,14 +76,14 @@ TEST_F(MasterDetailTest, AVisitUnderANewPatientGetsHisNumber) {
     EXPECT_EQ(Complaints(), (Strings{"初诊"}));
 }
 
-TEST_F(MasterDetailTest, EditOnAnEmptyVisitListInsertsAVisitOfThePatient) {
+TEST_P(MasterDetailTest, EditOnAnEmptyVisitListInsertsAVisitOfThePatient) {
     const int id = AddPatient("王五");
     data_->TableBingli.Edit();
     EXPECT_EQ(data_->TableBingli.State(), TDataSetState::dsInsert);
     EXPECT_EQ(data_->TableBingliBrid->AsInteger(), id);
 }
 
-TEST_F(MasterDetailTest, DeletingAPatientLeavesHisVisitsInTheTable) {
+TEST_P(MasterDetailTest, DeletingAPatientLeavesHisVisitsInTheTable) {
     data_->Tablebingren.First();
     data_->Tablebingren.Delete();
     EXPECT_EQ(Complaints(), (Strings{"洗牙"}));
@@ -94,7 +94,7 @@ TEST_F(MasterDetailTest, DeletingAPatientLeavesHisVisitsInTheTable) {
     EXPECT_EQ(all.RecordCount(), 3);
 }
 
-TEST_F(MasterDetailTest, MemosReadWholeAndAreNullWhenEmpty) {
+TEST_P(MasterDetailTest, MemosReadWholeAndAreNullWhenEmpty) {
     TTable& visits = data_->TableBingli;
     const std::string longText(500, 'x');
     visits.Edit();
@@ -111,7 +111,7 @@ TEST_F(MasterDetailTest, MemosReadWholeAndAreNullWhenEmpty) {
     EXPECT_TRUE(data_->TableBingliXbs->IsNull());
 }
 
-TEST_F(MasterDetailTest, AVisitMovedToAnotherPatientLeavesTheListAndItsNeighbourIsCurrent) {
+TEST_P(MasterDetailTest, AVisitMovedToAnotherPatientLeavesTheListAndItsNeighbourIsCurrent) {
     data_->Tablebingren.First();
     data_->TableBingli.First();
     data_->TableBingli.Edit();
@@ -123,7 +123,7 @@ TEST_F(MasterDetailTest, AVisitMovedToAnotherPatientLeavesTheListAndItsNeighbour
     EXPECT_EQ(Complaints(), (Strings{"牙痛", "洗牙"})) << "in the order of blbrid: Brid, then Id";
 }
 
-TEST_F(MasterDetailTest, ARecordWhoseKeyChangedStaysCurrentAtItsNewPlace) {
+TEST_P(MasterDetailTest, ARecordWhoseKeyChangedStaysCurrentAtItsNewPlace) {
     TTable visits("visits");
     visits.SetDatabaseName(kClinicDatabase);
     visits.SetTableName("bingli.DB");
@@ -140,3 +140,5 @@ TEST_F(MasterDetailTest, ARecordWhoseKeyChangedStaysCurrentAtItsNewPlace) {
     visits.First();
     EXPECT_EQ(complaint->AsString(), "复查");
 }
+
+ON_BOTH_STORAGES(MasterDetailTest);

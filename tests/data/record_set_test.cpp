@@ -6,7 +6,7 @@ using Strings = std::vector<std::string>;
 
 class RecordSetTest : public ClinicFixture {};
 
-TEST_F(RecordSetTest, OpensWithDeclaredFieldsAndEmptyTables) {
+TEST_P(RecordSetTest, OpensWithDeclaredFieldsAndEmptyTables) {
     EXPECT_TRUE(data_->Tablebingren.Active());
     EXPECT_TRUE(data_->Tablebingren.IsEmpty());
     EXPECT_TRUE(data_->Tablebingren.Bof());
@@ -19,7 +19,7 @@ TEST_F(RecordSetTest, OpensWithDeclaredFieldsAndEmptyTables) {
               "Tablebingren: Field 'nothing' not found");
 }
 
-TEST_F(RecordSetTest, PostAssignsTheRecordNumberAndKeepsTheRecordCurrent) {
+TEST_P(RecordSetTest, PostAssignsTheRecordNumberAndKeepsTheRecordCurrent) {
     TTable& t = data_->Tablebingren;
     t.Insert();
     EXPECT_TRUE(data_->TablebingrenId->IsNull());
@@ -33,7 +33,7 @@ TEST_F(RecordSetTest, PostAssignsTheRecordNumberAndKeepsTheRecordCurrent) {
     EXPECT_EQ(t.RecordCount(), 2);
 }
 
-TEST_F(RecordSetTest, EventsFireInTheirOrder) {
+TEST_P(RecordSetTest, EventsFireInTheirOrder) {
     TTable& t = data_->Tablebingren;
     AddPatient("张三");
     EventLog log;
@@ -68,7 +68,7 @@ TEST_F(RecordSetTest, EventsFireInTheirOrder) {
     EXPECT_EQ(log.Take(), (Strings{"BeforeOpen", "AfterOpen", "AfterScroll"}));
 }
 
-TEST_F(RecordSetTest, MovingOffAWrittenRecordPostsItAndAnUntouchedEditIsDropped) {
+TEST_P(RecordSetTest, MovingOffAWrittenRecordPostsItAndAnUntouchedEditIsDropped) {
     TTable& t = data_->Tablebingren;
     AddPatient("张三");
     AddPatient("李四");
@@ -90,7 +90,7 @@ TEST_F(RecordSetTest, MovingOffAWrittenRecordPostsItAndAnUntouchedEditIsDropped)
         << "a move checks browse mode before it scrolls";
 }
 
-TEST_F(RecordSetTest, ANewRecordWrittenByAfterInsertIsPostedWhenLeft) {
+TEST_P(RecordSetTest, ANewRecordWrittenByAfterInsertIsPostedWhenLeft) {
     TTable& t = data_->Tablebingren;
     t.AfterInsert = [&](TDataSet*) { data_->TablebingrenCzrq->SetAsDateTime(dates::Today()); };
     t.Append();
@@ -100,12 +100,12 @@ TEST_F(RecordSetTest, ANewRecordWrittenByAfterInsertIsPostedWhenLeft) {
     EXPECT_EQ(data_->TablebingrenCzrq->AsString(), "2026-12-8");
 }
 
-TEST_F(RecordSetTest, EditOnAnEmptySetInserts) {
+TEST_P(RecordSetTest, EditOnAnEmptySetInserts) {
     data_->Tablebingren.Edit();
     EXPECT_EQ(data_->Tablebingren.State(), TDataSetState::dsInsert);
 }
 
-TEST_F(RecordSetTest, DeleteMakesTheSuccessorOrPredecessorCurrent) {
+TEST_P(RecordSetTest, DeleteMakesTheSuccessorOrPredecessorCurrent) {
     TTable& t = data_->Tablebingren;
     for (const char* name : {"甲", "乙", "丙"}) AddPatient(name);
     t.First();
@@ -120,7 +120,7 @@ TEST_F(RecordSetTest, DeleteMakesTheSuccessorOrPredecessorCurrent) {
               "Tablebingren: Cannot perform this operation on an empty dataset");
 }
 
-TEST_F(RecordSetTest, CancelRestoresStoredValuesAndCloseDropsPendingEdits) {
+TEST_P(RecordSetTest, CancelRestoresStoredValuesAndCloseDropsPendingEdits) {
     TTable& t = data_->Tablebingren;
     AddPatient("张三");
     t.Edit();
@@ -134,7 +134,7 @@ TEST_F(RecordSetTest, CancelRestoresStoredValuesAndCloseDropsPendingEdits) {
     EXPECT_EQ(data_->TablebingrenXm->AsString(), "张三");
 }
 
-TEST_F(RecordSetTest, RefusalsCarryTheirMessages) {
+TEST_P(RecordSetTest, RefusalsCarryTheirMessages) {
     TTable& t = data_->Tablebingren;
     AddPatient("张三");
     EXPECT_EQ(MessageOf([&] { t.Post(); }), "Tablebingren: Dataset not in edit or insert mode");
@@ -155,7 +155,7 @@ TEST_F(RecordSetTest, RefusalsCarryTheirMessages) {
               "Queryczxm: Cannot perform this operation on a closed dataset");
 }
 
-TEST_F(RecordSetTest, RequiredFieldBlocksThePostAndKeepsTheValues) {
+TEST_P(RecordSetTest, RequiredFieldBlocksThePostAndKeepsTheValues) {
     TTable& t = data_->Tablebingren;
     data_->TablebingrenXm->SetRequired(true);
     t.Insert();
@@ -168,7 +168,7 @@ TEST_F(RecordSetTest, RequiredFieldBlocksThePostAndKeepsTheValues) {
     EXPECT_EQ(t.State(), TDataSetState::dsInsert);
 }
 
-TEST_F(RecordSetTest, TheWindowFollowsTheViewsAndScrolls) {
+TEST_P(RecordSetTest, TheWindowFollowsTheViewsAndScrolls) {
     TTable& t = data_->Tablebingren;
     for (int i = 1; i <= 10; ++i) AddPatient("病人" + std::to_string(i));
     RecordingLink view(4);
@@ -194,7 +194,7 @@ TEST_F(RecordSetTest, TheWindowFollowsTheViewsAndScrolls) {
     EXPECT_EQ(data_->TablebingrenId->AsInteger(), 10);
 }
 
-TEST_F(RecordSetTest, UndoingAnInsertMakesThePreviousRecordCurrentAgainOnItsRow) {
+TEST_P(RecordSetTest, UndoingAnInsertMakesThePreviousRecordCurrentAgainOnItsRow) {
     TTable& t = data_->Tablebingren;
     constexpr int kPatients = 35;
     for (int i = 1; i <= kPatients; ++i) AddPatient("病人" + std::to_string(i));
@@ -232,3 +232,5 @@ TEST_F(RecordSetTest, UndoingAnInsertMakesThePreviousRecordCurrentAgainOnItsRow)
     }
     EXPECT_EQ(t.RecordCount(), kPatients);
 }
+
+ON_BOTH_STORAGES(RecordSetTest);

@@ -7,31 +7,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/pgkit/server_layout.h"
-#include "engine/pgkit/server_name_index.h"
 #include "engine/sqlitekit/sqlite_support.h"
 #include "tests/engine/pg/cluster.h"
 #include "tools/server_schema.h"
 
 namespace dbe_test {
-
-std::string StorageName(const ::testing::TestParamInfo<Storage>& info) {
-    return info.param == Storage::kServer ? "Server" : "Files";
-}
-
-// A schema of the test's own, which the engine's configuration gives the test's directory to.
-void EngineTest::UseServer() {
-    static int serial = 0;
-    schema_ = "t" + std::to_string(getpid()) + "_" + std::to_string(++serial);
-    server_ = std::make_unique<pgkit::Connection>(pgkit_test::Connect());
-    server_->Exec("CREATE SCHEMA " + schema_ + "; SET search_path = " + schema_);
-    const std::string conf = Path("dbengine.conf");
-    // The engine's sessions go by the schema's name, so that a test can end them.
-    std::ofstream(conf) << "SERVER " << dir_ << " = " << pgkit_test::TestCluster().conninfo
-                        << " application_name=" << schema_ << " options='-csearch_path=" << schema_
-                        << "'\n";
-    setenv("DBENGINE_CONF", conf.c_str(), 1);
-}
 
 void EngineTest::SetUp() {
     char pattern[] = "/tmp/dbengine_test_XXXXXX";
@@ -40,7 +20,8 @@ void EngineTest::SetUp() {
     setenv("DBENGINE_ROOT", dir_.c_str(), 1);
     unsetenv("DBENGINE_CONF");
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    if (test->value_param() != nullptr && GetParam() == Storage::kServer) UseServer();
+    if (test->value_param() != nullptr && GetParam() == Storage::kServer)
+        server_ = std::make_unique<pgkit_test::TestSchema>(dir_, Path("dbengine.conf"));
     DBIEnv env{};
     std::strcpy(env.szLang, "0009");
     ASSERT_EQ(dbeInit(DBE_VERSION, &env), DBIERR_NONE);
@@ -55,8 +36,7 @@ void EngineTest::TearDown() {
         EXPECT_EQ(dbeCloseDatabase(db_), DBIERR_NONE);
     }
     EXPECT_EQ(dbeExit(), DBIERR_NONE) << Entries();
-    if (server_) server_->Exec("DROP SCHEMA " + schema_ + " CASCADE");
-    unsetenv("DBENGINE_CONF");
+    server_.reset();
     std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
     std::filesystem::remove_all(dir_);
 }
@@ -68,22 +48,10 @@ std::string TableSql(const clinic_tables::Table& table) {
     return sql;
 }
 
-void EngineTest::EndEngineSessions() const {
-    server_->Query(
-        "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
-        "WHERE application_name = $1",
-        {schema_});
-}
-
 void EngineTest::MakeTable(const clinic_tables::Table& table) const {
     if (!server_) return Exec(std::string(table.name) + ".DB", TableSql(table));
     const clinic_tables::Table* tables[] = {&table};
-    clinicdb::CreateServerTables(*server_, tables);
-    if (table.characterIndexed.empty()) return;
-    pgkit::InstallPinyin(*server_);
-    pgkit::CreateNameIndex(*server_, pgkit::ServerName(table.name),
-                           pgkit::ServerName(table.characterIndexed),
-                           table.ColumnNamed(table.characterIndexed).size);
+    clinicdb::CreateServerTables(server_->Session(), tables);
 }
 
 std::string EngineTest::Stored(const std::string& table, const std::string& column,
@@ -91,7 +59,7 @@ std::string EngineTest::Stored(const std::string& table, const std::string& colu
     const std::string sql =
         "SELECT coalesce(CAST(" + column + " AS TEXT), '<null>') FROM " + table + " WHERE Id = ";
     if (server_) {
-        const pgkit::Result row = server_->Query(sql + "$1", {std::to_string(id)});
+        const pgkit::Result row = server_->Session().Query(sql + "$1", {std::to_string(id)});
         return row.Rows() == 1 ? std::string(row.Text(0, 0)) : "<missing>";
     }
     const auto db = sqlitekit::Connection::Open(Path(table + ".DB"), SQLITE_OPEN_READONLY);
@@ -101,7 +69,7 @@ std::string EngineTest::Stored(const std::string& table, const std::string& colu
 }
 
 void EngineTest::Exec(const std::string& file, const std::string& sql) const {
-    if (server_) return server_->Exec(sql);
+    if (server_) return server_->Session().Exec(sql);
     const auto connection =
         sqlitekit::Connection::Open(Path(file), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     connection.Exec(sql);

@@ -16,7 +16,7 @@
 
 #include "base/clinic_tables.h"
 #include "engine/dbengine.h"
-#include "engine/pgkit/pg_connection.h"
+#include "tests/engine/pg/cluster.h"
 
 namespace dbe_test {
 
@@ -29,8 +29,8 @@ inline const std::string kBingliSql = TableSql(clinic_tables::Visits());
 enum BingrenField : uint16_t { kId = 1, kXm = 2, kXb = 3, kNl = 4, kCzrq = 9, kFzyysj = 10 };
 enum BingliField : uint16_t { kBrid = 2, kLzrq = 3, kZhsu = 4, kXbs = 5, kJzys = 10 };
 
-enum class Storage { kFiles, kServer };
-std::string StorageName(const ::testing::TestParamInfo<Storage>& info);
+using pgkit_test::Storage;
+using pgkit_test::StorageName;
 
 class EngineTest : public ::testing::TestWithParam<Storage> {
   protected:
@@ -38,11 +38,8 @@ class EngineTest : public ::testing::TestWithParam<Storage> {
     void TearDown() override;
 
     bool OnServer() const { return server_ != nullptr; }
-    // On the server: the test's schema, and a session on it.
-    const std::string& ServerSchema() const { return schema_; }
-    pgkit::Connection& ServerSession() const { return *server_; }
-    // Ends the server sessions of the engine, as a lost connection would.
-    void EndEngineSessions() const;
+    // On the server: the test's schema.
+    pgkit_test::TestSchema& Server() const { return *server_; }
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
     // Runs SQL on a file (created if missing) through a connection of the test's own; on the
     // server, on the test's schema, whatever file is named.
@@ -82,10 +79,8 @@ class EngineTest : public ::testing::TestWithParam<Storage> {
 
   private:
     void MakeTable(const clinic_tables::Table& table) const;
-    void UseServer();
 
-    std::unique_ptr<pgkit::Connection> server_;
-    std::string schema_;
+    std::unique_ptr<pgkit_test::TestSchema> server_;
 };
 
 // Runs the TEST_P tests of `fixture` on both storages.

@@ -215,12 +215,13 @@ TEST_F(OpenTest, UnwritableFileOpensOnlyReadOnly) {
 TEST_P(OpenTableTest, AServerThatWantsAPasswordTakesItFromTheSession) {
     if (!OnServer()) GTEST_SKIP() << "the files' passwords are the protected tables' tests";
     MakeBingren();
-    ServerSession().Exec("GRANT USAGE ON SCHEMA " + ServerSchema() + " TO clinicpw; " +
-                         "GRANT ALL ON ALL TABLES IN SCHEMA " + ServerSchema() + " TO clinicpw");
+    Server().Session().Exec("GRANT USAGE ON SCHEMA " + Server().Name() + " TO clinicpw; " +
+                            "GRANT ALL ON ALL TABLES IN SCHEMA " + Server().Name() +
+                            " TO clinicpw");
     const std::string asked = Path("asked");
     std::ofstream(Path("dbengine.conf"), std::ios::app)
         << "SERVER " << asked << " = " << pgkit_test::TestCluster().passwordConninfo
-        << " options='-csearch_path=" << ServerSchema() << "'\n";
+        << " options='-csearch_path=" << Server().Name() << "'\n";
     ASSERT_EQ(dbeSetDirectory(db_, asked.c_str()), DBIERR_NONE) << Entries();
     hDBICur cur = nullptr;
     EXPECT_EQ(dbeOpenTable(db_, "bingren.DB", "", dbiREADWRITE, 0, 0, &cur),

@@ -1,6 +1,7 @@
 #include "tests/engine/pg/cluster.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -38,6 +39,40 @@ pgkit::Connection Connect() {
 
 std::string BackendPid(const pgkit::Connection& connection) {
     return std::to_string(PQbackendPID(connection.Handle()));
+}
+
+std::string StorageName(const ::testing::TestParamInfo<Storage>& info) {
+    return info.param == Storage::kServer ? "Server" : "Files";
+}
+
+namespace {
+
+std::string NewSchemaName() {
+    static int serial = 0;
+    return "t" + std::to_string(getpid()) + "_" + std::to_string(++serial);
+}
+
+}  // namespace
+
+TestSchema::TestSchema(const std::string& directory, const std::string& confFile)
+    : name_(NewSchemaName()), session_(Connect()) {
+    session_.Exec("CREATE SCHEMA " + name_ + "; SET search_path = " + name_);
+    std::ofstream(confFile) << "SERVER " << directory << " = " << TestCluster().conninfo
+                            << " application_name=" << name_ << " options='-csearch_path=" << name_
+                            << "'\n";
+    setenv("DBENGINE_CONF", confFile.c_str(), 1);
+}
+
+TestSchema::~TestSchema() {
+    unsetenv("DBENGINE_CONF");
+    session_.Exec("DROP SCHEMA " + name_ + " CASCADE");
+}
+
+void TestSchema::EndEngineSessions() {
+    session_.Query(
+        "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+        "WHERE application_name = $1",
+        {name_});
 }
 
 pgkit::Error FailureOf(const std::function<void()>& statement) {

@@ -2,6 +2,8 @@
 // that $PG_CLUSTER_ENV names describes it, and short helpers over it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 
@@ -26,5 +28,31 @@ std::string BackendPid(const pgkit::Connection& connection);
 
 // The failure that `statement` throws; a failure of the test when it throws none.
 pgkit::Error FailureOf(const std::function<void()>& statement);
+
+// The storage a test runs on: a directory's SQLite files, or a server.
+enum class Storage { kFiles, kServer };
+std::string StorageName(const ::testing::TestParamInfo<Storage>& info);
+
+// A fresh schema on the cluster, which the engine's configuration gives a directory to, while
+// it lives: a configuration file of its own that $DBENGINE_CONF names. The engine's sessions go
+// by the schema's name, so that a test can end them. Dropped with everything in it at the end.
+class TestSchema {
+  public:
+    // `directory` as the engine is given it; the configuration is written to `confFile`.
+    TestSchema(const std::string& directory, const std::string& confFile);
+    ~TestSchema();
+    TestSchema(const TestSchema&) = delete;
+    TestSchema& operator=(const TestSchema&) = delete;
+
+    const std::string& Name() const { return name_; }
+    // A session of the test's own whose search_path is the schema.
+    pgkit::Connection& Session() { return session_; }
+    // Ends the engine's sessions on the schema, as a lost connection would.
+    void EndEngineSessions();
+
+  private:
+    std::string name_;
+    pgkit::Connection session_;
+};
 
 }  // namespace pgkit_test

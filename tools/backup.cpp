@@ -1,7 +1,6 @@
 #include "tools/backup.h"
 
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +23,7 @@
 #include "engine/sqlitekit/table_use.h"
 #include "engine/tablecrypt/protected_file.h"
 #include "tools/clinic_schema.h"
+#include "tools/sha256.h"
 #include "tools/tool_error.h"
 
 namespace clinicdb {
@@ -120,33 +120,6 @@ class SharedLock {
     }
 
     Descriptor file_;
-};
-
-class Sha256 {
-  public:
-    Sha256() : context_(EVP_MD_CTX_new()) {
-        if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1)
-            throw ToolError("no SHA-256 from OpenSSL");
-    }
-    void Add(const char* data, std::size_t size) { EVP_DigestUpdate(context_.get(), data, size); }
-    std::string Hex() {
-        unsigned char digest[EVP_MAX_MD_SIZE];
-        unsigned int size = 0;
-        EVP_DigestFinal_ex(context_.get(), digest, &size);
-        static const char* const kDigits = "0123456789abcdef";
-        std::string hex;
-        for (unsigned int i = 0; i < size; ++i) {
-            hex += kDigits[digest[i] >> 4];
-            hex += kDigits[digest[i] & 15];
-        }
-        return hex;
-    }
-
-  private:
-    struct Free {
-        void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-    };
-    std::unique_ptr<EVP_MD_CTX, Free> context_;
 };
 
 void WriteAll(int fd, const char* data, std::size_t size, const fs::path& file) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -27,9 +28,15 @@ std::filesystem::path TableFile(const std::filesystem::path& dir, std::string_vi
 std::filesystem::path TableFile(const std::filesystem::path& dir,
                                 const clinic_tables::Table& table);
 
-// Makes an empty file (table and indexes) for each table; see the contract above.
+// Fills a table while its file is made, in the transaction that makes it, before its indexes
+// are built; throwing there makes no file at all.
+using TableFill = std::function<void(const sqlitekit::Connection&, const clinic_tables::Table&)>;
+
+// Makes a file (table and indexes) for each table, empty or as `fill` fills it; see the
+// contract above.
 void CreateTableFiles(const std::filesystem::path& dir,
-                      std::span<const clinic_tables::Table* const> tables);
+                      std::span<const clinic_tables::Table* const> tables,
+                      const TableFill& fill = {});
 
 // The table's indexes, its character index among them; DropIndexes drops them all.
 void CreateIndexes(const sqlitekit::Connection& db, const clinic_tables::Table& table);

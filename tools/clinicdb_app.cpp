@@ -16,12 +16,23 @@
 #include "tools/demo_loader.h"
 #include "tools/protection_commands.h"
 #include "tools/recall.h"
+#include "tools/server_check.h"
+#include "tools/server_copy.h"
+#include "tools/server_demo.h"
+#include "tools/server_schema.h"
+#include "tools/server_target.h"
 #include "tools/tool_error.h"
 
 namespace clinicdb {
 namespace {
 
-int Create(const Arguments& a, std::ostream& out) {
+int Create(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    if (!a.server.empty()) {
+        pgkit::Connection server = OpenServer(a.server, passwords);
+        CreateServerTables(server, clinic_tables::All());
+        out << "created the tables bingren and bingli on the server\n";
+        return 0;
+    }
     std::filesystem::create_directories(a.dir);
     CreateTableFiles(a.dir, clinic_tables::All());
     out << "created " << TableFile(a.dir, clinic_tables::Patients()).string() << " and "
@@ -29,8 +40,14 @@ int Create(const Arguments& a, std::ostream& out) {
     return 0;
 }
 
-int Demo(const Arguments& a, std::ostream& out) {
-    const DemoResult r = LoadDemo(a.dir, a.demo);
+DemoResult LoadAnyDemo(const Arguments& a, PasswordSource& passwords) {
+    if (a.server.empty()) return LoadDemo(a.dir, a.demo);
+    pgkit::Connection server = OpenServer(a.server, passwords);
+    return LoadServerDemo(server, a.demo);
+}
+
+int Demo(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    const DemoResult r = LoadAnyDemo(a, passwords);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", r.seconds);
     out << "demo: " << r.patients << " patients, " << r.visits << " visits, " << r.dueTomorrow
@@ -40,15 +57,24 @@ int Demo(const Arguments& a, std::ostream& out) {
 }
 
 // Why the check failed, the gravest first.
-const char* Failure(const CheckReport& report) {
+const char* Failure(const Arguments& a, const CheckReport& report) {
+    if (!a.server.empty()) return "the server's tables are not as the engine reads them";
     if (!report.Sound()) return "the database is damaged";
     if (report.refusal) return "a table lacks what the program reads";
     return "a copy of a table is left beside it";
 }
 
-int Check(const Arguments& a, PasswordSource& passwords, std::ostream& out, std::ostream& err) {
+CheckReport CheckAny(const Arguments& a, PasswordSource& passwords) {
+    if (!a.server.empty()) {
+        pgkit::Connection server = OpenServer(a.server, passwords);
+        return CheckServer(server);
+    }
     TableOpener tables(passwords);
-    const CheckReport report = CheckDatabase(a.dir, tables, a.repair);
+    return CheckDatabase(a.dir, tables, a.repair);
+}
+
+int Check(const Arguments& a, PasswordSource& passwords, std::ostream& out, std::ostream& err) {
+    const CheckReport report = CheckAny(a, passwords);
     for (const std::string& removed : report.removedCopies) out << removed;
     for (const FileCheck& file : report.files) {
         const bool refused = report.refusal && report.refusal->file == file.file;
@@ -63,7 +89,7 @@ int Check(const Arguments& a, PasswordSource& passwords, std::ostream& out, std:
     }
     for (const std::string& kept : report.keptCopies) err << kept << "\n";
     if (!report.Passed()) {
-        err << "check failed: " << Failure(report) << "\n";
+        err << "check failed: " << Failure(a, report) << "\n";
         return 1;
     }
     for (const std::string& cell : report.unreadableCells) {
@@ -89,9 +115,17 @@ int Check(const Arguments& a, PasswordSource& passwords, std::ostream& out, std:
     return 0;
 }
 
-int ShowSummary(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+Summary ReadAnySummary(const Arguments& a, PasswordSource& passwords) {
+    if (!a.server.empty()) {
+        pgkit::Connection server = OpenServer(a.server, passwords);
+        return ReadServerSummary(server, a.demo.today);
+    }
     TableOpener tables(passwords);
-    const Summary s = ReadSummary(a.dir, a.demo.today, tables);
+    return ReadSummary(a.dir, a.demo.today, tables);
+}
+
+int ShowSummary(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    const Summary s = ReadAnySummary(a, passwords);
     out << "patients: " << s.patients << "\n"
         << "visits: " << s.visits << "\n"
         << "due tomorrow (" << dates::FormatStoredDate(a.demo.today + 1) << "): " << s.dueTomorrow
@@ -202,12 +236,44 @@ int BringBack(const Arguments& a, PasswordSource& passwords, std::ostream& out) 
     return 0;
 }
 
+void PrintCopied(const std::vector<CopiedTable>& tables, double seconds, std::ostream& out) {
+    for (const CopiedTable& t : tables)
+        out << "  " << t.table << ": " << t.digest.rows << " rows, sha256 " << t.digest.sha256
+            << "\n";
+    char took[32];
+    std::snprintf(took, sizeof took, "%.1f", seconds);
+    out << "verified: every row alike on both sides, " << took << " s\n";
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point started) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+int Push(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    const auto started = std::chrono::steady_clock::now();
+    TableOpener tables(passwords);
+    pgkit::Connection server = OpenServer(a.server, passwords);
+    const auto copied = PushDirectory(a.dir, tables, server);
+    out << "pushed " << a.dir.string() << " onto the server:\n";
+    PrintCopied(copied, SecondsSince(started), out);
+    return 0;
+}
+
+int Pull(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    const auto started = std::chrono::steady_clock::now();
+    pgkit::Connection server = OpenServer(a.server, passwords);
+    const auto copied = PullDirectory(server, a.dir);
+    out << "pulled the server's tables into " << a.dir.string() << ":\n";
+    PrintCopied(copied, SecondsSince(started), out);
+    return 0;
+}
+
 int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out, std::ostream& err) {
     switch (a.command) {
         case Command::kCreate:
-            return Create(a, out);
+            return Create(a, passwords, out);
         case Command::kDemo:
-            return Demo(a, out);
+            return Demo(a, passwords, out);
         case Command::kCheck:
             return Check(a, passwords, out, err);
         case Command::kSummary:
@@ -228,6 +294,10 @@ int Dispatch(const Arguments& a, PasswordSource& passwords, std::ostream& out, s
             return ShowDeleted(a, passwords, out);
         case Command::kUndelete:
             return BringBack(a, passwords, out);
+        case Command::kPush:
+            return Push(a, passwords, out);
+        case Command::kPull:
+            return Pull(a, passwords, out);
         case Command::kVersion:
             out << "clinicdb " << CLINIC_VERSION << "\n";
             return 0;

@@ -7,13 +7,16 @@
 #include <set>
 #include <string>
 
+#include "tools/server_target.h"
+
 namespace clinicdb {
 
 const char* const kUsage =
-    "usage: clinicdb create DIR\n"
-    "       clinicdb demo DIR --patients N [--today YYYY-MM-DD] [--seed S]\n"
+    "usage: clinicdb create DIR|CONN\n"
+    "       clinicdb demo DIR|CONN --patients N [--today YYYY-MM-DD] [--seed S]\n"
     "       clinicdb check DIR [--repair]\n"
-    "       clinicdb summary DIR [--today YYYY-MM-DD]\n"
+    "       clinicdb check CONN\n"
+    "       clinicdb summary DIR|CONN [--today YYYY-MM-DD]\n"
     "       clinicdb recall DIR --from YYYY-MM-DD --to YYYY-MM-DD [--not-reminded] [--csv FILE]\n"
     "       clinicdb recall DIR --overdue [--today YYYY-MM-DD] [--not-reminded] [--csv FILE]\n"
     "       clinicdb protect DIR TABLE\n"
@@ -24,6 +27,8 @@ const char* const kUsage =
     "       clinicdb restore BACKUP DIR\n"
     "       clinicdb deleted DIR\n"
     "       clinicdb undelete DIR TABLE ID\n"
+    "       clinicdb push DIR CONN\n"
+    "       clinicdb pull CONN DIR\n"
     "       clinicdb --version\n"
     "\n"
     "  create     make empty bingren.DB and bingli.DB in DIR (refuses existing files)\n"
@@ -45,6 +50,12 @@ const char* const kUsage =
     "  restore    put a verified backup back into DIR (refused while a program has it open)\n"
     "  deleted    list the deleted patients and visits, newest first\n"
     "  undelete   bring the deleted row ID of TABLE back under its old record number\n"
+    "  push       copy DIR's tables onto an empty server in one transaction, and verify them\n"
+    "  pull       copy a server's tables into new table files in DIR, and verify them\n"
+    "\n"
+    "CONN is a PostgreSQL connection string (host=... port=5432 dbname=clinic user=clinic, or\n"
+    "postgresql://...) without a password; clinicdb asks for the password when the server\n"
+    "wants one. On a server, check compares the tables with the layout that the engine reads.\n"
     "\n"
     "Passwords are read from the terminal without echo, or one a line from standard input;\n"
     "check, summary and recall ask for one when a table is protected and use it for every\n"
@@ -65,7 +76,8 @@ constexpr CommandName kCommands[] = {
     {"password", Command::kPassword}, {"backup", Command::kBackup},
     {"verify", Command::kVerify},     {"restore", Command::kRestore},
     {"recall", Command::kRecall},     {"deleted", Command::kDeleted},
-    {"undelete", Command::kUndelete}};
+    {"undelete", Command::kUndelete}, {"push", Command::kPush},
+    {"pull", Command::kPull}};
 
 template <typename Number>
 Number ParseNumber(std::string_view option, std::string_view text, Number low, Number high) {
@@ -174,7 +186,34 @@ void RequireRecallSpan(const std::set<std::string_view>& given, const RecallOpti
                          dates::FormatStoredDate(recall.to));
 }
 
+UsageError NoServer(std::string_view command) {
+    return UsageError(std::string(command) + " works on a directory, not on a server");
+}
+
+bool TakesServer(Command command) {
+    return command == Command::kCreate || command == Command::kDemo || command == Command::kCheck ||
+           command == Command::kSummary;
+}
+
+// push DIR CONN and pull CONN DIR.
+void ParseCopy(std::span<const std::string_view> args, Arguments& parsed) {
+    if (args.size() != 3)
+        throw UsageError(args.size() < 3 ? "push wants DIR CONN, pull CONN DIR"
+                                         : "too many arguments");
+    const bool push = parsed.command == Command::kPush;
+    const std::string_view dir = push ? args[1] : args[2];
+    const std::string_view server = push ? args[2] : args[1];
+    if (!IsConnectionString(server))
+        throw UsageError("'" + std::string(server) + "' is no connection string");
+    if (dir.empty() || IsConnectionString(dir))
+        throw UsageError(std::string(args[0]) + " wants a directory beside CONN");
+    parsed.dir = std::filesystem::path(dir);
+    parsed.server = std::string(server);
+}
+
 void RequireOptions(const std::set<std::string_view>& given, const Arguments& parsed) {
+    if (parsed.repair && !parsed.server.empty())
+        throw UsageError("--repair works on a directory, not on a server");
     if (parsed.command == Command::kDemo && !given.contains("--patients"))
         throw UsageError("demo wants --patients N");
     if (parsed.command == Command::kRecall) RequireRecallSpan(given, parsed.recall);
@@ -192,8 +231,17 @@ Arguments ParseArguments(std::span<const std::string_view> args) {
     if (args.size() < 2) throw UsageError(args.empty() ? "no command" : "no directory");
     parsed.command = ParseCommand(args[0]);
     if (args[1].empty()) throw UsageError("empty directory name");
-    parsed.dir = std::filesystem::path(args[1]);
     parsed.demo.today = dates::Today();
+    if (parsed.command == Command::kPush || parsed.command == Command::kPull) {
+        ParseCopy(args, parsed);
+        return parsed;
+    }
+    if (IsConnectionString(args[1])) {
+        if (!TakesServer(parsed.command)) throw NoServer(args[0]);
+        parsed.server = std::string(args[1]);
+    } else {
+        parsed.dir = std::filesystem::path(args[1]);
+    }
     if (TakesTable(parsed.command)) {
         if (args.size() != 3) throw UsageError(args.size() < 3 ? "no table" : "too many arguments");
         parsed.table = ParseTable(args[2]);
@@ -212,6 +260,7 @@ Arguments ParseArguments(std::span<const std::string_view> args) {
         if (args.size() < 3 || args[2].empty())
             throw UsageError(parsed.command == Command::kBackup ? "no destination"
                                                                 : "no directory");
+        if (IsConnectionString(args[2])) throw NoServer(args[0]);
         parsed.destination = std::filesystem::path(args[2]);
     }
     RequireOptions(ParseOptions(args.subspan(twoPaths ? 3 : 2), parsed), parsed);

@@ -1,7 +1,9 @@
 // What the user asked clinicdb to do, read from its arguments.
 //
 // Contract: ParseArguments either returns a complete request or throws UsageError with a
-// one-line reason; the caller then shows kUsage and exits with status 2.
+// one-line reason; the caller then shows kUsage and exits with status 2. Where a command takes a
+// server, an argument that IsConnectionString() (tools/server_target.h) names one; every other
+// command refuses such an argument.
 #pragma once
 
 #include <filesystem>
@@ -31,12 +33,17 @@ enum class Command {
     kRestore,
     kDeleted,
     kUndelete,
+    kPush,
+    kPull,
     kVersion
 };
 
 struct Arguments {
     Command command = Command::kHelp;
     std::filesystem::path dir;
+    // create, demo, check, summary: the server's libpq connection string when one was given in
+    // place of DIR (`dir` is then empty); push DIR CONN and pull CONN DIR: CONN.
+    std::string server;
     std::string table;    // protect, unprotect, password, undelete: the table's name without ".DB"
     std::int64_t id = 0;  // undelete: the record number
     DemoOptions demo;     // demo.today serves summary and recall: the real local date unless given

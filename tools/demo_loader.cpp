@@ -101,40 +101,43 @@ class BulkTable {
     Statement insert_;
 };
 
-// The values in the order of the table's described columns.
-void InsertPatient(Statement& insert, const Patient& p) {
-    InsertRow(insert, p.id, p.name, p.sex, std::int64_t{p.age}, p.employer, p.phone, p.address,
-              p.email, std::optional<Day>(p.firstVisit), p.followUp, p.reminded, p.reply, p.family);
-}
-
-void InsertVisit(Statement& insert, const Visit& v) {
-    InsertRow(insert, v.id, v.patientId, std::optional<Day>(v.date), v.complaint, v.history,
-              v.examination, v.diagnosis, v.treatment, v.followUp, v.doctor, v.family);
+template <typename Row>
+void InsertValues(Statement& insert, const Row& row) {
+    WithValues(row, [&](const auto&... values) { InsertRow(insert, values...); });
 }
 
 }  // namespace
 
-DemoResult LoadDemo(const std::filesystem::path& dir, const DemoOptions& options) {
+DemoResult GenerateDemo(const DemoOptions& options, const DemoSink& take) {
     const auto started = std::chrono::steady_clock::now();
-    PrepareFiles(dir);
-    BulkTable patients(dir, clinic_tables::Patients());
-    BulkTable visits(dir, clinic_tables::Visits());
-
     DemoResult result;
     DemoGenerator generator(options);
     Patient patient;
     std::vector<Visit> patientVisits;
     for (std::int64_t i = 0; i < options.patients; ++i) {
         generator.Next(patient, patientVisits);
-        InsertPatient(patients.Insert(), patient);
-        for (const Visit& visit : patientVisits) InsertVisit(visits.Insert(), visit);
+        take(patient, patientVisits);
         result.visits += static_cast<std::int64_t>(patientVisits.size());
         if (patient.followUp == options.today + 1) ++result.dueTomorrow;
     }
+    result.patients = options.patients;
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return result;
+}
+
+DemoResult LoadDemo(const std::filesystem::path& dir, const DemoOptions& options) {
+    const auto started = std::chrono::steady_clock::now();
+    PrepareFiles(dir);
+    BulkTable patients(dir, clinic_tables::Patients());
+    BulkTable visits(dir, clinic_tables::Visits());
+    DemoResult result =
+        GenerateDemo(options, [&](const Patient& patient, const std::vector<Visit>& patientVisits) {
+            InsertValues(patients.Insert(), patient);
+            for (const Visit& visit : patientVisits) InsertValues(visits.Insert(), visit);
+        });
     patients.Finish();
     visits.Finish();
-
-    result.patients = options.patients;
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;

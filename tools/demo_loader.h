@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 #include "tools/demo_generator.h"
 
@@ -23,5 +25,10 @@ struct DemoResult {
 };
 
 DemoResult LoadDemo(const std::filesystem::path& dir, const DemoOptions& options);
+
+// Hands every generated patient, with his visits, to `take`, and counts them; the seconds are
+// those of the whole run. Every demo load, whatever it fills, runs through it.
+using DemoSink = std::function<void(const Patient&, const std::vector<Visit>&)>;
+DemoResult GenerateDemo(const DemoOptions& options, const DemoSink& take);
 
 }  // namespace clinicdb

@@ -51,4 +51,18 @@ struct Visit {
     std::string family;           // Jtcy
 };
 
+// Calls `take` with the row's values in the order of its table's described columns
+// (base/clinic_tables.h), so that every loader fills the columns alike.
+template <typename Take>
+void WithValues(const Patient& p, Take&& take) {
+    take(p.id, p.name, p.sex, std::int64_t{p.age}, p.employer, p.phone, p.address, p.email,
+         std::optional<Day>(p.firstVisit), p.followUp, p.reminded, p.reply, p.family);
+}
+
+template <typename Take>
+void WithValues(const Visit& v, Take&& take) {
+    take(v.id, v.patientId, std::optional<Day>(v.date), v.complaint, v.history, v.examination,
+         v.diagnosis, v.treatment, v.followUp, v.doctor, v.family);
+}
+
 }  // namespace clinicdb

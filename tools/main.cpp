@@ -1,5 +1,6 @@
 // clinicdb: creates, fills with demo data, checks, summarises and protects the tables of a clinic
-// database directory.
+// database directory; creates, fills, checks and summarises them on a PostgreSQL server, and
+// copies a directory onto a server and back.
 #include <iostream>
 #include <string_view>
 #include <vector>

@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "engine/pgkit/server_layout.h"
+#include "engine/pgkit/server_name_index.h"
+#include "tools/clinic_schema.h"
+#include "tools/tool_error.h"
 
 namespace clinicdb {
 
@@ -26,16 +29,83 @@ std::vector<pgkit::DeclaredIndex> DeclaredIndexes(const clinic_tables::Table& ta
     return indexes;
 }
 
+// A refused create changes nothing, not even the support objects: this runs before them.
+void RefuseExisting(pgkit::Connection& connection,
+                    std::span<const clinic_tables::Table* const> tables) {
+    for (const clinic_tables::Table* table : tables) {
+        if (ServerTableExists(connection, *table))
+            throw ToolError("the server holds a table " + pgkit::ServerName(table->name) +
+                            " already; nothing was changed");
+    }
+}
+
 }  // namespace
 
-void CreateServerTables(pgkit::Connection& connection,
-                        std::span<const clinic_tables::Table* const> tables) {
-    pgkit::InstallSupport(connection);
-    pgkit::Transaction transaction(connection);
+bool ServerTableExists(pgkit::Connection& connection, const clinic_tables::Table& table) {
+    return connection
+               .Query(
+                   "SELECT 1 FROM pg_class WHERE relname = $1 "
+                   "AND relnamespace = current_schema()::regnamespace",
+                   {pgkit::ServerName(table.name)})
+               .Rows() == 1;
+}
+
+void CreateServerTablesInTransaction(pgkit::Connection& connection,
+                                     std::span<const clinic_tables::Table* const> tables) {
     for (const clinic_tables::Table* table : tables) {
         pgkit::CreateTable(connection, std::string(table->name), DeclaredColumns(*table),
                            DeclaredIndexes(*table));
+        CreateServerNameIndex(connection, *table);
     }
+}
+
+void CreateServerNameIndex(pgkit::Connection& connection, const clinic_tables::Table& table) {
+    if (table.characterIndexed.empty()) return;
+    pgkit::CreateNameIndex(connection, pgkit::ServerName(table.name),
+                           pgkit::ServerName(table.characterIndexed), IndexedCharacters(table));
+}
+
+void DropServerNameIndex(pgkit::Connection& connection, const clinic_tables::Table& table) {
+    if (table.characterIndexed.empty()) return;
+    const std::string name = pgkit::ServerName(table.name);
+    const std::string column = pgkit::ServerName(table.characterIndexed);
+    connection.Exec(
+        "DROP TABLE IF EXISTS " +
+        pgkit::QuoteIdentifier(connection, pgkit::NameIndexTable(name, column, false)) + ", " +
+        pgkit::QuoteIdentifier(connection, pgkit::NameIndexTable(name, column, true)) +
+        "; DROP FUNCTION IF EXISTS " +
+        pgkit::QuoteIdentifier(connection, name + "_" + column + "_index") + "() CASCADE");
+}
+
+void InstallServerSupport(pgkit::Connection& connection) {
+    pgkit::InstallSupport(connection);
+    pgkit::InstallPinyin(connection);
+}
+
+void PrepareEmptyServerTables(pgkit::Connection& connection,
+                              std::span<const clinic_tables::Table* const> tables) {
+    for (const clinic_tables::Table* table : tables) {
+        if (!ServerTableExists(connection, *table)) {
+            CreateServerTablesInTransaction(connection, std::span(&table, 1));
+            continue;
+        }
+        const std::string name = pgkit::ServerName(table->name);
+        if (connection
+                .Query("SELECT EXISTS (SELECT 1 FROM " + pgkit::QuoteIdentifier(connection, name) +
+                       ")")
+                .Text(0, 0) == "t")
+            throw ToolError("the server's table " + name +
+                            " holds rows already; nothing was changed");
+    }
+}
+
+void CreateServerTables(pgkit::Connection& connection,
+                        std::span<const clinic_tables::Table* const> tables) {
+    RefuseExisting(connection, tables);
+    InstallServerSupport(connection);
+    pgkit::Transaction transaction(connection);
+    RefuseExisting(connection, tables);
+    CreateServerTablesInTransaction(connection, tables);
     transaction.Commit();
 }
 

@@ -36,6 +36,25 @@ TEST(CommandLine, ProtectionCommandsTakeATableWithOrWithoutItsSuffix) {
     EXPECT_EQ(Parse({"password", "d", "bingren.db"}).table, "bingren");
 }
 
+TEST(CommandLine, ConnectionStringsNameAServerAndAllElseADirectory) {
+    const Arguments keyValue = Parse({"check", "host=/run/pg dbname=clinic"});
+    EXPECT_EQ(keyValue.server, "host=/run/pg dbname=clinic");
+    EXPECT_EQ(keyValue.dir, "");
+    EXPECT_EQ(Parse({"summary", "postgresql://db/clinic"}).server, "postgresql://db/clinic");
+    EXPECT_EQ(Parse({"create", "postgres://db/clinic"}).server, "postgres://db/clinic");
+    const Arguments dir = Parse({"create", "postgresql:/x"});
+    EXPECT_EQ(dir.dir, "postgresql:/x");
+    EXPECT_EQ(dir.server, "");
+    const Arguments push = Parse({"push", "d", "dbname=clinic"});
+    EXPECT_EQ(push.command, Command::kPush);
+    EXPECT_EQ(push.dir, "d");
+    EXPECT_EQ(push.server, "dbname=clinic");
+    const Arguments pull = Parse({"pull", "postgresql://db/clinic", "d"});
+    EXPECT_EQ(pull.command, Command::kPull);
+    EXPECT_EQ(pull.dir, "d");
+    EXPECT_EQ(pull.server, "postgresql://db/clinic");
+}
+
 TEST(CommandLine, BadArgumentsExitWithStatusTwoAndUsage) {
     const std::vector<std::vector<std::string>> bad = {
         {},
@@ -70,7 +89,15 @@ TEST(CommandLine, BadArgumentsExitWithStatusTwoAndUsage) {
         {"protect", "d", "bingren", "extra"},
         {"unprotect", "d", ".DB"},
         {"unprotect", "d", "../bingren"},
-        {"password", "d", ""}};
+        {"password", "d", ""},
+        {"recall", "host=h dbname=c", "--overdue"},
+        {"check", "host=h dbname=c", "--repair"},
+        {"backup", "d", "dbname=c"},
+        {"push", "d"},
+        {"push", "d", "e"},
+        {"push", "dbname=c", "dbname=d"},
+        {"pull", "d", "dbname=c"},
+        {"pull", "dbname=c", "d", "extra"}};
     for (const auto& args : bad) {
         const auto run = RunTool(args);
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);

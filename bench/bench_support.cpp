@@ -3,8 +3,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <fstream>
+
+#include "data/clinic_record_sets.h"
 
 double MicrosSince(Clock::time_point start) {
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
@@ -31,6 +35,19 @@ void WarmPageCache(const std::string& dir) {
         while (file.read(buffer, sizeof buffer)) {
         }
     }
+}
+
+ServerConfig::ServerConfig(const std::string& conninfo)
+    : file_((std::filesystem::temp_directory_path() /
+             ("clinic-bench-" + std::to_string(getpid()) + ".conf"))
+                .string()) {
+    std::ofstream(file_) << "SERVER " << kClinicDatabase << " = " << conninfo << "\n";
+    setenv("DBENGINE_CONF", file_.c_str(), 1);
+}
+
+ServerConfig::~ServerConfig() {
+    unsetenv("DBENGINE_CONF");
+    std::filesystem::remove(file_);
 }
 
 int BenchMain(int argc, int argcWanted, const char* usage, const std::function<void()>& run) {

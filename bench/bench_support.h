@@ -18,6 +18,20 @@ double ResidentMiB();
 // cache.
 void WarmPageCache(const std::string& dir);
 
+// The engine's configuration while the object lives: a file, named by DBENGINE_CONF, that gives
+// the program's database directory to the server that `conninfo` (a libpq connection string)
+// reaches. The engine reads it when a record set first opens the database.
+class ServerConfig {
+  public:
+    explicit ServerConfig(const std::string& conninfo);
+    ~ServerConfig();
+    ServerConfig(const ServerConfig&) = delete;
+    ServerConfig& operator=(const ServerConfig&) = delete;
+
+  private:
+    std::string file_;
+};
+
 // A view of a grid's height: the record sets keep this many records at hand.
 class GridRows : public TDataLink {
   public:

@@ -1,5 +1,6 @@
 // The operations that the spine benchmarks time on one demo database: each through the record
-// sets over the engine and as the plain SQLite statements that do the same work.
+// sets over the engine and, on a directory of files, as the plain SQLite statements that do the
+// same work.
 //
 // RunSpine points the engine at the root (DBENGINE_ROOT), so that the program's database
 // directory d:\qorvyna\bingli is ROOT/d/qorvyna/bingli, and opens everything afresh: runs on
@@ -26,4 +27,8 @@ struct SpineFigures {
     double baseMiB = 0, openedMiB = 0, walkedMiB = 0;  // resident memory
 };
 
-SpineFigures RunSpine(const std::string& root, const std::optional<std::string>& password);
+// With `server`, a libpq connection string, the engine's configuration gives the database
+// directory to that server, whose current schema holds the same tables (clinicdb push), for the
+// run; only the record sets are timed there, as the plain statements read files.
+SpineFigures RunSpine(const std::string& root, const std::optional<std::string>& password,
+                      const std::optional<std::string>& server = std::nullopt);

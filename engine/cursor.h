@@ -160,8 +160,13 @@ class Cursor {
     void UpdateVisible();
     void RequireWritable() const;
     std::int64_t CurrentRowid() const;
-    // Reads the row with record number `rowid` into `record`, wherever it is.
-    void Reload(std::int64_t rowid, Record& record);
+    // The record `rowid` as stored, in a copy of `record`; none when it is gone.
+    std::optional<Record> ReadStored(std::int64_t rowid, const Record& record);
+    // Runs the write `sql` of one record in its own transaction and answers the record as it
+    // stored it, read in this cursor's order; none when no record matched.
+    std::optional<Record> WriteReturning(const std::string& sql, const std::vector<Value>& values,
+                                         const Record& record);
+    void FollowRecord(std::int64_t rowid);
 
     View view_;
     Order order_;

@@ -1,4 +1,6 @@
 // The cursor's writes: each one transaction of the table's store, durable when it returns.
+#include <exception>
+
 #include "engine/cursor.h"
 #include "engine/errors.h"
 
@@ -34,11 +36,32 @@ void Cursor::RequireWritable() const {
         throw EngineError(DBIERR_TABLEREADONLY, ContextLine(kTableLine, view_.table->Path()));
 }
 
-void Cursor::Reload(std::int64_t rowid, Record& record) {
-    const std::size_t got = FetchAny(
-        {Region{Where{"rowid = ?", {rowid}}, "rowid"}}, 1,
-        [&](const Statement& row, std::size_t) { record.Load(row, readFields_, order_.key); });
-    if (got == 0) throw EngineError(DBIERR_RECDELETED);
+std::optional<Record> Cursor::ReadStored(std::int64_t rowid, const Record& record) {
+    std::optional<Record> stored;
+    FetchAny({Region{Where{"rowid = ?", {rowid}}, "rowid"}}, 1,
+             [&](const Statement& row, std::size_t) {
+                 stored.emplace(record);
+                 stored->Load(row, readFields_, order_.key);
+             });
+    return stored;
+}
+
+// The record comes back from the write itself: a read after the commit could fail, and a post
+// whose record is stored would then look failed and be posted twice.
+std::optional<Record> Cursor::WriteReturning(const std::string& sql,
+                                             const std::vector<Value>& values,
+                                             const Record& record) {
+    std::optional<Record> stored;
+    view_.table->Write([&] {
+        StatementUse statement(
+            view_.table->Prepare(sql + " RETURNING rowid, " + order_.select + fieldList_));
+        BindAll(*statement, values);
+        while (statement->Step()) {
+            stored.emplace(record);
+            stored->Load(*statement, readFields_, order_.key);
+        }
+    });
+    return stored;
 }
 
 void Cursor::Insert(Record& record, bool lock) {
@@ -53,16 +76,9 @@ void Cursor::Insert(Record& record, bool lock) {
     const std::string sql =
         "INSERT INTO " + view_.table->QuotedTable() +
         (columns.empty() ? " DEFAULT VALUES" : " (" + columns + ") VALUES (" + params + ")");
-    std::int64_t rowid = 0;
-    view_.table->Write([&] {
-        StatementUse statement(view_.table->Prepare(sql));
-        BindAll(*statement, values);
-        statement->Step();
-        rowid = view_.table->LastInsertRowid();
-    });
-    Reload(rowid, record);
+    record = *WriteReturning(sql, values, record);
     position_ = {At::kRecord, record.GetOrigin()->key};
-    if (lock) locks_->Lock(rowid);
+    if (lock) locks_->Lock(position_.key.rowid);
 }
 
 void Cursor::Modify(Record& record, bool freeLock) {
@@ -78,28 +94,32 @@ void Cursor::Modify(Record& record, bool freeLock) {
         values.push_back(record.StorageValue(field));
     }
     values.emplace_back(std::in_place_type<std::int64_t>, rowid);
-    bool changed = true;
-    if (!sets.empty()) {
-        view_.table->Write([&] {
-            StatementUse statement(view_.table->Prepare("UPDATE " + view_.table->QuotedTable() +
-                                                        " SET " + sets + " WHERE rowid = ?"));
-            BindAll(*statement, values);
-            statement->Step();
-            changed = view_.table->Changes() > 0;
-        });
-    }
+    const std::optional<Record> stored =
+        sets.empty() ? ReadStored(rowid, record)
+                     : WriteReturning("UPDATE " + view_.table->QuotedTable() + " SET " + sets +
+                                          " WHERE rowid = ?",
+                                      values, record);
     // Only once the record is stored: a failed write keeps the lock that the edit holds, so
     // that posting again cannot overwrite a change another seat made meanwhile.
     if (freeLock) lock.Release();
-    if (!changed) throw EngineError(DBIERR_RECDELETED);
-    Reload(rowid, record);
-    if (position_.at != At::kBegin && position_.at != At::kEnd && position_.key.rowid == rowid) {
-        // The cursor follows the record while it stays visible, else keeps its old place.
+    if (!stored) throw EngineError(DBIERR_RECDELETED);
+    record = *stored;
+    FollowRecord(rowid);
+}
+
+// The cursor follows the record while it stays visible, else keeps its old place. The record is
+// stored by now: when the server cannot be asked, the cursor keeps its place and the post stands.
+void Cursor::FollowRecord(std::int64_t rowid) {
+    if (position_.at == At::kBegin || position_.at == At::kEnd || position_.key.rowid != rowid) {
+        return;
+    }
+    position_.at = At::kCrack;
+    try {
         if (const std::optional<Key> key = FindVisible(rowid, nullptr)) {
             position_ = {At::kRecord, *key};
-        } else {
-            position_.at = At::kCrack;
         }
+    } catch (const std::exception&) {
+        // The storage's failure shows on the cursor's next read.
     }
 }
 
@@ -111,11 +131,10 @@ void Cursor::Delete() {
     lock.Release();
     bool deleted = false;
     view_.table->Write([&] {
-        StatementUse statement(
-            view_.table->Prepare("DELETE FROM " + view_.table->QuotedTable() + " WHERE rowid = ?"));
+        StatementUse statement(view_.table->Prepare("DELETE FROM " + view_.table->QuotedTable() +
+                                                    " WHERE rowid = ? RETURNING rowid"));
         statement->BindInt(1, rowid);
-        statement->Step();
-        deleted = view_.table->Changes() > 0;
+        while (statement->Step()) deleted = true;
     });
     position_.at = At::kCrack;
     if (!deleted) throw EngineError(DBIERR_RECDELETED);

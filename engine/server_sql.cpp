@@ -43,7 +43,6 @@ class Rewriter {
     std::string Run() {
         std::size_t at = 0;
         while (at < sql_.size()) at = Token(at);
-        if (SameName(sql_.substr(0, sql_.find(' ')), "INSERT")) out_ += " RETURNING " + rowid_;
         return out_;
     }
 

@@ -5,7 +5,6 @@
 // - the word `rowid` becomes the table's record-number column;
 // - `a LIKE b` becomes `a ILIKE b ESCAPE ''`: SQLite's LIKE ignores the case of ASCII letters
 //   only, as ILIKE does in the server's C collation, and has no escape character;
-// - an INSERT answers the record number it gave, with RETURNING.
 //
 // Contracts: quoted identifiers and string constants pass unchanged; the text holds no value
 // of the caller's (the engine binds every one), so no rewrite can reach into one.

@@ -83,23 +83,16 @@ bool ServerTable::Reconnect() {
 }
 
 pgkit::Result ServerTable::Run(const std::string& sql, const pgkit::Connection::Params& params) {
-    pgkit::Result result;
-    if (connection_->InTransaction()) {
-        result = connection_->QueryPrepared(sql, params);
-    } else {
-        // Outside a transaction the engine only reads: a lost session is worth one more try.
-        try {
-            if (PQstatus(connection_->Handle()) != CONNECTION_OK) Reconnect();
-            result = connection_->QueryPrepared(sql, params);
-        } catch (const pgkit::Error& error) {
-            if (error.Kind() != pgkit::Failure::ConnectionLost) throw;
-            Reconnect();
-            result = connection_->QueryPrepared(sql, params);
-        }
+    if (connection_->InTransaction()) return connection_->QueryPrepared(sql, params);
+    // Outside a transaction the engine only reads: a lost session is worth one more try.
+    try {
+        if (connection_->Lost()) Reconnect();
+        return connection_->QueryPrepared(sql, params);
+    } catch (const pgkit::Error& error) {
+        if (error.Kind() != pgkit::Failure::ConnectionLost) throw;
     }
-    changes_ = result.Affected();
-    if (sql.starts_with("INSERT") && result.Rows() == 1) lastInsert_ = result.Int(0, 0);
-    return result;
+    Reconnect();
+    return connection_->QueryPrepared(sql, params);
 }
 
 std::unique_ptr<Statement> ServerTable::NewStatement(const std::string& sql) {
@@ -114,7 +107,7 @@ void ServerTable::Write(const std::function<void()>& body) {
     // Nothing of the write has been sent before its transaction began: a session found lost
     // by then is opened anew.
     try {
-        if (PQstatus(connection_->Handle()) != CONNECTION_OK) locksLost = Reconnect();
+        if (connection_->Lost()) locksLost = Reconnect();
         transaction.emplace(*connection_);
     } catch (const pgkit::Error& error) {
         if (error.Kind() != pgkit::Failure::ConnectionLost) throw;
@@ -151,7 +144,7 @@ void ServerTable::ReleaseLock(const void* owner, std::int64_t rowid) {
     if (found == locks_.end() || found->second.owner != owner) return;
     const bool held = !found->second.lost;
     locks_.erase(found);
-    if (!held || PQstatus(connection_->Handle()) != CONNECTION_OK) return;
+    if (!held || connection_->Lost()) return;
     // A session lost meanwhile released the lock with everything else.
     try {
         connection_->QueryPrepared("SELECT pg_advisory_unlock($1)", {LockKey(rowid)});

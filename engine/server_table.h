@@ -45,8 +45,6 @@ class ServerTable final : public Store {
     const SqlDialect& Dialect() const override { return ServerDialect(); }
     bool IsReadOnly() const override { return readOnly_; }
 
-    std::int64_t LastInsertRowid() const override { return lastInsert_; }
-    std::int64_t Changes() const override { return changes_; }
     void Write(const std::function<void()>& body) override;
 
     std::unique_ptr<RecordLock> NewRecordLock() override;
@@ -78,8 +76,6 @@ class ServerTable final : public Store {
     std::unique_ptr<pgkit::Connection> connection_;
     std::int64_t tableKey_ = 0;  // the table's oid, which keys its records' advisory locks
     bool readOnly_ = false;
-    std::int64_t lastInsert_ = 0;
-    std::int64_t changes_ = 0;
     // The records locked through this store, and by which cursor; `lost` when a new session
     // could not take the lock back.
     struct Held {

@@ -7,7 +7,7 @@
 //   reset before the call returns and no read stays open, and uses it before it prepares the
 //   next: the cache keeps the most recently used statements only.
 // - Write() runs its body in one transaction, durable when it returns, or rolled back if the
-//   body throws. LastInsertRowid() and Changes() answer for the last statement of a Write.
+//   body throws.
 // - Count() computes a count once and answers it again for the same key while no one (this
 //   store, another cursor, another program or seat) has changed the table since; PeekCount()
 //   answers only such a stored count.
@@ -51,8 +51,6 @@ class Store {
     virtual bool IsReadOnly() const = 0;
 
     Statement& Prepare(const std::string& sql);
-    virtual std::int64_t LastInsertRowid() const = 0;
-    virtual std::int64_t Changes() const = 0;
     virtual void Write(const std::function<void()>& body) = 0;
 
     std::uint32_t Count(const std::string& key, const std::function<std::uint32_t()>& compute);

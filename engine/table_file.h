@@ -33,8 +33,6 @@ class TableFile final : public Store {
     bool IsReadOnly() const override { return connection_.IsReadOnly(); }
     sqlite3* Handle() const { return connection_.Handle(); }
 
-    std::int64_t LastInsertRowid() const override { return sqlite3_last_insert_rowid(Handle()); }
-    std::int64_t Changes() const override { return sqlite3_changes(Handle()); }
     void Write(const std::function<void()>& body) override;
 
     std::unique_ptr<RecordLock> NewRecordLock() override;

@@ -149,8 +149,14 @@ bool Connection::InTransaction() const {
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
 }
 
+bool Connection::Lost() {
+    // A session that the server ended while it sat idle says so only in input not yet read.
+    PQconsumeInput(conn_.get());
+    return PQstatus(conn_.get()) != CONNECTION_OK;
+}
+
 Result Connection::Run(Sends sends, const std::function<PGresult*()>& send) {
-    if (PQstatus(conn_.get()) != CONNECTION_OK) {
+    if (Lost()) {
         throw Error(Failure::ConnectionLost, "", "no connection to the server");
     }
     // Inside a block nothing commits before the COMMIT: a session lost there took it all back.

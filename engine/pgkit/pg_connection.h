@@ -71,6 +71,8 @@ class Connection {
 
     // True inside a transaction block, failed or not.
     bool InTransaction() const;
+    // True when the session is gone, also when the server ended it while it sat idle.
+    bool Lost();
     PGconn* Handle() const { return conn_.get(); }
 
   private:

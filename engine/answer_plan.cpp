@@ -154,18 +154,18 @@ Where RowsHolding(const IndexedColumn& c, const KeyRows& rows) {
     return either;
 }
 
-// Whether the view reads through arms merged in its order: where it is ordered by the column
-// and the store can merge them.
+// Whether the view reads through arms merged in its order: where it is ordered by the column.
 bool ReadsByArms(const View& view, const IndexedColumn& c) {
-    return view.order.key == c.ordered && view.table->Dialect().MergesIndexArms();
+    return view.order.key == c.ordered;
 }
 
 // The arm that reads the view through the index rows that `entries` selects, in the index's
-// order.
-Arm IndexArm(const View& view, const IndexedColumn& c, Where entries) {
+// order: the index first (CROSS JOIN keeps SQLite to that), then each entry's record.
+Arm IndexArm(const View& view, const IndexedColumn& c, const Where& entries) {
     const std::string table = view.table->QuotedTable();
-    return {c.index + " CROSS JOIN " + table + " ON " + table + ".rowid = ch_id", "ch_key",
-            std::move(entries), "ch_id"};
+    Where joined{table + ".rowid = ch_id", {}};
+    joined.And(entries);
+    return {c.index + " CROSS JOIN " + table, "ch_key", std::move(joined), "ch_id"};
 }
 
 // Reads the view through the rows holding one key: where the view is ordered by the column, in
@@ -177,10 +177,12 @@ void ReadThrough(View& view, const IndexedColumn& c, const KeyRows& rows, Where 
     if (!rows.indexed) return view.condition.And(Leading(c, rows.leading));
     Where entries{"ch = lower(?)", {rows.key}};
     entries.And(test);
-    if (!rows.leading.empty())
-        view.arms.push_back({view.table->QuotedTable(), c.ordered, Leading(c, rows.leading)});
-    view.arms.push_back(IndexArm(view, c, std::move(entries)));
-    view.order.key = "ch_key";
+    if (!rows.leading.empty()) {
+        const auto [source, key] = c.table.Dialect().KeyedRows(c.table.QuotedTable(), c.column);
+        view.arms.push_back({source, key, Leading(c, rows.leading)});
+    }
+    view.arms.push_back(IndexArm(view, c, entries));
+    view.order.key = c.table.Dialect().ArmKey();
 }
 
 // Reads the view through the rows of several keys: where the view is ordered by the column, an
@@ -199,9 +201,9 @@ void ReadThroughKeys(View& view, const IndexedColumn& c, const std::vector<std::
     for (const std::string& key : keys) {
         Where entries{"ch = ?", {key}};
         entries.And(test);
-        view.arms.push_back(IndexArm(view, c, std::move(entries)));
+        view.arms.push_back(IndexArm(view, c, entries));
     }
-    view.order.key = "ch_key";
+    view.order.key = c.table.Dialect().ArmKey();
 }
 
 // The first of the index's keys in [from, below), if any.

@@ -105,39 +105,67 @@ std::size_t Cursor::FetchAny(const std::vector<Region>& regions, std::size_t lim
     std::size_t got = 0;
     for (const Region& region : regions) {
         if (got == limit) break;
-        const Where read = RegionStatement(region);
+        const Where read = RegionStatement(region, limit - got);
         StatementUse statement(view_.table->Prepare(read.text));
         BindAll(*statement, read.binds);
-        statement->BindInt(static_cast<int>(read.binds.size()) + 1,
-                           static_cast<std::int64_t>(limit - got));
         while (statement->Step()) sink(*statement, got++);
     }
     return got;
 }
 
-Where Cursor::RegionStatement(const Region& region) const {
+namespace {
+
+// The arms' order: their rows' record number is the first column, which an arm's select list
+// may name twice (as the record number and as the table's own column).
+std::string ByPosition(const std::string& orderBy) {
+    const std::size_t at = orderBy.rfind("rowid");
+    return orderBy.substr(0, at) + "1" + orderBy.substr(at + 5);
+}
+
+}  // namespace
+
+Where Cursor::RegionStatement(const Region& region, std::size_t limit) const {
+    const Value rows(std::in_place_type<std::int64_t>, static_cast<std::int64_t>(limit));
+    Where read;
     if (view_.arms.empty()) {
-        return {
+        read = {
             RegionSql("rowid, " + order_.select + fieldList_, view_.table->QuotedTable(), region),
             region.where.binds};
+    } else if (!view_.table->Dialect().LimitsEachArm()) {
+        read = ArmsSelect(region.where);
+        read.text += " ORDER BY " + region.orderBy + " LIMIT ?";
+    } else {
+        // Each arm's first rows in order are all that the union's first rows can be.
+        const std::string orderBy = " ORDER BY " + ByPosition(region.orderBy);
+        for (const Arm& arm : view_.arms) {
+            const Where one = ArmSelect(arm, region.where);
+            read.text += (read.text.empty() ? "SELECT * FROM ((" : " UNION (") + one.text +
+                         orderBy + " LIMIT ?)";
+            read.binds.insert(read.binds.end(), one.binds.begin(), one.binds.end());
+            read.binds.push_back(rows);
+        }
+        read.text += ") AS arms" + orderBy + " LIMIT ?";
     }
-    Where read = ArmsSelect(region.where);
-    read.text += " ORDER BY " + region.orderBy + " LIMIT ?";
+    read.binds.push_back(rows);
     return read;
+}
+
+Where Cursor::ArmSelect(const Arm& arm, const Where& where) const {
+    // The arm's condition first: of two bounds on one side of an index SQLite seeks by the
+    // first, and the arm's keep every read within its own rows.
+    Where selected = arm.condition;
+    selected.And(where);
+    return {"SELECT " + arm.rowid + " AS rowid, " + arm.key + " AS ch_key" + fieldList_ + " FROM " +
+                arm.source + (selected.text.empty() ? "" : " WHERE " + selected.text),
+            selected.binds};
 }
 
 Where Cursor::ArmsSelect(const Where& where) const {
     Where all;
     for (const Arm& arm : view_.arms) {
-        // The arm's condition first: of two bounds on one side of an index SQLite seeks by the
-        // first, and the arm's keep every read within its own rows.
-        Where selected = arm.condition;
-        selected.And(where);
-        if (!all.text.empty()) all.text += " UNION ";
-        all.text += "SELECT " + arm.rowid + " AS rowid, " + arm.key + " AS " + order_.key +
-                    fieldList_ + " FROM " + arm.source +
-                    (selected.text.empty() ? "" : " WHERE " + selected.text);
-        all.binds.insert(all.binds.end(), selected.binds.begin(), selected.binds.end());
+        const Where one = ArmSelect(arm, where);
+        all.text += (all.text.empty() ? "" : " UNION ") + one.text;
+        all.binds.insert(all.binds.end(), one.binds.begin(), one.binds.end());
     }
     return all;
 }
@@ -275,7 +303,7 @@ std::uint32_t Cursor::ExactCount() {
                         where.binds};
             if (!view_.arms.empty()) {
                 count = ArmsSelect(where);
-                count.text = "SELECT count(*) FROM (" + count.text + ")";
+                count.text = "SELECT count(*) FROM (" + count.text + ") AS counted";
             }
             StatementUse statement(view_.table->Prepare(count.text));
             BindAll(*statement, count.binds);

@@ -31,7 +31,7 @@ namespace dbe {
 // One of the sources a view reads through a character index (answer_plan.h): the rows of
 // `source` that `condition` selects, with `key` standing for the view's order key and `rowid`
 // for the record number. Read through an index, both are the index's own columns, so that
-// its order is the arm's and SQLite merges the arms without sorting any.
+// its order is the arm's and the arms merge without sorting any.
 struct Arm {
     std::string source;
     std::string key;
@@ -49,8 +49,8 @@ struct View {
     std::string name;               // the table file's name, "" for an answer
     bool readOnly = false;
     // What the cursor reads, when not the table alone: the union of its arms, each read in the
-    // view's order and merged, a row that several arms hold once. The order's key is then a
-    // plain name that each arm's select list gives to its own key.
+    // view's order and merged, a row that several arms hold once. Each arm names its key
+    // ch_key, and the order's key is the store's ArmKey() (sql_dialect.h).
     std::vector<Arm> arms;
 };
 
@@ -143,10 +143,12 @@ class Cursor {
     // Reads the rows of `regions` whatever the cursor's conditions say.
     std::size_t FetchAny(const std::vector<Region>& regions, std::size_t limit,
                          const RowSink& sink);
-    // The statement reading `region` (the LIMIT's placeholder last, unbound) and its binds.
-    Where RegionStatement(const Region& region) const;
-    // The arms' rows that `where` selects: one SELECT of the select list per arm, joined by
-    // UNION.
+    // The statement reading up to `limit` rows of `region`, and its binds.
+    Where RegionStatement(const Region& region, std::size_t limit) const;
+    // The rows of `arm` that `where` selects: the record number, the key as ch_key and the
+    // select list.
+    Where ArmSelect(const Arm& arm, const Where& where) const;
+    // The arms' rows that `where` selects, joined by UNION.
     Where ArmsSelect(const Where& where) const;
     // The first visible record (in order) that also meets `extra`, read into `record`.
     std::optional<Key> First(const Where& extra, Record* record);

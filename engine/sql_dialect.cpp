@@ -25,7 +25,14 @@ class Sqlite final : public SqlDialect {
     std::string PrefixBound(const std::string& prefix) const override {
         return gbk::PrefixEnd(prefix);
     }
-    bool MergesIndexArms() const override { return true; }
+    std::string ArmKey() const override { return "ch_key"; }
+    // An arm's select list names its key ch_key, and SQLite's WHERE reads that name.
+    std::pair<std::string, std::string> KeyedRows(const std::string& table,
+                                                  const std::string& column) const override {
+        return {table, Collated(column, gbk::kCollation)};
+    }
+    // It merges the arms' index reads in order, reading no more of any than the union needs.
+    bool LimitsEachArm() const override { return false; }
 };
 
 class Server final : public SqlDialect {
@@ -47,8 +54,14 @@ class Server final : public SqlDialect {
         return key + " >= gbk_key(?) AND " + key + " < (gbk_key(?) || '\\xff'::bytea)";
     }
     std::string PrefixBound(const std::string& prefix) const override { return prefix; }
-    // Its arms would select gbk_key()'s bytes as the key's value.
-    bool MergesIndexArms() const override { return false; }
+    std::string ArmKey() const override { return Collated("ch_key", gbk::kCollation); }
+    // The server's WHERE reads no name of the select list: the column takes the name in the
+    // FROM list, where the planner sees through it to the column's own index.
+    std::pair<std::string, std::string> KeyedRows(const std::string& table,
+                                                  const std::string& column) const override {
+        return {table + " CROSS JOIN LATERAL (SELECT " + column + " AS ch_key) AS keyed", "ch_key"};
+    }
+    bool LimitsEachArm() const override { return true; }
 };
 
 }  // namespace

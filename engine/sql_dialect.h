@@ -14,6 +14,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace dbe {
 
@@ -30,9 +31,15 @@ class SqlDialect {
     virtual std::string BeginningWith(const std::string& column) const = 0;
     virtual std::string PrefixBound(const std::string& prefix) const = 0;
 
-    // Whether a view may read a character index's rows as arms, merged in the key's order
-    // (cursor.h); otherwise the index narrows the view by record number.
-    virtual bool MergesIndexArms() const = 0;
+    // A view that reads a character index's rows as arms (cursor.h) orders them by the arms'
+    // key column `ch_key`, which holds the value: ArmKey() is that order's key. KeyedRows()
+    // is where a table's rows have `column` as ch_key, and what an arm selects as its key.
+    virtual std::string ArmKey() const = 0;
+    virtual std::pair<std::string, std::string> KeyedRows(const std::string& table,
+                                                          const std::string& column) const = 0;
+    // Whether each arm is read with a limit of its own before they are merged: a planner that
+    // cannot merge a union's ordered arms sorts all their rows otherwise.
+    virtual bool LimitsEachArm() const = 0;
 
     // True for byte order: no collation to spell.
     static bool IsBytes(const std::string& collation);

@@ -105,7 +105,7 @@ std::int64_t NameIndexDisagreements(Connection& connection, const std::string& i
                                     const std::string& keysOfRows) {
     return connection
         .Query("WITH expected AS MATERIALIZED (" + keysOfRows +
-               "), stored AS (SELECT ch, ch_id FROM " + indexTable +
+               "), stored AS (SELECT ch, ch_id, ch_key FROM " + indexTable +
                ") SELECT (SELECT count(*) FROM (TABLE expected EXCEPT TABLE stored) m) + "
                "(SELECT count(*) FROM (TABLE stored EXCEPT TABLE expected) e)")
         .Int(0, 0);
@@ -120,9 +120,9 @@ void CheckNameIndex(Connection& connection, const clinic_tables::Table& table, F
     const std::string from = " FROM " + pgkit::QuoteIdentifier(connection, name) + ", ";
     const std::string c = pgkit::QuoteIdentifier(connection, column);
     const std::pair<bool, std::string> indexes[] = {
-        {false, "SELECT k, id" + from + "dbengine_characters(" + c + ", " +
+        {false, "SELECT k, id, " + c + from + "dbengine_characters(" + c + ", " +
                     std::to_string(IndexedCharacters(table)) + ") k"},
-        {true, "SELECT k, id" + from + "dbengine_pinyin_keys(" + c + ") k"}};
+        {true, "SELECT k, id, " + c + from + "dbengine_pinyin_keys(" + c + ") k"}};
     for (const auto& [pinyin, keysOfRows] : indexes) {
         const std::string index = pgkit::NameIndexTable(name, column, pinyin);
         const pgkit::Result present =

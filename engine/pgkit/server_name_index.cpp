@@ -2,6 +2,9 @@
 
 #include <unicode/utf8.h>
 
+#include <functional>
+#include <utility>
+
 #include "base/pinyin.h"
 #include "engine/pgkit/server_layout.h"
 
@@ -145,59 +148,41 @@ void CreateNameIndex(Connection& connection, const std::string& table, const std
                      int maxCharacters) {
     const std::string t = QuoteIdentifier(connection, table);
     const std::string c = QuoteIdentifier(connection, column);
-    const std::string chars = QuoteIdentifier(connection, NameIndexTable(table, column, false));
-    const std::string keys = QuoteIdentifier(connection, NameIndexTable(table, column, true));
-    const std::string most = std::to_string(maxCharacters);
     const std::string keep = QuoteIdentifier(connection, table + "_" + column + "_index");
-    connection.Exec("CREATE TABLE " + chars +
-                    " (ch text NOT NULL, ch_id bigint NOT NULL);\n"
-                    "CREATE TABLE " +
-                    keys +
-                    " (ch text NOT NULL, ch_id bigint NOT NULL);\n"
-                    "INSERT INTO " +
-                    chars + " SELECT DISTINCT k, id FROM " + t + ", dbengine_characters(" + c +
-                    ", " + most +
-                    ") k;\n"
-                    "INSERT INTO " +
-                    keys + " SELECT DISTINCT k, id FROM " + t + ", dbengine_pinyin_keys(" + c +
-                    ") k;\n"
-                    "CREATE INDEX ON " +
-                    chars +
-                    " (ch, ch_id);\n"
-                    "CREATE INDEX ON " +
-                    chars +
-                    " (ch_id);\n"
-                    "CREATE INDEX ON " +
-                    keys +
-                    " (ch, ch_id);\n"
-                    "CREATE INDEX ON " +
-                    keys +
-                    " (ch_id);\n"
-                    "CREATE FUNCTION " +
-                    keep +
-                    "() RETURNS trigger LANGUAGE plpgsql "
-                    "SET search_path FROM CURRENT AS $$\nBEGIN\n"
-                    "    IF TG_OP <> 'INSERT' THEN\n"
-                    "        DELETE FROM " +
-                    chars +
-                    " WHERE ch_id = OLD.id;\n"
-                    "        DELETE FROM " +
-                    keys +
-                    " WHERE ch_id = OLD.id;\n"
+    const std::string most = std::to_string(maxCharacters);
+    // Each index table's keys of a value.
+    const std::pair<bool, std::function<std::string(const std::string&)>> indexes[] = {
+        {false,
+         [&](const std::string& v) { return "dbengine_characters(" + v + ", " + most + ")"; }},
+        {true, [](const std::string& v) { return "dbengine_pinyin_keys(" + v + ")"; }}};
+    // ch_key is the value: a key's entries read in the values' GBK order, and a pattern is tried
+    // on them, through the index alone.
+    std::string tables, removals, entries;
+    for (const auto& [pinyin, keysOf] : indexes) {
+        const std::string index =
+            QuoteIdentifier(connection, NameIndexTable(table, column, pinyin));
+        tables += "CREATE TABLE " + index +
+                  " (ch text NOT NULL, ch_id bigint NOT NULL, ch_key text);\n"
+                  "INSERT INTO " +
+                  index + " SELECT DISTINCT k, id, " + c + " FROM " + t + ", " + keysOf(c) +
+                  " k;\n"
+                  "CREATE INDEX ON " +
+                  index +
+                  " (ch, gbk_key(ch_key), ch_id) INCLUDE (ch_key);\n"
+                  "CREATE INDEX ON " +
+                  index + " (ch_id);\n";
+        removals += "        DELETE FROM " + index + " WHERE ch_id = OLD.id;\n";
+        entries += "        INSERT INTO " + index + " SELECT DISTINCT k, NEW.id, NEW." + c +
+                   " FROM " + keysOf("NEW." + c) + " k;\n";
+    }
+    connection.Exec(tables + "CREATE FUNCTION " + keep +
+                    "() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$\n"
+                    "BEGIN\n"
+                    "    IF TG_OP <> 'INSERT' THEN\n" +
+                    removals +
                     "    END IF;\n"
-                    "    IF TG_OP <> 'DELETE' THEN\n"
-                    "        INSERT INTO " +
-                    chars +
-                    " SELECT DISTINCT k, NEW.id "
-                    "FROM dbengine_characters(NEW." +
-                    c + ", " + most +
-                    ") k;\n"
-                    "        INSERT INTO " +
-                    keys +
-                    " SELECT DISTINCT k, NEW.id "
-                    "FROM dbengine_pinyin_keys(NEW." +
-                    c +
-                    ") k;\n"
+                    "    IF TG_OP <> 'DELETE' THEN\n" +
+                    entries +
                     "    END IF;\n"
                     "    RETURN NULL;\nEND $$;\n"
                     "CREATE TRIGGER " +

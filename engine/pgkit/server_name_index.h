@@ -2,10 +2,12 @@
 // and "values whose pinyin runs as t" are found without reading the table, as a table file's
 // character index has them (sqlitekit/character_index.h), kept by the server itself.
 //
-// - <table>_<column>_chars (ch, ch_id): each distinct character of a value, ASCII letters in
-//   lower case, the first character only when ASCII (the column's own index in GBK order holds
-//   the values that begin with any other), up to `maxCharacters` characters.
-// - <table>_<column>_pinyin (ch, ch_id): the value's pinyin keys (base/pinyin.h Keys()).
+// - <table>_<column>_chars (ch, ch_id, ch_key): each distinct character of a value, ASCII
+//   letters in lower case, the first character only when ASCII (the column's own index in GBK
+//   order holds the values that begin with any other), up to `maxCharacters` characters; ch_key
+//   is the value, and an index on (ch, gbk_key(ch_key), ch_id) reads a key's entries in the
+//   values' order.
+// - <table>_<column>_pinyin (ch, ch_id, ch_key): the value's pinyin keys (base/pinyin.h Keys()).
 // - A row trigger <table>_<column>_index keeps both in the writing transaction, whoever writes.
 // - Support, made by InstallPinyin(): dbengine_readings (ch, readings), each Han character's
 //   readings as base/pinyin.h gives them, space-separated; dbengine_pinyin_keys(text) and

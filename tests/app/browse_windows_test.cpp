@@ -248,7 +248,7 @@ TEST_F(BrowseWindowsTest, TypedTextStaysForTheSameMemoAndIsDroppedForAnother) {
     EXPECT_EQ(w.TableBingliXbs->AsString(), "现病史一");
 }
 
-TEST_F(BrowseWindowsTest, TypedTextIsStoredByThePostOfTheMainWindowsVisitNavigator) {
+TEST_P(BrowseWindowsTest, TypedTextIsStoredByThePostOfTheMainWindowsVisitNavigator) {
     AddPatientWithVisit("张三", "一");
     TFormQorvynabldjxt& w = Open();
     DoubleClick(w.DBMemoZhiliao);
@@ -444,7 +444,7 @@ TEST_F(BrowseWindowsTest, DoubleClickingAFollowUpCellProposesTheDateThenShowsThe
     EXPECT_EQ(PatientState(), TDataSetState::dsEdit) << "neither posted nor cancelled";
 }
 
-TEST_F(BrowseWindowsTest, MovingToTheLastPatientThereLeavesHimAndHisVisitsCurrent) {
+TEST_P(BrowseWindowsTest, MovingToTheLastPatientThereLeavesHimAndHisVisitsCurrent) {
     AddPatientWithVisit("张三", "一");
     AddPatientWithVisit("李四", "二");
     const int last = AddPatientWithVisit("王五", "三");
@@ -458,7 +458,7 @@ TEST_F(BrowseWindowsTest, MovingToTheLastPatientThereLeavesHimAndHisVisitsCurren
     EXPECT_EQ(w.TableBingliZhsu->AsString(), "主诉三");
 }
 
-TEST_F(BrowseWindowsTest, DeletingAPatientThereAsksFirstAndKeepsHisVisits) {
+TEST_P(BrowseWindowsTest, DeletingAPatientThereAsksFirstAndKeepsHisVisits) {
     AddPatientWithVisit("张三", "一");
     AddPatientWithVisit("李四", "二");
     TFormQorvynabldjxt& w = Open();
@@ -698,3 +698,5 @@ TEST_F(BrowseWindowsTest, OnlyTheHistorysVisitGridOffersTheFontDialog) {
     EXPECT_EQ(w.DBGridbingli->Font().pixelSize(), 13);
     EXPECT_FALSE(w.DBGridbingli->Font().bold());
 }
+
+ON_BOTH_STORAGES(BrowseWindowsTest);

@@ -85,7 +85,7 @@ class MainWindowTest : public ClinicFixture {
     std::vector<QString> messages_;
 };
 
-TEST_F(MainWindowTest, StartsWithTheFirstPatientAndHisVisits) {
+TEST_P(MainWindowTest, StartsWithTheFirstPatientAndHisVisits) {
     AddPatients({{"张三", 0}, {"李四", 0}});
     TFormQorvynabldjxt& w = Open();
     EXPECT_TRUE(w.Tablebingren.Active());
@@ -134,7 +134,7 @@ TEST_F(MainWindowTest, AMissingDatabaseFailsTheStartWithTheEngineMessage) {
     }
 }
 
-TEST_F(MainWindowTest, ARecordNumberIsLocatedWhileItIsTyped) {
+TEST_P(MainWindowTest, ARecordNumberIsLocatedWhileItIsTyped) {
     AddPatients({{"甲", 0},
                  {"乙", 0},
                  {"丙", 0},
@@ -173,7 +173,7 @@ TEST_F(MainWindowTest, ATextThatIsNoNumberShowsTheConversionMessage) {
     (void)w;
 }
 
-TEST_F(MainWindowTest, TheNameSearchHasThreeOutcomes) {
+TEST_P(MainWindowTest, TheNameSearchHasThreeOutcomes) {
     AddPatients({{"李四", 0}, {"张三丰", 0}, {"王五", 0}, {"张三", 0}});
     TFormQorvynabldjxt& w = Open();
     w.Editblhxm->setText("王");
@@ -199,7 +199,7 @@ TEST_F(MainWindowTest, TheNameSearchHasThreeOutcomes) {
 
 // Latin letters that no name holds are tried as pinyin, with the same three outcomes; letters
 // that a name holds are never.
-TEST_F(MainWindowTest, LettersThatNoNameHoldsAreSearchedAsPinyin) {
+TEST_P(MainWindowTest, LettersThatNoNameHoldsAreSearchedAsPinyin) {
     AddPatients({{"李四", 0}, {"张三丰", 0}, {"王五", 0}, {"张三", 0}, {"Zhang", 0}});
     TFormQorvynabldjxt& w = Open();
     w.Editblhxm->setText("ls");
@@ -266,7 +266,7 @@ TEST_F(MainWindowTest, EnterADoubleClickOrEscClosesTheResultsOnTheRowThenCurrent
     }
 }
 
-TEST_F(MainWindowTest, OneMatchFindsTheFirstPatientInTableOrderWhoseNameBeginsWithIt) {
+TEST_P(MainWindowTest, OneMatchFindsTheFirstPatientInTableOrderWhoseNameBeginsWithIt) {
     AddPatients({{"张三丰", 0}, {"张三", 0}, {"李四", 0}});
     TFormQorvynabldjxt& w = Open();
     w.Editblhxm->setText("三丰");
@@ -278,7 +278,7 @@ TEST_F(MainWindowTest, OneMatchFindsTheFirstPatientInTableOrderWhoseNameBeginsWi
     EXPECT_EQ(CurrentId(), 2) << "张三 sorts before 张三丰";
 }
 
-TEST_F(MainWindowTest, TypedNamesNeverBecomePartOfTheStatement) {
+TEST_P(MainWindowTest, TypedNamesNeverBecomePartOfTheStatement) {
     AddPatients({{"张三", 0}, {"O_%\\", 0}});
     TFormQorvynabldjxt& w = Open();
     w.Editblhxm->setText("O'Brien");
@@ -296,7 +296,7 @@ TEST_F(MainWindowTest, TypedNamesNeverBecomePartOfTheStatement) {
     EXPECT_EQ(w.Tablebingren.RecordCount(), 2);
 }
 
-TEST_F(MainWindowTest, EveryDesktopsDatesAreShownTypedAndRemindedInItsOwnFormat) {
+TEST_P(MainWindowTest, EveryDesktopsDatesAreShownTypedAndRemindedInItsOwnFormat) {
     AddPatients({{"明天甲", 1}, {"今天", 0}, {"明天乙", 1}, {"后天", 2}});
     for (const char* locale : {"zh_CN", "zh_TW", "en_US", "de_DE", "C"}) {
         SCOPED_TRACE(locale);
@@ -434,3 +434,5 @@ TEST_F(MainWindowTest, TheLookupGroupKeepsTheWindowsFont) {
             << control->objectName().toStdString();
     }
 }
+
+ON_BOTH_STORAGES(MainWindowTest);

@@ -113,7 +113,7 @@ class PrintTest : public ClinicFixture {
 
 // Visits are added out of date order, with notes long enough to run over pages; another
 // patient's visit must not appear.
-TEST_F(PrintTest, APatientWithManyLongVisitsIsPrintedWholeAndNoLineIsCut) {
+TEST_P(PrintTest, APatientWithManyLongVisitsIsPrintedWholeAndNoLineIsCut) {
     AddPatient("别人");
     data_->TableBingli.Append();
     data_->TableBingliXbs->SetAsString("别人的现病史");
@@ -277,7 +277,7 @@ class PrintWindowTest : public PrintTest {
 };
 
 // The name is typed into the patient grid and not yet written when Ctrl+P is pressed.
-TEST_F(PrintWindowTest, CtrlPPostsAPendingEditFirstAndMovesNothing) {
+TEST_P(PrintWindowTest, CtrlPPostsAPendingEditFirstAndMovesNothing) {
     std::vector<std::tuple<std::string, int, int>> patients;
     for (int i = 0; i < 30; ++i)
         patients.emplace_back("病人" + std::to_string(i), 0, i == 11 ? 3 : 1);
@@ -314,7 +314,7 @@ TEST_F(PrintWindowTest, CtrlPPostsAPendingEditFirstAndMovesNothing) {
 
 // Enough patients due tomorrow for two pages, among others who are not; the reminder's current
 // patient has an answer chosen and not yet posted when Ctrl+P is pressed.
-TEST_F(PrintWindowTest, TheCallListHoldsExactlyTheReminderRowsInTheirOrder) {
+TEST_P(PrintWindowTest, TheCallListHoldsExactlyTheReminderRowsInTheirOrder) {
     std::vector<std::tuple<std::string, int, int>> patients;
     for (int i = 0; i < 45; ++i) {
         const QString name = QStringLiteral("客") + QChar(0x5F00 + i);
@@ -336,3 +336,6 @@ TEST_F(PrintWindowTest, TheCallListHoldsExactlyTheReminderRowsInTheirOrder) {
     window_->BitBtnTsfz->click();
     EXPECT_TRUE(opened);
 }
+
+ON_BOTH_STORAGES(PrintTest);
+ON_BOTH_STORAGES(PrintWindowTest);

@@ -44,7 +44,7 @@ TEST_F(RecordRulesTest, ANewVisitGetsThePatientAndTheMemoHeadings) {
     EXPECT_EQ(data_->TableBingli.State(), TDataSetState::dsInsert);
 }
 
-TEST_F(RecordRulesTest, UntouchedNewRecordsAreWrittenWhenLeftAndTheVisitIsDatedToday) {
+TEST_P(RecordRulesTest, UntouchedNewRecordsAreWrittenWhenLeftAndTheVisitIsDatedToday) {
     AddPatient("张三");
     data_->TableBingli.Insert();
     data_->TableBingli.First();
@@ -53,7 +53,7 @@ TEST_F(RecordRulesTest, UntouchedNewRecordsAreWrittenWhenLeftAndTheVisitIsDatedT
     EXPECT_EQ(data_->TableBingliXbs->AsString(), "现病史：");
 }
 
-TEST_F(RecordRulesTest, ATypedVisitDateIsKept) {
+TEST_P(RecordRulesTest, ATypedVisitDateIsKept) {
     AddPatient("张三");
     data_->TableBingli.Insert();
     data_->TableBingliLzrq->SetAsString("2026-11-30");
@@ -61,7 +61,7 @@ TEST_F(RecordRulesTest, ATypedVisitDateIsKept) {
     EXPECT_EQ(data_->TableBingliLzrq->AsDateTime(), Day(2026, 11, 30));
 }
 
-TEST_F(RecordRulesTest, TheFollowUpDateOnlyMovesLater) {
+TEST_P(RecordRulesTest, TheFollowUpDateOnlyMovesLater) {
     AddPatient("张三");
     data_->Tablebingren.Edit();
     data_->TablebingrenFzyysj->SetAsDateTime(Day(2027, 5, 10));
@@ -81,7 +81,7 @@ TEST_F(RecordRulesTest, TheFollowUpDateOnlyMovesLater) {
     EXPECT_EQ(data_->TablebingrenFzyysj->AsDateTime(), Day(2027, 5, 3)) << "it was posted";
 }
 
-TEST_F(RecordRulesTest, TheCarriedDatePostsPendingPatientEditsToo) {
+TEST_P(RecordRulesTest, TheCarriedDatePostsPendingPatientEditsToo) {
     AddPatient("张三");
     data_->Tablebingren.Edit();
     data_->TablebingrenLxdh->SetAsString("13800000000");
@@ -107,7 +107,7 @@ TEST_F(RecordRulesTest, ThePatientProposalReplacesAnyDateAndLeavesTheRowEditing)
     EXPECT_EQ(data_->TablebingrenFzyysj->AsDateTime(), today_ + 7);
 }
 
-TEST_F(RecordRulesTest, TheVisitProposalOnlyFillsAMissingDate) {
+TEST_P(RecordRulesTest, TheVisitProposalOnlyFillsAMissingDate) {
     AddPatient("张三");
     PostVisit(Day(2027, 2, 2));
     rules_->ProposeVisitFollowUp("Fzyysj");
@@ -134,7 +134,7 @@ TEST_F(RecordRulesTest, ProposalsOnEmptyTablesStartNewRecords) {
     EXPECT_EQ(data_->TableBingliFzyysj->AsDateTime(), today_ + 7);
 }
 
-TEST_F(RecordRulesTest, ARefusedPatientPostLeavesTheVisitPosted) {
+TEST_P(RecordRulesTest, ARefusedPatientPostLeavesTheVisitPosted) {
     AddPatient("张三");
     data_->TablebingrenXm->SetRequired(true);
     data_->Tablebingren.Edit();
@@ -147,3 +147,5 @@ TEST_F(RecordRulesTest, ARefusedPatientPostLeavesTheVisitPosted) {
     EXPECT_EQ(data_->Tablebingren.State(), TDataSetState::dsEdit);
     EXPECT_EQ(data_->TablebingrenFzyysj->AsDateTime(), Day(2027, 1, 1)) << "pending";
 }
+
+ON_BOTH_STORAGES(RecordRulesTest);

@@ -185,6 +185,11 @@ std::vector<std::string> Keys(std::string_view name) {
 std::vector<std::string> SearchKeyPrefixes(std::string_view typed,
                                            const ReadingPrefixTest& isReadingPrefix) {
     const std::string text = Lower(typed);
+    // Readings hold ASCII letters and digits only: any other character matches no name, and
+    // is no piece to look up.
+    if (!std::all_of(text.begin(), text.end(),
+                     [](unsigned char c) { return c < 0x80 && std::isalnum(c); }))
+        return {};
     const std::size_t n = text.size();
     // longest[i]: the length of the longest piece from letter i that some reading begins with.
     // Its beginnings are pieces too, so a few tests a letter bound the work on any text.

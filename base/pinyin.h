@@ -32,7 +32,8 @@ using ReadingPrefixTest = std::function<bool(std::string_view piece)>;
 // The beginnings of keys among which every name that `typed` Matches() holds one, each once.
 // A match lies within one reading (the text itself), or runs over two characters (":" and the
 // initials of the two pieces) or over more (":" and three initials), through pieces that
-// `isReadingPrefix` accepts. Empty for an empty text.
+// `isReadingPrefix` accepts. Empty for an empty text, and for one with anything but ASCII
+// letters and digits, which `isReadingPrefix` is then not asked about.
 std::vector<std::string> SearchKeyPrefixes(std::string_view typed,
                                            const ReadingPrefixTest& isReadingPrefix);
 

@@ -7,7 +7,6 @@
 
 #include "base/gbk_text.h"
 #include "base/pinyin.h"
-#include "engine/filter.h"
 #include "engine/sqlitekit/character_index.h"
 
 namespace dbe {
@@ -257,7 +256,9 @@ void PlanPinyin(View& view, int field, std::string_view letters) {
         KeysBeginningWith(*indexed, pinyin::SearchKeyPrefixes(letters, isReadingPrefix));
     if (keys.empty()) return view.condition.And("FALSE");
     ReadThroughKeys(view, *indexed, keys,
-                    {std::string(kPinyinFunction) + "(ch_key, ?)", {std::string(letters)}});
+                    {view.table->Dialect().PinyinEntryTest(), {std::string(letters)}});
+    // Each arm tries the letters on its entries' copy of the name: the rows need no second try.
+    if (!view.arms.empty()) view.condition = {};
 }
 
 std::optional<Where> CharacterNarrowing(Store& table, const std::string& column,

@@ -26,7 +26,8 @@ void PlanAnswer(View& view, int field, std::string_view pattern);
 // The same for `field PINYIN 'letters'`, through the column's index of pinyin keys: every
 // match holds a key that begins with one of the letters' key prefixes
 // (pinyin::SearchKeyPrefixes, which the index's own readings tell which pieces can be read).
-// The rows of those keys are merged in name order. Without such an index the view scans.
+// The rows of those keys are merged in name order, the letters tried on each entry's copy of
+// the name in place of the condition. Without such an index the view scans.
 void PlanPinyin(View& view, int field, std::string_view letters);
 
 // The rows of `table` whose `column` holds every character of `text` (LIKE's wildcards aside

@@ -286,10 +286,13 @@ std::vector<Where> Cursor::CountConditions() const {
 
 std::string Cursor::CountCacheKey(const std::vector<Where>& conditions) const {
     std::string key;
-    for (const Where& where : conditions) {
+    const auto append = [&key](const Where& where) {
         key += where.text + '|';
         for (const Value& value : where.binds) AppendKeyText(value, key);
-    }
+    };
+    // An arm may hold the only test of a query's rows.
+    for (const Arm& arm : view_.arms) append(arm.condition);
+    for (const Where& where : conditions) append(where);
     return key;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/sql_dialect.h"
 
 #include "base/gbk_text.h"
+#include "engine/filter.h"
 #include "engine/schema.h"
 #include "engine/sqlitekit/sqlite_support.h"
 
@@ -33,6 +34,9 @@ class Sqlite final : public SqlDialect {
     }
     // It merges the arms' index reads in order, reading no more of any than the union needs.
     bool LimitsEachArm() const override { return false; }
+    std::string PinyinEntryTest() const override {
+        return std::string(kPinyinFunction) + "(ch_key, ?)";
+    }
 };
 
 class Server final : public SqlDialect {
@@ -62,6 +66,9 @@ class Server final : public SqlDialect {
         return {table + " CROSS JOIN LATERAL (SELECT " + column + " AS ch_key) AS keyed", "ch_key"};
     }
     bool LimitsEachArm() const override { return true; }
+    // The entry's reading text against the letters' pattern, which the planner works out once:
+    // trying an entry reads no character's readings.
+    std::string PinyinEntryTest() const override { return "ch_readings ~ pinyin_pattern(?)"; }
 };
 
 }  // namespace

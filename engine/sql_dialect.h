@@ -1,5 +1,5 @@
-// How a store's SQL compares texts in a collation: the one point where the engine's statements
-// differ between the table files and the server.
+// How a store's SQL compares texts in a collation, and reads a name index: the points where the
+// engine's statements differ between the table files and the server.
 //
 // The engine writes one SQL for both storages: quoted identifiers, `?` placeholders, `rowid`
 // for the record number. Only a comparison in a collation other than byte order is spelled by
@@ -40,6 +40,9 @@ class SqlDialect {
     // Whether each arm is read with a limit of its own before they are merged: a planner that
     // cannot merge a union's ordered arms sorts all their rows otherwise.
     virtual bool LimitsEachArm() const = 0;
+    // Whether an entry of a pinyin index (answer_plan.h) holds a name that the letters match:
+    // a condition with one placeholder, the letters.
+    virtual std::string PinyinEntryTest() const = 0;
 
     // True for byte order: no collation to spell.
     static bool IsBytes(const std::string& collation);

@@ -34,9 +34,10 @@ bool HasFunction(Connection& connection, const std::string& signature) {
 
 FileCheck CheckSupport(Connection& connection) {
     FileCheck check{"support objects", {}, {}};
-    for (const char* function : {"gbk_key(text)", "gbk_prefix(text, bigint)",
-                                 "dbengine_count_change()", "dbengine_characters(text, integer)",
-                                 "dbengine_pinyin_keys(text)", "pinyin_match(text, text)"}) {
+    for (const char* function :
+         {"gbk_key(text)", "gbk_prefix(text, bigint)", "dbengine_count_change()",
+          "dbengine_characters(text, integer)", "dbengine_pinyin_keys(text)",
+          "dbengine_reading_text(text)", "pinyin_pattern(text)", "pinyin_match(text, text)"}) {
         if (!HasFunction(connection, function))
             check.problems.push_back(std::string("function ") + function + " is missing");
     }
@@ -98,14 +99,14 @@ void CheckNumbering(Connection& connection, const clinic_tables::Table& table, s
             "trigger, and the seats' cached counts may be stale");
 }
 
-// Entries of one name index table that the table's rows do not give, and keys of the rows that
-// it lacks. The rows' keys are worked out once: on a large table that is the check's dearest
-// part.
+// Entries of one name index table that the table's rows do not give, and entries that the rows
+// give and it lacks. The rows' entries are worked out once: on a large table that is the check's
+// dearest part.
 std::int64_t NameIndexDisagreements(Connection& connection, const std::string& indexTable,
-                                    const std::string& keysOfRows) {
+                                    const std::string& columns, const std::string& entries) {
     return connection
-        .Query("WITH expected AS MATERIALIZED (" + keysOfRows +
-               "), stored AS (SELECT ch, ch_id, ch_key FROM " + indexTable +
+        .Query("WITH expected AS MATERIALIZED (" + entries + "), stored AS (SELECT " + columns +
+               " FROM " + indexTable +
                ") SELECT (SELECT count(*) FROM (TABLE expected EXCEPT TABLE stored) m) + "
                "(SELECT count(*) FROM (TABLE stored EXCEPT TABLE expected) e)")
         .Int(0, 0);
@@ -117,20 +118,18 @@ void CheckNameIndex(Connection& connection, const clinic_tables::Table& table, F
     if (table.characterIndexed.empty()) return;
     const std::string name = pgkit::ServerName(table.name);
     const std::string column = pgkit::ServerName(table.characterIndexed);
-    const std::string from = " FROM " + pgkit::QuoteIdentifier(connection, name) + ", ";
+    const std::string rows = pgkit::QuoteIdentifier(connection, name);
     const std::string c = pgkit::QuoteIdentifier(connection, column);
-    const std::pair<bool, std::string> indexes[] = {
-        {false, "SELECT k, id, " + c + from + "dbengine_characters(" + c + ", " +
-                    std::to_string(IndexedCharacters(table)) + ") k"},
-        {true, "SELECT k, id, " + c + from + "dbengine_pinyin_keys(" + c + ") k"}};
-    for (const auto& [pinyin, keysOfRows] : indexes) {
+    for (const bool pinyin : {false, true}) {
         const std::string index = pgkit::NameIndexTable(name, column, pinyin);
         const pgkit::Result present =
             connection.Query(std::string("SELECT ") + kTableOid + " IS NOT NULL", {index});
         if (present.Text(0, 0) != "t") {
             check.problems.push_back("name index " + index + " is missing");
         } else if (const std::int64_t wrong = NameIndexDisagreements(
-                       connection, pgkit::QuoteIdentifier(connection, index), keysOfRows)) {
+                       connection, pgkit::QuoteIdentifier(connection, index),
+                       pgkit::NameIndexColumns(pinyin),
+                       pgkit::NameIndexEntries(rows, "id", c, IndexedCharacters(table), pinyin))) {
             check.problems.push_back("name index " + index + " disagrees with the table in " +
                                      std::to_string(wrong) + " entries");
         }

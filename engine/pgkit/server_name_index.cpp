@@ -2,7 +2,6 @@
 
 #include <unicode/utf8.h>
 
-#include <functional>
 #include <utility>
 
 #include "base/pinyin.h"
@@ -13,7 +12,9 @@ namespace pgkit {
 namespace {
 
 // Keys() and Matches() of base/pinyin.h over the readings table; a character without readings
-// has '' and ends a run of initials.
+// has '' and ends a run of initials. Matches() is a regular expression over the name's reading
+// text, "/" and the readings of each character ("/zhang chang/san"): each typed letter either
+// follows the one before in the same reading, or begins a reading of the next character.
 constexpr const char* kPinyinSql = R"sql(
 SELECT pg_advisory_xact_lock(hashtext('dbengine pinyin'));
 CREATE TABLE IF NOT EXISTS dbengine_readings (ch text PRIMARY KEY, readings text NOT NULL);
@@ -46,41 +47,21 @@ BEGIN
                              THEN string_to_array(readings[i + 2], ' ') ELSE ARRAY['$'] END) c;
     END LOOP;
 END $$;
-CREATE OR REPLACE FUNCTION dbengine_matches_from(readings text[], at integer, typed text)
-    RETURNS boolean LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
-DECLARE
-    reading text;
-    common integer;
-BEGIN
-    IF typed = '' THEN RETURN true; END IF;
-    IF at > cardinality(readings) THEN RETURN false; END IF;
-    FOREACH reading IN ARRAY string_to_array(readings[at], ' ') LOOP
-        common := 0;
-        WHILE common < length(reading) AND common < length(typed)
-              AND substr(reading, common + 1, 1) = substr(typed, common + 1, 1) LOOP
-            common := common + 1;
-        END LOOP;
-        FOR taken IN REVERSE common .. 1 LOOP
-            IF dbengine_matches_from(readings, at + 1, substr(typed, taken + 1)) THEN
-                RETURN true;
-            END IF;
-        END LOOP;
-    END LOOP;
-    RETURN false;
-END $$;
+CREATE OR REPLACE FUNCTION dbengine_reading_text(name text) RETURNS text
+    LANGUAGE sql STABLE PARALLEL SAFE SET search_path FROM CURRENT AS $$
+    SELECT string_agg('/' || CASE WHEN c ~ '^[A-Za-z0-9]$' THEN lower(c) ELSE coalesce(
+               (SELECT readings FROM dbengine_readings r WHERE r.ch = c), '') END, '' ORDER BY i)
+    FROM unnest(string_to_array(name, NULL)) WITH ORDINALITY AS t(c, i) $$;
+CREATE OR REPLACE FUNCTION pinyin_pattern(typed text) RETURNS text
+    LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+    SELECT CASE WHEN t ~ '^[a-z0-9]+$' THEN
+               '/(?:[^/ ]* )*' || left(t, 1) ||
+               regexp_replace(substr(t, 2), '(.)', '(?:[^/]*/(?:[^/ ]* )*)?\1', 'g') END
+    FROM (SELECT translate(typed, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz'))
+        AS lowered(t) $$;
 CREATE OR REPLACE FUNCTION pinyin_match(name text, typed text) RETURNS boolean
-    LANGUAGE plpgsql STABLE PARALLEL SAFE COST 1000 SET search_path FROM CURRENT AS $$
-DECLARE
-    readings text[];
-BEGIN
-    IF name IS NULL OR typed IS NULL OR typed = '' THEN RETURN false; END IF;
-    readings := ARRAY(SELECT dbengine_readings_of(c)
-                      FROM unnest(regexp_split_to_array(name, '')) AS c);
-    FOR start IN 1 .. cardinality(readings) LOOP
-        IF dbengine_matches_from(readings, start, lower(typed)) THEN RETURN true; END IF;
-    END LOOP;
-    RETURN false;
-END $$;
+    LANGUAGE sql STABLE PARALLEL SAFE COST 1000 SET search_path FROM CURRENT AS $$
+    SELECT coalesce(dbengine_reading_text(name) ~ pinyin_pattern(typed), false) $$;
 )sql";
 
 // The code points whose readings the server keeps: the CJK ideographs of the basic plane.
@@ -144,36 +125,43 @@ void InstallPinyin(Connection& connection) {
     transaction.Commit();
 }
 
+std::string NameIndexColumns(bool pinyin) {
+    return pinyin ? "ch, ch_id, ch_key, ch_readings" : "ch, ch_id, ch_key";
+}
+
+std::string NameIndexEntries(const std::string& rows, const std::string& id,
+                             const std::string& value, int maxCharacters, bool pinyin) {
+    const std::string from = rows.empty() ? " FROM " : " FROM " + rows + ", ";
+    if (!pinyin) {
+        return "SELECT DISTINCT k, " + id + ", " + value + from + "dbengine_characters(" + value +
+               ", " + std::to_string(maxCharacters) + ") k";
+    }
+    // The reading text once a row, not once a key.
+    return "SELECT DISTINCT k, " + id + ", " + value + ", r" + from + "dbengine_reading_text(" +
+           value + ") r, dbengine_pinyin_keys(" + value + ") k";
+}
+
 void CreateNameIndex(Connection& connection, const std::string& table, const std::string& column,
                      int maxCharacters) {
     const std::string t = QuoteIdentifier(connection, table);
     const std::string c = QuoteIdentifier(connection, column);
     const std::string keep = QuoteIdentifier(connection, table + "_" + column + "_index");
-    const std::string most = std::to_string(maxCharacters);
-    // Each index table's keys of a value.
-    const std::pair<bool, std::function<std::string(const std::string&)>> indexes[] = {
-        {false,
-         [&](const std::string& v) { return "dbengine_characters(" + v + ", " + most + ")"; }},
-        {true, [](const std::string& v) { return "dbengine_pinyin_keys(" + v + ")"; }}};
     // ch_key is the value: a key's entries read in the values' GBK order, and a pattern is tried
-    // on them, through the index alone.
+    // on them, through the index alone; so are the letters on ch_readings.
     std::string tables, removals, entries;
-    for (const auto& [pinyin, keysOf] : indexes) {
+    for (const bool pinyin : {false, true}) {
         const std::string index =
             QuoteIdentifier(connection, NameIndexTable(table, column, pinyin));
         tables += "CREATE TABLE " + index +
-                  " (ch text NOT NULL, ch_id bigint NOT NULL, ch_key text);\n"
-                  "INSERT INTO " +
-                  index + " SELECT DISTINCT k, id, " + c + " FROM " + t + ", " + keysOf(c) +
-                  " k;\n"
-                  "CREATE INDEX ON " +
-                  index +
-                  " (ch, gbk_key(ch_key), ch_id) INCLUDE (ch_key);\n"
-                  "CREATE INDEX ON " +
+                  " (ch text NOT NULL, ch_id bigint NOT NULL, ch_key text" +
+                  (pinyin ? ", ch_readings text" : "") + ");\n" + "INSERT INTO " + index + " " +
+                  NameIndexEntries(t, "id", c, maxCharacters, pinyin) + ";\n" + "CREATE INDEX ON " +
+                  index + " (ch, gbk_key(ch_key), ch_id) INCLUDE (" +
+                  (pinyin ? "ch_key, ch_readings" : "ch_key") + ");\n" + "CREATE INDEX ON " +
                   index + " (ch_id);\n";
         removals += "        DELETE FROM " + index + " WHERE ch_id = OLD.id;\n";
-        entries += "        INSERT INTO " + index + " SELECT DISTINCT k, NEW.id, NEW." + c +
-                   " FROM " + keysOf("NEW." + c) + " k;\n";
+        entries += "        INSERT INTO " + index + " " +
+                   NameIndexEntries("", "NEW.id", "NEW." + c, maxCharacters, pinyin) + ";\n";
     }
     connection.Exec(tables + "CREATE FUNCTION " + keep +
                     "() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$\n"

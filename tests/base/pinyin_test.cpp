@@ -78,6 +78,16 @@ TEST(Pinyin, EveryMatchHoldsAKeyBeginningWithOneOfItsPrefixes) {
     }
     EXPECT_EQ(pinyin::Keys("张三丰"),
               std::vector<std::string>({"zhang", ":zsf", "san", ":sf$", "feng"}));
+    // No reading holds a blank or a non-ASCII letter: no prefix, and no piece looked up.
+    for (const char* text : {"zhang s", "\u212A", "zh\xE2"}) {
+        EXPECT_TRUE(pinyin::SearchKeyPrefixes(text,
+                                              [](std::string_view piece) -> bool {
+                                                  ADD_FAILURE() << piece;
+                                                  return true;
+                                              })
+                        .empty())
+            << text;
+    }
 }
 
 }  // namespace

@@ -231,7 +231,8 @@ TEST(ServerCheck, NamesWhatDiffersFromTheLayout) {
         "DROP INDEX blbrid; ALTER TABLE bingli ALTER brid TYPE bigint; "
         "COMMENT ON COLUMN bingli.zhsu IS 'Zhsu VARCHAR(99)'; ALTER TABLE bingli DISABLE TRIGGER "
         "bingli_changes; INSERT INTO bingren (id, xm) VALUES (50, '张三'), (51, '李四'); "
-        "DELETE FROM bingren_xm_pinyin WHERE ch_id = 51 AND ch = 'li'");
+        "DELETE FROM bingren_xm_pinyin WHERE ch_id = 51 AND ch = 'li'; UPDATE bingren_xm_pinyin "
+        "SET ch_readings = '/zhang/er' WHERE ch_id = 50 AND ch = 'zhang'");
     const auto check = RunTool({"check", schema.Conninfo()});
     EXPECT_EQ(check.status, 1);
     for (const char* problem :
@@ -240,7 +241,7 @@ TEST(ServerCheck, NamesWhatDiffersFromTheLayout) {
           "bingli: trigger bingli_changes is disabled, not AFTER INSERT OR DELETE OR UPDATE OR "
           "TRUNCATE FOR EACH STATEMENT EXECUTE FUNCTION dbengine_count_change()\n",
           "bingren: its identity would hand out numbers that rows hold (up to 51)",
-          "bingren: name index bingren_xm_pinyin disagrees with the table in 1 entries\n",
+          "bingren: name index bingren_xm_pinyin disagrees with the table in 3 entries\n",
           "check failed: the server's tables are not as the engine reads them\n"})
         EXPECT_NE(check.err.find(problem), std::string::npos) << problem << "\n" << check.err;
     EXPECT_NE(check.out.find("support objects: ok\n"), std::string::npos) << check.out;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "base/gbk_text.h"
@@ -158,13 +159,20 @@ bool ReadsByArms(const View& view, const IndexedColumn& c) {
     return view.order.key == c.ordered;
 }
 
-// The arm that reads the view through the index rows that `entries` selects, in the index's
-// order: the index first (CROSS JOIN keeps SQLite to that), then each entry's record.
-Arm IndexArm(const View& view, const IndexedColumn& c, const Where& entries) {
+// The arm that reads the view through the index rows that `entries` selects, of each key in
+// `keys` where there are any, in the index's order: the index first (CROSS JOIN keeps SQLite to
+// that), then each entry's record.
+Arm IndexArm(const View& view, const IndexedColumn& c, const Where& entries,
+             const std::vector<std::string>& keys = {}) {
     const std::string table = view.table->QuotedTable();
     Where joined{table + ".rowid = ch_id", {}};
     joined.And(entries);
-    return {c.index + " CROSS JOIN " + table, "ch_key", std::move(joined), "ch_id"};
+    return {c.index + " CROSS JOIN " + table,
+            "ch_key",
+            std::move(joined),
+            "ch_id",
+            keys.empty() ? "" : "ch",
+            {keys.begin(), keys.end()}};
 }
 
 // Reads the view through the rows holding one key: where the view is ordered by the column, in
@@ -178,14 +186,14 @@ void ReadThrough(View& view, const IndexedColumn& c, const KeyRows& rows, Where 
     entries.And(test);
     if (!rows.leading.empty()) {
         const auto [source, key] = c.table.Dialect().KeyedRows(c.table.QuotedTable(), c.column);
-        view.arms.push_back({source, key, Leading(c, rows.leading)});
+        view.arms.push_back({source, key, Leading(c, rows.leading), "rowid", "", {}});
     }
     view.arms.push_back(IndexArm(view, c, entries));
     view.order.key = c.table.Dialect().ArmKey();
 }
 
 // Reads the view through the rows of several keys: where the view is ordered by the column, an
-// arm for each key in that order; otherwise as a condition on the record number.
+// arm for each key (Arm::each) in that order; otherwise as a condition on the record number.
 void ReadThroughKeys(View& view, const IndexedColumn& c, const std::vector<std::string>& keys,
                      const Where& test) {
     if (!ReadsByArms(view, c)) {
@@ -197,23 +205,40 @@ void ReadThroughKeys(View& view, const IndexedColumn& c, const std::vector<std::
         any.text += "))";
         return view.condition.And(any);
     }
-    for (const std::string& key : keys) {
-        Where entries{"ch = ?", {key}};
-        entries.And(test);
-        view.arms.push_back(IndexArm(view, c, entries));
-    }
+    view.arms.push_back(IndexArm(view, c, test, keys));
     view.order.key = c.table.Dialect().ArmKey();
 }
 
-// The first of the index's keys in [from, below), if any.
-std::optional<std::string> FirstKey(const IndexedColumn& c, const std::string& from,
-                                    const std::string& below) {
-    StatementUse first(
-        c.table.Prepare("SELECT min(ch) FROM " + c.index + " WHERE ch >= ? AND ch < ?"));
-    first->BindText(1, from);
-    first->BindText(2, below);
-    if (!first->Step() || first->ColumnIsNull(0)) return std::nullopt;
-    return std::string(first->ColumnText(0));
+// The pieces of `letters` (in lower case) that some key of the index begins with. From each
+// letter on, the longest is the letters' common beginning with the key just before them or the
+// one just after them in order: two seeks a letter, all in one statement.
+std::set<std::string> ReadingPieces(const IndexedColumn& c, std::string_view letters) {
+    std::string lower(letters);
+    for (char& letter : lower)
+        letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    std::string sql = "WITH letters(n, rest) AS (VALUES ";
+    for (std::size_t from = 0; from < lower.size(); ++from)
+        sql += (from ? ", (" : "(") + std::to_string(from) + ", ?)";
+    StatementUse neighbours(c.table.Prepare(
+        sql + ") SELECT (SELECT max(ch) FROM " + c.index + " WHERE ch <= rest), " +
+        "(SELECT min(ch) FROM " + c.index + " WHERE ch >= rest) " + "FROM letters ORDER BY n"));
+    for (std::size_t from = 0; from < lower.size(); ++from)
+        neighbours->BindText(static_cast<int>(from) + 1, std::string_view(lower).substr(from));
+    std::set<std::string> pieces;
+    for (std::size_t from = 0; neighbours->Step(); ++from) {
+        const std::string_view rest = std::string_view(lower).substr(from);
+        std::size_t longest = 0;
+        for (int column : {0, 1}) {
+            if (neighbours->ColumnIsNull(column)) continue;
+            const std::string_view key = neighbours->ColumnText(column);
+            longest = std::max<std::size_t>(
+                longest, std::mismatch(rest.begin(), rest.end(), key.begin(), key.end()).first -
+                             rest.begin());
+        }
+        for (std::size_t length = 1; length <= longest; ++length)
+            pieces.emplace(rest.substr(0, length));
+    }
+    return pieces;
 }
 
 // Keys are ASCII: every key that begins with `prefix` lies below this.
@@ -221,16 +246,27 @@ std::string PrefixEnd(const std::string& prefix) {
     return prefix + '\x7f';
 }
 
-// The index's keys that begin with any of `prefixes`, one seek each.
+// The index's keys that begin with any of `prefixes`, in order: one seek a key, all in one
+// statement, which on a server is one round trip.
 std::vector<std::string> KeysBeginningWith(const IndexedColumn& c,
                                            const std::vector<std::string>& prefixes) {
-    std::vector<std::string> keys;
+    if (prefixes.empty()) return {};
+    std::string seeds;
+    for (std::size_t i = 0; i < prefixes.size(); ++i) seeds += i ? ", (?, ?)" : "(?, ?)";
+    const std::string first = "SELECT min(ch) FROM " + c.index + " WHERE ch >= low AND ch < high";
+    const std::string next = "SELECT min(ch) FROM " + c.index + " WHERE ch > k AND ch < keys.high";
+    StatementUse seek(c.table.Prepare(
+        "WITH RECURSIVE prefixes(low, high) AS (VALUES " + seeds + "), keys(k, high) AS (SELECT (" +
+        first + "), high FROM prefixes UNION ALL SELECT (" + next +
+        "), keys.high FROM keys WHERE k IS NOT NULL) "
+        "SELECT DISTINCT k FROM keys WHERE k IS NOT NULL ORDER BY k"));
+    int bind = 0;
     for (const std::string& prefix : prefixes) {
-        for (auto key = FirstKey(c, prefix, PrefixEnd(prefix)); key;
-             key = FirstKey(c, *key + '\x01', PrefixEnd(prefix))) {
-            if (std::find(keys.begin(), keys.end(), *key) == keys.end()) keys.push_back(*key);
-        }
+        seek->BindText(++bind, prefix);
+        seek->BindText(++bind, PrefixEnd(prefix));
     }
+    std::vector<std::string> keys;
+    while (seek->Step()) keys.emplace_back(seek->ColumnText(0));
     return keys;
 }
 
@@ -248,9 +284,11 @@ void PlanPinyin(View& view, int field, std::string_view letters) {
     const auto indexed =
         ThroughIndex(*view.table, column, sqlitekit::CharacterIndex::Keys::kPinyin);
     if (!indexed || letters.empty()) return;
+    // Asked only of letters that can be pieces at all.
+    std::optional<std::set<std::string>> pieces;
     const auto isReadingPrefix = [&](std::string_view piece) {
-        const std::string prefix(piece);
-        return FirstKey(*indexed, prefix, PrefixEnd(prefix)).has_value();
+        if (!pieces) pieces = ReadingPieces(*indexed, letters);
+        return pieces->contains(std::string(piece));
     };
     const std::vector<std::string> keys =
         KeysBeginningWith(*indexed, pinyin::SearchKeyPrefixes(letters, isReadingPrefix));

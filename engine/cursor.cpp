@@ -122,6 +122,23 @@ std::string ByPosition(const std::string& orderBy) {
     return orderBy.substr(0, at) + "1" + orderBy.substr(at + 5);
 }
 
+// `arm` selecting `value` of its values.
+Arm OneOf(const Arm& arm, const std::string& value, std::vector<Value> binds) {
+    Arm one = arm;
+    one.each.clear();
+    one.condition = Where{arm.eachColumn + " = " + value, std::move(binds)};
+    one.condition.And(arm.condition);
+    return one;
+}
+
+// One arm for each value of `arm`'s: a table file merges them in order.
+std::vector<Arm> Expanded(const Arm& arm) {
+    if (arm.each.empty()) return {arm};
+    std::vector<Arm> arms;
+    for (const Value& value : arm.each) arms.push_back(OneOf(arm, "?", {value}));
+    return arms;
+}
+
 }  // namespace
 
 Where Cursor::RegionStatement(const Region& region, std::size_t limit) const {
@@ -138,11 +155,9 @@ Where Cursor::RegionStatement(const Region& region, std::size_t limit) const {
         // Each arm's first rows in order are all that the union's first rows can be.
         const std::string orderBy = " ORDER BY " + ByPosition(region.orderBy);
         for (const Arm& arm : view_.arms) {
-            const Where one = ArmSelect(arm, region.where);
-            read.text += (read.text.empty() ? "SELECT * FROM ((" : " UNION (") + one.text +
-                         orderBy + " LIMIT ?)";
+            const Where one = LimitedArm(arm, region.where, orderBy, rows);
+            read.text += (read.text.empty() ? "SELECT * FROM (" : " UNION ") + one.text;
             read.binds.insert(read.binds.end(), one.binds.begin(), one.binds.end());
-            read.binds.push_back(rows);
         }
         read.text += ") AS arms" + orderBy + " LIMIT ?";
     }
@@ -162,21 +177,53 @@ Where Cursor::ArmSelect(const Arm& arm, const Where& where) const {
 
 Where Cursor::ArmsSelect(const Where& where) const {
     Where all;
-    for (const Arm& arm : view_.arms) {
-        const Where one = ArmSelect(arm, where);
-        all.text += (all.text.empty() ? "" : " UNION ") + one.text;
-        all.binds.insert(all.binds.end(), one.binds.begin(), one.binds.end());
+    for (const Arm& each : view_.arms) {
+        for (const Arm& arm : Expanded(each)) {
+            const Where one = ArmSelect(arm, where);
+            all.text += (all.text.empty() ? "" : " UNION ") + one.text;
+            all.binds.insert(all.binds.end(), one.binds.begin(), one.binds.end());
+        }
     }
     return all;
 }
 
+Where Cursor::LimitedArm(const Arm& arm, const Where& where, const std::string& orderBy,
+                         const Value& rows) const {
+    if (arm.each.empty()) {
+        Where one = ArmSelect(arm, where);
+        one.text = "(" + one.text + orderBy + " LIMIT ?)";
+        one.binds.push_back(rows);
+        return one;
+    }
+    // A lateral join reads the arm for each value: the planner plans one arm however many
+    // values there are, where a union of them cost it a millisecond each.
+    Where read{"(SELECT DISTINCT arm.* FROM (VALUES ", {}};
+    for (const Value& value : arm.each) {
+        read.text += read.binds.empty() ? "(?)" : ", (?)";
+        read.binds.push_back(value);
+    }
+    const Where one = ArmSelect(OneOf(arm, "each_value.v", {}), where);
+    read.text +=
+        ") AS each_value(v) CROSS JOIN LATERAL (" + one.text + orderBy + " LIMIT ?) AS arm)";
+    read.binds.insert(read.binds.end(), one.binds.begin(), one.binds.end());
+    read.binds.push_back(rows);
+    return read;
+}
+
+std::vector<Region> Cursor::Regions(From from, const Key& key, bool forward) const {
+    // An arm's rows all hold the key: a name index keeps no empty name, and the nulls' region
+    // would cost a statement for nothing.
+    Range range = range_;
+    if (!view_.arms.empty()) range.nulls = false;
+    return StepRegions(order_, range, from, key, forward);
+}
+
 std::optional<Key> Cursor::First(const Where& extra, Record* record) {
     std::optional<Key> key;
-    Fetch(StepRegions(order_, range_, From::kBegin, {}, true), 1, extra,
-          [&](const Statement& row, std::size_t) {
-              key = Key{ColumnValue(row, 1), row.ColumnInt(0)};
-              if (record != nullptr) record->Load(row, readFields_, order_.key);
-          });
+    Fetch(Regions(From::kBegin, {}, true), 1, extra, [&](const Statement& row, std::size_t) {
+        key = Key{ColumnValue(row, 1), row.ColumnInt(0)};
+        if (record != nullptr) record->Load(row, readFields_, order_.key);
+    });
     return key;
 }
 
@@ -204,8 +251,8 @@ std::size_t Cursor::Move(bool forward, const std::vector<Record*>& out) {
                                                  : From::kKey;
     std::optional<Key> last;
     if (from == From::kKey) last = position_.key;
-    const std::size_t got = Fetch(StepRegions(order_, range_, from, position_.key, forward),
-                                  out.size(), {}, [&](const Statement& row, std::size_t i) {
+    const std::size_t got = Fetch(Regions(from, position_.key, forward), out.size(), {},
+                                  [&](const Statement& row, std::size_t i) {
                                       Key key{ColumnValue(row, 1), row.ColumnInt(0)};
                                       RequireStep(last, key, forward);
                                       last = std::move(key);
@@ -277,7 +324,7 @@ void Cursor::GetRecordForKey(std::uint16_t fields, std::uint16_t partialLen, con
 
 std::vector<Where> Cursor::CountConditions() const {
     std::vector<Where> conditions;
-    for (const Region& region : StepRegions(order_, range_, From::kBegin, {}, true)) {
+    for (const Region& region : Regions(From::kBegin, {}, true)) {
         conditions.push_back(region.where);
         conditions.back().And(visible_);
     }
@@ -291,7 +338,9 @@ std::string Cursor::CountCacheKey(const std::vector<Where>& conditions) const {
         for (const Value& value : where.binds) AppendKeyText(value, key);
     };
     // An arm may hold the only test of a query's rows.
-    for (const Arm& arm : view_.arms) append(arm.condition);
+    for (const Arm& each : view_.arms) {
+        for (const Arm& arm : Expanded(each)) append(arm.condition);
+    }
     for (const Where& where : conditions) append(where);
     return key;
 }

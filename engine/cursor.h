@@ -37,6 +37,10 @@ struct Arm {
     std::string key;
     Where condition;
     std::string rowid = "rowid";
+    // Where `each` holds values, the arm stands for one arm for each of them, selecting
+    // `eachColumn = value` besides `condition`: the entries of several keys of one index.
+    std::string eachColumn;
+    std::vector<Value> each;
 };
 
 // What a cursor sees of a table.
@@ -137,6 +141,8 @@ class Cursor {
     std::optional<KeyScale> Scale();
 
     void SetOrder(Order order);
+    // The regions of a step in the cursor's order and range (order.h StepRegions).
+    std::vector<Region> Regions(From from, const Key& key, bool forward) const;
     // Reads the rows of `regions` that the cursor sees and that meet `extra`.
     std::size_t Fetch(const std::vector<Region>& regions, std::size_t limit, const Where& extra,
                       const RowSink& sink);
@@ -150,6 +156,9 @@ class Cursor {
     Where ArmSelect(const Arm& arm, const Where& where) const;
     // The arms' rows that `where` selects, joined by UNION.
     Where ArmsSelect(const Where& where) const;
+    // The first `rows` rows in `orderBy` of `arm` that `where` selects, for each of its values.
+    Where LimitedArm(const Arm& arm, const Where& where, const std::string& orderBy,
+                     const Value& rows) const;
     // The first visible record (in order) that also meets `extra`, read into `record`.
     std::optional<Key> First(const Where& extra, Record* record);
     void RequireStep(const std::optional<Key>& from, const Key& to, bool forward) const;

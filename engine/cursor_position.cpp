@@ -23,10 +23,9 @@ std::optional<double> Number(const Value& value) {
 std::optional<Cursor::KeyScale> Cursor::Scale() {
     const std::optional<Key> first = First({}, nullptr);
     std::optional<Key> last;
-    Fetch(StepRegions(order_, range_, From::kEnd, {}, false), 1, {},
-          [&](const Statement& row, std::size_t) {
-              last = Key{ColumnValue(row, 1), row.ColumnInt(0)};
-          });
+    Fetch(Regions(From::kEnd, {}, false), 1, {}, [&](const Statement& row, std::size_t) {
+        last = Key{ColumnValue(row, 1), row.ColumnInt(0)};
+    });
     if (!first || !last) return std::nullopt;
     if (order_.IsRowid() || first->value == last->value) {
         return KeyScale{true, *first, static_cast<double>(first->rowid),

@@ -167,6 +167,7 @@ std::vector<CopiedTable> PushDirectory(const std::filesystem::path& dir, TableOp
     copied.push_back(PushTable(patients.Get(), clinic_tables::Patients(), server));
     copied.push_back(PushTable(visits.Get(), clinic_tables::Visits(), server));
     transaction.Commit();
+    VacuumServerTables(server, clinic_tables::All());
     return copied;
 }
 

@@ -53,6 +53,7 @@ DemoResult LoadServerDemo(pgkit::Connection& connection, const DemoOptions& opti
     });
     visits.Finish();
     transaction.Commit();
+    VacuumServerTables(connection, clinic_tables::All());
 
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -65,16 +65,38 @@ void CreateServerNameIndex(pgkit::Connection& connection, const clinic_tables::T
                            pgkit::ServerName(table.characterIndexed), IndexedCharacters(table));
 }
 
+namespace {
+
+// The name index's two tables, quoted and separated by a comma.
+std::string NameIndexTables(pgkit::Connection& connection, const clinic_tables::Table& table) {
+    const std::string name = pgkit::ServerName(table.name);
+    const std::string column = pgkit::ServerName(table.characterIndexed);
+    return pgkit::QuoteIdentifier(connection, pgkit::NameIndexTable(name, column, false)) + ", " +
+           pgkit::QuoteIdentifier(connection, pgkit::NameIndexTable(name, column, true));
+}
+
+}  // namespace
+
 void DropServerNameIndex(pgkit::Connection& connection, const clinic_tables::Table& table) {
     if (table.characterIndexed.empty()) return;
     const std::string name = pgkit::ServerName(table.name);
     const std::string column = pgkit::ServerName(table.characterIndexed);
-    connection.Exec(
-        "DROP TABLE IF EXISTS " +
-        pgkit::QuoteIdentifier(connection, pgkit::NameIndexTable(name, column, false)) + ", " +
-        pgkit::QuoteIdentifier(connection, pgkit::NameIndexTable(name, column, true)) +
-        "; DROP FUNCTION IF EXISTS " +
-        pgkit::QuoteIdentifier(connection, name + "_" + column + "_index") + "() CASCADE");
+    connection.Exec("DROP TABLE IF EXISTS " + NameIndexTables(connection, table) +
+                    "; DROP FUNCTION IF EXISTS " +
+                    pgkit::QuoteIdentifier(connection, name + "_" + column + "_index") +
+                    "() CASCADE");
+}
+
+void VacuumServerTables(pgkit::Connection& connection,
+                        std::span<const clinic_tables::Table* const> tables) {
+    std::string relations;
+    for (const clinic_tables::Table* table : tables) {
+        relations += (relations.empty() ? "" : ", ") +
+                     pgkit::QuoteIdentifier(connection, pgkit::ServerName(table->name));
+        if (!table->characterIndexed.empty())
+            relations += ", " + NameIndexTables(connection, *table);
+    }
+    connection.Exec("VACUUM (ANALYZE) " + relations);
 }
 
 void InstallServerSupport(pgkit::Connection& connection) {

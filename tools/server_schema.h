@@ -36,6 +36,13 @@ void CreateServerTablesInTransaction(pgkit::Connection& connection,
 void CreateServerNameIndex(pgkit::Connection& connection, const clinic_tables::Table& table);
 void DropServerNameIndex(pgkit::Connection& connection, const clinic_tables::Table& table);
 
+// After a bulk load, outside its transaction: the planner's statistics of `tables` and of their
+// name indexes, and the visibility map without which an index-only scan reads the table too.
+// Autovacuum comes to both only minutes later; until then a search for a common character read
+// for the better part of a second.
+void VacuumServerTables(pgkit::Connection& connection,
+                        std::span<const clinic_tables::Table* const> tables);
+
 // Readies `tables` for a bulk load in the caller's transaction: makes those that the current
 // schema lacks and refuses (ToolError naming the table; nothing changed) when one holds rows.
 // Requires: InstallServerSupport() ran.

@@ -338,8 +338,10 @@ std::string Cursor::CountCacheKey(const std::vector<Where>& conditions) const {
         for (const Value& value : where.binds) AppendKeyText(value, key);
     };
     // An arm may hold the only test of a query's rows.
-    for (const Arm& each : view_.arms) {
-        for (const Arm& arm : Expanded(each)) append(arm.condition);
+    for (const Arm& arm : view_.arms) {
+        append(arm.condition);
+        key += arm.eachColumn + '|';
+        for (const Value& value : arm.each) AppendKeyText(value, key);
     }
     for (const Where& where : conditions) append(where);
     return key;

@@ -10,16 +10,6 @@ namespace {
 // the caches.
 constexpr std::size_t kBatchBytes = 256 * 1024;
 
-// The failure that `result` reports, or, without one, the session's own message.
-Error FailureOf(PGconn* conn, const Result& result) {
-    const char* state = PQresultErrorField(result.Handle(), PG_DIAG_SQLSTATE);
-    const char* primary = PQresultErrorField(result.Handle(), PG_DIAG_MESSAGE_PRIMARY);
-    const std::string sqlState = state != nullptr ? state : "";
-    const Failure kind =
-        PQstatus(conn) == CONNECTION_BAD ? Failure::ConnectionLost : Classify(sqlState);
-    return Error(kind, sqlState, MessageText(primary != nullptr ? primary : PQerrorMessage(conn)));
-}
-
 Error SessionFailure(PGconn* conn) {
     const Failure kind =
         PQstatus(conn) == CONNECTION_BAD ? Failure::ConnectionLost : Failure::Other;

@@ -167,20 +167,7 @@ Result Connection::Run(Sends sends, const std::function<PGresult*()>& send) {
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY) {
         return result;
     }
-    throw FailureOf(result, mayCommit && PQstatus(conn_.get()) == CONNECTION_BAD);
-}
-
-Error Connection::FailureOf(const Result& result, bool outcomeUnknown) const {
-    const char* state = PQresultErrorField(result.Handle(), PG_DIAG_SQLSTATE);
-    const char* primary = PQresultErrorField(result.Handle(), PG_DIAG_MESSAGE_PRIMARY);
-    std::string message = MessageText(primary != nullptr ? primary : PQerrorMessage(conn_.get()));
-    if (message.empty()) {
-        message = std::string("unexpected answer: ") + PQresStatus(PQresultStatus(result.Handle()));
-    }
-    const std::string sqlState = state != nullptr ? state : "";
-    const Failure kind =
-        PQstatus(conn_.get()) == CONNECTION_BAD ? Failure::ConnectionLost : Classify(sqlState);
-    return Error(kind, sqlState, message, outcomeUnknown);
+    throw FailureOf(conn_.get(), result, mayCommit && PQstatus(conn_.get()) == CONNECTION_BAD);
 }
 
 void Connection::Exec(const std::string& sql) {
@@ -221,17 +208,6 @@ const std::string& Connection::PreparedName(const std::string& sql) {
     }
     prepared_.push_front({sql, std::move(name)});
     return prepared_.front().name;
-}
-
-Result Connection::RetryRead(const std::function<Result(Connection&)>& read) {
-    const bool inBlock = InTransaction();
-    try {
-        return read(*this);
-    } catch (const Error& error) {
-        if (error.Kind() != Failure::ConnectionLost || inBlock) throw;
-    }
-    Reset();
-    return read(*this);
 }
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {

@@ -63,9 +63,6 @@ class Connection {
     // As Query, through a statement that this session prepares on the first use of `sql`.
     Result QueryPrepared(const std::string& sql, const Params& params = {});
 
-    // Runs `read`, which must change nothing, and when that loses the session outside a
-    // transaction block, opens a new session and runs it once more.
-    Result RetryRead(const std::function<Result(Connection&)>& read);
     // Ends the session, whatever its state, and opens a new one with the same settings.
     void Reset();
 
@@ -95,7 +92,6 @@ class Connection {
     // PQconnectPoll or PQresetPoll as `poll`.
     void Connect(PostgresPollingStatusType (*poll)(PGconn*));
     Result Run(Sends sends, const std::function<PGresult*()>& send);
-    Error FailureOf(const Result& result, bool outcomeUnknown) const;
     const std::string& PreparedName(const std::string& sql);
 
     std::unique_ptr<PGconn, Finisher> conn_;

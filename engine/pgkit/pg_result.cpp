@@ -4,8 +4,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/pgkit/pg_error.h"
-
 namespace pgkit {
 
 namespace {
@@ -50,6 +48,19 @@ std::int64_t Result::Int(int row, int column) const {
 std::int64_t Result::Affected() const {
     std::int64_t count = 0;
     return ParseInt(PQcmdTuples(result_.get()), count) ? count : 0;
+}
+
+Error FailureOf(PGconn* conn, const Result& result, bool outcomeUnknown) {
+    const char* state = PQresultErrorField(result.Handle(), PG_DIAG_SQLSTATE);
+    const char* primary = PQresultErrorField(result.Handle(), PG_DIAG_MESSAGE_PRIMARY);
+    std::string message = MessageText(primary != nullptr ? primary : PQerrorMessage(conn));
+    if (message.empty()) {
+        message = std::string("unexpected answer: ") + PQresStatus(PQresultStatus(result.Handle()));
+    }
+    const std::string sqlState = state != nullptr ? state : "";
+    const Failure kind =
+        PQstatus(conn) == CONNECTION_BAD ? Failure::ConnectionLost : Classify(sqlState);
+    return Error(kind, sqlState, message, outcomeUnknown);
 }
 
 }  // namespace pgkit

@@ -14,6 +14,8 @@
 #include <memory>
 #include <string_view>
 
+#include "engine/pgkit/pg_error.h"
+
 namespace pgkit {
 
 class Result {
@@ -40,5 +42,9 @@ class Result {
 
     std::unique_ptr<PGresult, Clearer> result_;
 };
+
+// The failure that `result` reports on `conn`'s session, or, without one, the session's own
+// message; ConnectionLost whenever the session is gone.
+Error FailureOf(PGconn* conn, const Result& result, bool outcomeUnknown = false);
 
 }  // namespace pgkit

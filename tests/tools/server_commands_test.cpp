@@ -1,9 +1,7 @@
 // clinicdb's commands on a server: create, demo, check, summary, push and pull, against the
 // throwaway cluster. Each test works in a schema of its own.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <fstream>
 
 #include "base/clinic_tables.h"
@@ -26,43 +24,18 @@ using testing::TempDir;
 const Day kToday = dates::FromCivil(2024, 5, 1);
 constexpr const char* kTablePassword = "pw";
 
-// A fresh schema on the test cluster, dropped with everything in it; the tool reaches it
-// through Conninfo(), as `owner` (clinic or clinicpw, whom the server asks for a password).
-class Schema {
-  public:
-    explicit Schema(bool asPasswordUser = false)
-        : admin_(pgkit_test::Connect()),
-          name_("t_tools_" + std::to_string(getpid()) + "_" + std::to_string(++count_)) {
-        const auto& cluster = pgkit_test::TestCluster();
-        admin_.Exec("CREATE SCHEMA " + name_ + (asPasswordUser ? " AUTHORIZATION clinicpw" : ""));
-        conninfo_ = (asPasswordUser ? cluster.passwordConninfo : cluster.conninfo) +
-                    " options='-csearch_path=" + name_ + "'";
+using Schema = pgkit_test::FreshSchema;
+
+// The rows of `sql` run in `schema`, each value as text, NULL as "<null>".
+std::vector<Row> Rows(Schema& schema, const std::string& sql) {
+    const pgkit::Result result = schema.Session().Query(sql);
+    std::vector<Row> rows(static_cast<std::size_t>(result.Rows()));
+    for (int r = 0; r < result.Rows(); ++r) {
+        for (int c = 0; c < result.Columns(); ++c)
+            rows[r].emplace_back(result.IsNull(r, c) ? "<null>" : result.Text(r, c));
     }
-    ~Schema() { admin_.Exec("DROP SCHEMA " + name_ + " CASCADE"); }
-
-    const std::string& Conninfo() const { return conninfo_; }
-
-    // Runs statements in the schema.
-    void Exec(const std::string& sql) { admin_.Exec("SET search_path = " + name_ + ";" + sql); }
-
-    // The rows of `sql` run in the schema, each value as text, NULL as "<null>".
-    std::vector<Row> Rows(const std::string& sql) {
-        admin_.Exec("SET search_path = " + name_);
-        const pgkit::Result result = admin_.Query(sql);
-        std::vector<Row> rows(static_cast<std::size_t>(result.Rows()));
-        for (int r = 0; r < result.Rows(); ++r) {
-            for (int c = 0; c < result.Columns(); ++c)
-                rows[r].emplace_back(result.IsNull(r, c) ? "<null>" : result.Text(r, c));
-        }
-        return rows;
-    }
-
-  private:
-    static inline std::atomic<int> count_ = 0;
-    pgkit::Connection admin_;
-    std::string name_;
-    std::string conninfo_;
-};
+    return rows;
+}
 
 // Every row of the table file with each value quoted as SQLite quotes it, so that a number, a
 // text, an empty text and NULL all differ.
@@ -125,7 +98,7 @@ TEST(ServerCopy, PushThenPullGivesBackEveryValueAndFileAsCreateMakesIt) {
     LoadDemo(source.Path(), {150, kToday, 5});
     MakeAwkwardValues(source.Path());
     tablecrypt::Protect(source / "bingli.DB", kTablePassword, testing::kQuickCost);
-    Schema schema(/*asPasswordUser=*/true);
+    Schema schema(/*ownedByPasswordUser=*/true);
     const std::string serverPassword = pgkit_test::TestCluster().password;
 
     const auto push =
@@ -147,7 +120,7 @@ TEST(ServerCopy, PushThenPullGivesBackEveryValueAndFileAsCreateMakesIt) {
         EXPECT_EQ(SchemaObjects(pulled / file), SchemaObjects(created / file)) << file;
     EXPECT_TRUE(testing::CheckPlain(pulled.Path()).Passed());
     // The server hands out no number that the directory had used.
-    EXPECT_EQ(schema.Rows("INSERT INTO bingren (xm) VALUES ('新') RETURNING id"),
+    EXPECT_EQ(Rows(schema, "INSERT INTO bingren (xm) VALUES ('新') RETURNING id"),
               (std::vector<Row>{{"151"}}));
 }
 
@@ -159,19 +132,20 @@ TEST(ServerCopy, RefusedOrFailedCopiesChangeNothing) {
     const std::string state =
         "SELECT (SELECT count(*) FROM bingren), (SELECT count(*) FROM bingli), "
         "(SELECT string_agg(tbl || n, ' ' ORDER BY tbl) FROM dbengine_changes)";
-    const auto before = filled.Rows(state);
+    const auto before = Rows(filled, state);
     const auto again = RunTool({"push", source.Path(), filled.Conninfo()});
     EXPECT_EQ(again.status, 1);
     EXPECT_NE(again.err.find("holds rows already; nothing was changed"), std::string::npos);
-    EXPECT_EQ(filled.Rows(state), before);
+    EXPECT_EQ(Rows(filled, state), before);
 
     // A value that the server refuses, in the last table copied, takes every table back.
     testing::Execute(source / "bingli.DB", "UPDATE bingli SET Lzrq = '2024-02-30' WHERE Id = 9");
     Schema empty;
     const auto failed = RunTool({"push", source.Path(), empty.Conninfo()});
     EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(empty.Rows("SELECT relname FROM pg_class WHERE relname LIKE 'bing%' AND "
-                         "relnamespace = current_schema()::regnamespace"),
+    EXPECT_EQ(Rows(empty,
+                   "SELECT relname FROM pg_class WHERE relname LIKE 'bing%' AND "
+                   "relnamespace = current_schema()::regnamespace"),
               std::vector<Row>{});
 
     TempDir occupied;
@@ -184,7 +158,7 @@ TEST(ServerCopy, RefusedOrFailedCopiesChangeNothing) {
     const auto written = RunTool({"summary", filled.Conninfo() + " password=secret"});
     EXPECT_EQ(written.status, 1);
     EXPECT_NE(written.err.find("holds a password"), std::string::npos);
-    Schema guarded(/*asPasswordUser=*/true);
+    Schema guarded(/*ownedByPasswordUser=*/true);
     const auto wrong = RunTool({"create", guarded.Conninfo()}, {"not the password"});
     EXPECT_EQ(wrong.status, 1);
     EXPECT_NE(wrong.err.find("password authentication failed"), std::string::npos) << wrong.err;
@@ -213,7 +187,7 @@ TEST(ServerDemo, FillsTheServerAsItFillsADirectory) {
         EXPECT_EQ(QuotedRows(pulled.Path(), *table), QuotedRows(dir.Path(), *table));
     EXPECT_EQ(RunTool({"check", schema.Conninfo()}).status, 0);
     EXPECT_EQ(demo(schema.Conninfo()).status, 1);
-    EXPECT_EQ(schema.Rows("INSERT INTO bingren (xm) VALUES ('新') RETURNING id"),
+    EXPECT_EQ(Rows(schema, "INSERT INTO bingren (xm) VALUES ('新') RETURNING id"),
               (std::vector<Row>{{"301"}}));
 }
 
@@ -227,7 +201,7 @@ TEST(ServerCheck, NamesWhatDiffersFromTheLayout) {
 
     // The visits lose their layout; the patients keep theirs but not their numbering nor their
     // name index.
-    schema.Exec(
+    schema.Session().Exec(
         "DROP INDEX blbrid; ALTER TABLE bingli ALTER brid TYPE bigint; "
         "COMMENT ON COLUMN bingli.zhsu IS 'Zhsu VARCHAR(99)'; ALTER TABLE bingli DISABLE TRIGGER "
         "bingli_changes; INSERT INTO bingren (id, xm) VALUES (50, '张三'), (51, '李四'); "

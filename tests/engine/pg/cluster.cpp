@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -48,31 +49,41 @@ std::string StorageName(const ::testing::TestParamInfo<Storage>& info) {
 namespace {
 
 std::string NewSchemaName() {
-    static int serial = 0;
+    static std::atomic<int> serial = 0;
     return "t" + std::to_string(getpid()) + "_" + std::to_string(++serial);
 }
 
 }  // namespace
 
-TestSchema::TestSchema(const std::string& directory, const std::string& confFile)
-    : name_(NewSchemaName()), session_(Connect()) {
-    session_.Exec("CREATE SCHEMA " + name_ + "; SET search_path = " + name_);
-    std::ofstream(confFile) << "SERVER " << directory << " = " << TestCluster().conninfo
-                            << " application_name=" << name_ << " options='-csearch_path=" << name_
-                            << "'\n";
+FreshSchema::FreshSchema(bool ownedByPasswordUser)
+    : name_(NewSchemaName()),
+      conninfo_((ownedByPasswordUser ? TestCluster().passwordConninfo : TestCluster().conninfo) +
+                " options='-csearch_path=" + name_ + "'"),
+      session_(Connect()) {
+    session_.Exec("CREATE SCHEMA " + name_ +
+                  (ownedByPasswordUser ? " AUTHORIZATION clinicpw" : "") +
+                  "; SET search_path = " + name_);
+}
+
+FreshSchema::~FreshSchema() {
+    session_.Exec("DROP SCHEMA " + Name() + " CASCADE");
+}
+
+TestSchema::TestSchema(const std::string& directory, const std::string& confFile) {
+    std::ofstream(confFile) << "SERVER " << directory << " = " << Conninfo()
+                            << " application_name=" << Name() << "\n";
     setenv("DBENGINE_CONF", confFile.c_str(), 1);
 }
 
 TestSchema::~TestSchema() {
     unsetenv("DBENGINE_CONF");
-    session_.Exec("DROP SCHEMA " + name_ + " CASCADE");
 }
 
 void TestSchema::EndEngineSessions() {
-    session_.Query(
+    Session().Query(
         "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
         "WHERE application_name = $1",
-        {name_});
+        {Name()});
 }
 
 pgkit::Error FailureOf(const std::function<void()>& statement) {

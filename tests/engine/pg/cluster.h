@@ -33,26 +33,38 @@ pgkit::Error FailureOf(const std::function<void()>& statement);
 enum class Storage { kFiles, kServer };
 std::string StorageName(const ::testing::TestParamInfo<Storage>& info);
 
-// A fresh schema on the cluster, which the engine's configuration gives a directory to, while
-// it lives: a configuration file of its own that $DBENGINE_CONF names. The engine's sessions go
-// by the schema's name, so that a test can end them. Dropped with everything in it at the end.
-class TestSchema {
+// A fresh schema on the cluster, dropped with everything in it at the end.
+class FreshSchema {
+  public:
+    // With `ownedByPasswordUser`, the schema is clinicpw's, and Conninfo() logs in as clinicpw.
+    explicit FreshSchema(bool ownedByPasswordUser = false);
+    ~FreshSchema();
+    FreshSchema(const FreshSchema&) = delete;
+    FreshSchema& operator=(const FreshSchema&) = delete;
+
+    const std::string& Name() const { return name_; }
+    // A connection string whose sessions see the schema's tables by their bare names.
+    const std::string& Conninfo() const { return conninfo_; }
+    // A session of the test's own as clinic, whose search_path is the schema.
+    pgkit::Connection& Session() { return session_; }
+
+  private:
+    std::string name_;
+    std::string conninfo_;
+    pgkit::Connection session_;
+};
+
+// A fresh schema that the engine's configuration gives a directory to while it lives: a
+// configuration file of its own that $DBENGINE_CONF names. The engine's sessions go by the
+// schema's name, so that a test can end them.
+class TestSchema : public FreshSchema {
   public:
     // `directory` as the engine is given it; the configuration is written to `confFile`.
     TestSchema(const std::string& directory, const std::string& confFile);
     ~TestSchema();
-    TestSchema(const TestSchema&) = delete;
-    TestSchema& operator=(const TestSchema&) = delete;
 
-    const std::string& Name() const { return name_; }
-    // A session of the test's own whose search_path is the schema.
-    pgkit::Connection& Session() { return session_; }
     // Ends the engine's sessions on the schema, as a lost connection would.
     void EndEngineSessions();
-
-  private:
-    std::string name_;
-    pgkit::Connection session_;
 };
 
 }  // namespace pgkit_test

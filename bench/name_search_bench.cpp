@@ -47,11 +47,12 @@ struct Outcome {
     int rows = 0;   // rows read for the first page
 };
 
-// What the main window does: the search with its decision, then a grid's first page.
+// What the main window does: the search with its decision, then a grid's first page, from the
+// first record, where the search leaves the query.
 Outcome SearchThroughRecordSets(TRecordRules& rules, TQuery& query, const std::string& text) {
     Outcome outcome;
     outcome.found = rules.FindNames(text);
-    for (query.First(); !query.Eof() && outcome.rows < 30; query.Next()) ++outcome.rows;
+    for (; !query.Eof() && outcome.rows < 30; query.Next()) ++outcome.rows;
     return outcome;
 }
 

@@ -358,6 +358,12 @@ int TDataSet::RecordCount() {
 }
 
 int TDataSet::RecordCountUpTo(int most) {
+    // Just opened or moved to its first record, the window holds the first records already: up
+    // to `most` of them, or every one when it is not full.
+    if (state_ == TDataSetState::dsBrowse && bof_ &&
+        (BufferCount() >= most || BufferCount() < capacity_)) {
+        return std::min(BufferCount(), std::max(most, 0));
+    }
     // One read of `most` records from the first: the window holds them for the moment.
     const int kept = capacity_;
     capacity_ = std::max(capacity_, most);

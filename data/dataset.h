@@ -115,7 +115,8 @@ class TDataSet {
     // The records visible through the record set; -1 when the engine cannot tell.
     int RecordCount();
     // The record count where it is below `most`, else `most`: reads no more than `most`
-    // records, however many there are, and leaves the record set on its first record.
+    // records, however many there are, and leaves the record set on its first record. A record
+    // set on its first record whose window holds `most` records, or all there are, reads none.
     int RecordCountUpTo(int most);
     // The implicit post: a record in edit or insert state is posted if any field was written,
     // else dropped.

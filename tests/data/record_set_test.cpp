@@ -192,6 +192,21 @@ TEST_P(RecordSetTest, TheWindowFollowsTheViewsAndScrolls) {
     t.Last();
     EXPECT_EQ(t.ActiveRecord(), 3);
     EXPECT_EQ(data_->TablebingrenId->AsInteger(), 10);
+
+    // Counting up to a bound answers from the window only where it holds the first records.
+    EXPECT_EQ(t.RecordCountUpTo(2), 2);
+    EXPECT_TRUE(t.Bof());
+    EXPECT_EQ(data_->TablebingrenId->AsInteger(), 1);
+    EXPECT_EQ(t.RecordCountUpTo(7), 7);
+    EXPECT_EQ(t.RecordCountUpTo(30), 10);
+    EXPECT_EQ(t.BufferCount(), 4);
+    RecordingLink tall(30);
+    tall.SetDataSource(&data_->DataSourceBingren);
+    EXPECT_EQ(t.RecordCountUpTo(30), 10);
+    t.MoveBy(5);
+    data_->Tablebingren.Delete();
+    t.First();
+    EXPECT_EQ(t.RecordCountUpTo(30), 9);
 }
 
 TEST_P(RecordSetTest, UndoingAnInsertMakesThePreviousRecordCurrentAgainOnItsRow) {

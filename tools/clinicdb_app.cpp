@@ -221,9 +221,17 @@ int Restore(const Arguments& a, std::ostream& out) {
     return 0;
 }
 
-int ShowDeleted(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+std::vector<DeletedRow> ListAnyDeleted(const Arguments& a, PasswordSource& passwords) {
+    if (!a.server.empty()) {
+        pgkit::Connection server = OpenServer(a.server, passwords);
+        return ListDeletedOnServer(server);
+    }
     TableOpener tables(passwords);
-    const std::vector<DeletedRow> rows = ListDeleted(a.dir, tables);
+    return ListDeleted(a.dir, tables);
+}
+
+int ShowDeleted(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    const std::vector<DeletedRow> rows = ListAnyDeleted(a, passwords);
     if (rows.empty()) out << "no deleted rows\n";
     for (const DeletedRow& row : rows)
         out << row.deletedAt << "  " << row.table << " " << row.id << "  " << row.what << "\n";
@@ -231,6 +239,11 @@ int ShowDeleted(const Arguments& a, PasswordSource& passwords, std::ostream& out
 }
 
 int BringBack(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    if (!a.server.empty()) {
+        pgkit::Connection server = OpenServer(a.server, passwords);
+        out << UndeleteOnServer(server, a.table, a.id);
+        return 0;
+    }
     TableOpener tables(passwords);
     out << Undelete(a.dir, a.table, a.id, tables);
     return 0;

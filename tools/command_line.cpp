@@ -25,8 +25,8 @@ const char* const kUsage =
     "       clinicdb backup DIR DEST [--keep N]\n"
     "       clinicdb verify BACKUP\n"
     "       clinicdb restore BACKUP DIR\n"
-    "       clinicdb deleted DIR\n"
-    "       clinicdb undelete DIR TABLE ID\n"
+    "       clinicdb deleted DIR|CONN\n"
+    "       clinicdb undelete DIR|CONN TABLE ID\n"
     "       clinicdb push DIR CONN\n"
     "       clinicdb pull CONN DIR\n"
     "       clinicdb --version\n"
@@ -192,7 +192,8 @@ UsageError NoServer(std::string_view command) {
 
 bool TakesServer(Command command) {
     return command == Command::kCreate || command == Command::kDemo || command == Command::kCheck ||
-           command == Command::kSummary;
+           command == Command::kSummary || command == Command::kDeleted ||
+           command == Command::kUndelete;
 }
 
 // push DIR CONN and pull CONN DIR.

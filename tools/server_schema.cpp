@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/pgkit/server_deleted_rows.h"
 #include "engine/pgkit/server_layout.h"
 #include "engine/pgkit/server_name_index.h"
 #include "tools/clinic_schema.h"
@@ -55,6 +56,7 @@ void CreateServerTablesInTransaction(pgkit::Connection& connection,
     for (const clinic_tables::Table* table : tables) {
         pgkit::CreateTable(connection, std::string(table->name), DeclaredColumns(*table),
                            DeclaredIndexes(*table));
+        pgkit::ServerDeletedRows{pgkit::ServerName(table->name)}.Create(connection);
         CreateServerNameIndex(connection, *table);
     }
 }

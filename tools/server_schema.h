@@ -24,8 +24,9 @@ void CreateServerTables(pgkit::Connection& connection,
 // often this runs.
 void InstallServerSupport(pgkit::Connection& connection);
 
-// Makes `tables` with their name indexes in the caller's transaction, in the first schema of the
-// search_path, which must hold none of them. Requires: InstallServerSupport() ran.
+// Makes `tables` with their name indexes and tables of deleted rows in the caller's
+// transaction, in the first schema of the search_path, which must hold none of them.
+// Requires: InstallServerSupport() ran.
 void CreateServerTablesInTransaction(pgkit::Connection& connection,
                                      std::span<const clinic_tables::Table* const> tables);
 

@@ -191,6 +191,48 @@ TEST(ServerDemo, FillsTheServerAsItFillsADirectory) {
               (std::vector<Row>{{"301"}}));
 }
 
+// Whichever session deletes on the server, the row is kept with its time, as the files keep
+// theirs, and comes back under its number with its name index.
+TEST(ServerDeleted, KeepsEveryDeleteAndBringsItBackUnderItsNumber) {
+    Schema schema;
+    ASSERT_EQ(RunTool({"create", schema.Conninfo()}).status, 0);
+    EXPECT_EQ(RunTool({"deleted", schema.Conninfo()}).out, "no deleted rows\n");
+    pgkit::Connection& session = schema.Session();
+    session.Exec(
+        "INSERT INTO bingren (xm) VALUES ('张三'), ('李四'); INSERT INTO bingli (brid, lzrq) "
+        "VALUES (1, '2024-05-01'), (2, NULL)");
+    session.Exec("DELETE FROM bingli WHERE brid = 1");
+    session.Exec("SELECT pg_sleep(0.01)");
+    session.Exec("DELETE FROM bingren WHERE id = 1");
+    const auto listed = RunTool({"deleted", schema.Conninfo()});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const std::size_t patient = listed.out.find("  bingren 1  张三\n");
+    const std::size_t visit =
+        listed.out.find("  bingli 1  patient 1 张三 (deleted), visit of 2024-05-01\n");
+    ASSERT_NE(patient, std::string::npos) << listed.out;
+    EXPECT_LT(patient, visit) << "newest first:\n" << listed.out;
+
+    EXPECT_EQ(RunTool({"undelete", schema.Conninfo(), "bingren", "1"}).out,
+              "brought back bingren 1\n");
+    // The name index holds as many entries of him as of the patient who stayed.
+    EXPECT_EQ(Rows(schema,
+                   "SELECT xm, (SELECT count(*) FROM bingren_xm_chars WHERE ch_id = 1) = (SELECT "
+                   "count(*) FROM bingren_xm_chars WHERE ch_id = 2) FROM bingren WHERE id = 1"),
+              (std::vector<Row>{{"张三", "t"}}));
+    for (const auto& [id, why] : {std::pair{"1", "is taken by another row since"},
+                                  std::pair{"2", "is taken by another row since"},
+                                  std::pair{"7", "is not among the deleted rows"}}) {
+        const auto refused = RunTool({"undelete", schema.Conninfo(), "bingren", id});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find(why), std::string::npos) << refused.err;
+    }
+    ASSERT_EQ(RunTool({"undelete", schema.Conninfo(), "bingli", "1"}).status, 0);
+    EXPECT_EQ(RunTool({"deleted", schema.Conninfo()}).out, "no deleted rows\n");
+    EXPECT_EQ(Rows(schema, "SELECT brid, lzrq FROM bingli WHERE id = 1"),
+              (std::vector<Row>{{"1", "2024-05-01"}}));
+    EXPECT_EQ(RunTool({"check", schema.Conninfo()}).status, 0);
+}
+
 TEST(ServerCheck, NamesWhatDiffersFromTheLayout) {
     Schema schema;
     ASSERT_EQ(RunTool({"create", schema.Conninfo()}).status, 0);

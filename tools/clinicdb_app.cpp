@@ -139,9 +139,17 @@ int ShowSummary(const Arguments& a, PasswordSource& passwords, std::ostream& out
     return 0;
 }
 
-int Recall(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+std::vector<RecallLine> ReadAnyRecall(const Arguments& a, PasswordSource& passwords) {
+    if (!a.server.empty()) {
+        pgkit::Connection server = OpenServer(a.server, passwords);
+        return ReadRecallOnServer(server, a.recall, a.demo.today);
+    }
     TableOpener tables(passwords);
-    const std::vector<RecallLine> lines = ReadRecall(a.dir, a.recall, a.demo.today, tables);
+    return ReadRecall(a.dir, a.recall, a.demo.today, tables);
+}
+
+int Recall(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
+    const std::vector<RecallLine> lines = ReadAnyRecall(a, passwords);
     if (a.recall.csv.empty()) {
         PrintRecallTable(lines, out);
         return 0;

@@ -17,8 +17,10 @@ const char* const kUsage =
     "       clinicdb check DIR [--repair]\n"
     "       clinicdb check CONN\n"
     "       clinicdb summary DIR|CONN [--today YYYY-MM-DD]\n"
-    "       clinicdb recall DIR --from YYYY-MM-DD --to YYYY-MM-DD [--not-reminded] [--csv FILE]\n"
-    "       clinicdb recall DIR --overdue [--today YYYY-MM-DD] [--not-reminded] [--csv FILE]\n"
+    "       clinicdb recall DIR|CONN --from YYYY-MM-DD --to YYYY-MM-DD "
+    "[--not-reminded] [--csv FILE]\n"
+    "       clinicdb recall DIR|CONN --overdue [--today YYYY-MM-DD] "
+    "[--not-reminded] [--csv FILE]\n"
     "       clinicdb protect DIR TABLE\n"
     "       clinicdb unprotect DIR TABLE\n"
     "       clinicdb password DIR TABLE\n"
@@ -192,8 +194,8 @@ UsageError NoServer(std::string_view command) {
 
 bool TakesServer(Command command) {
     return command == Command::kCreate || command == Command::kDemo || command == Command::kCheck ||
-           command == Command::kSummary || command == Command::kDeleted ||
-           command == Command::kUndelete;
+           command == Command::kSummary || command == Command::kRecall ||
+           command == Command::kDeleted || command == Command::kUndelete;
 }
 
 // push DIR CONN and pull CONN DIR.

@@ -41,8 +41,9 @@ enum class Command {
 struct Arguments {
     Command command = Command::kHelp;
     std::filesystem::path dir;
-    // create, demo, check, summary, deleted, undelete: the server's libpq connection string when
-    // one was given in place of DIR (`dir` is then empty); push DIR CONN and pull CONN DIR: CONN.
+    // create, demo, check, summary, recall, deleted, undelete: the server's libpq connection
+    // string when one was given in place of DIR (`dir` is then empty); push DIR CONN and pull
+    // CONN DIR: CONN.
     std::string server;
     std::string table;    // protect, unprotect, password, undelete: the table's name without ".DB"
     std::int64_t id = 0;  // undelete: the record number

@@ -95,18 +95,24 @@ void AddLastVisit(Statement& lastVisit, RecallLine& line) {
 }
 
 // The index on Fzyysj gives the span's patients already in this order.
-std::vector<RecallLine> ReadPatients(const sqlitekit::Connection& db, DaySpan span,
-                                     bool notReminded) {
+std::vector<RecallLine> ReadPatients(const sqlitekit::Connection& db, DaySpan span) {
     Statement patients(db.Handle(),
                        "SELECT Id, Xm, Lxdh, Fzyysj, Sfylxfz, Dfhf FROM bingren "
                        "WHERE Fzyysj BETWEEN ?1 AND ?2 ORDER BY Fzyysj, Id");
     patients.BindText(1, dates::FormatStoredDate(span.from));
     patients.BindText(2, dates::FormatStoredDate(span.to));
     std::vector<RecallLine> lines;
-    while (patients.Step()) {
-        RecallLine line = LineOf(patients);
-        if (!notReminded || !line.reminded) lines.push_back(std::move(line));
-    }
+    while (patients.Step()) lines.push_back(LineOf(patients));
+    return lines;
+}
+
+// Leaves out the patients reminded already, when asked, and with --overdue those whose last
+// visit kept the appointment: on the follow-up's day or later. Dates as stored compare as their
+// text does.
+std::vector<RecallLine> Kept(std::vector<RecallLine> lines, const RecallOptions& options) {
+    if (options.notReminded) std::erase_if(lines, [](const RecallLine& l) { return l.reminded; });
+    if (options.overdue)
+        std::erase_if(lines, [](const RecallLine& l) { return l.lastVisit >= l.followUp; });
     return lines;
 }
 
@@ -213,13 +219,36 @@ std::vector<RecallLine> ReadRecall(const std::filesystem::path& dir, const Recal
     const auto visitFile = OpenExistingTable(dir, clinic_tables::Visits(), tables);
     const DaySpan span = FollowUps(options, today);
     if (span.from > span.to) return {};
-    std::vector<RecallLine> lines = ReadPatients(patientFile.Get(), span, options.notReminded);
+    std::vector<RecallLine> lines = ReadPatients(patientFile.Get(), span);
     AddLastVisits(visitFile.Get(), lines);
-    // A visit on the follow-up's day or later kept the appointment; dates as stored compare
-    // as their text does.
-    if (options.overdue)
-        std::erase_if(lines, [](const RecallLine& l) { return l.lastVisit >= l.followUp; });
-    return lines;
+    return Kept(std::move(lines), options);
+}
+
+std::vector<RecallLine> ReadRecallOnServer(pgkit::Connection& server, const RecallOptions& options,
+                                           Day today) {
+    const DaySpan span = FollowUps(options, today);
+    if (span.from > span.to) return {};
+    // The files' order of visits: a visit without a date comes after every dated one.
+    const pgkit::Result rows = server.Query(
+        "SELECT p.id, coalesce(p.xm, ''), coalesce(p.lxdh, ''), p.fzyysj::text, "
+        "coalesce(p.sfylxfz, ''), coalesce(p.dfhf, ''), coalesce(v.lzrq::text, ''), "
+        "coalesce(v.zhsu, '') FROM bingren p LEFT JOIN LATERAL (SELECT lzrq, zhsu FROM bingli "
+        "WHERE brid = p.id ORDER BY lzrq DESC NULLS LAST, id DESC LIMIT 1) v ON true "
+        "WHERE p.fzyysj BETWEEN $1 AND $2 ORDER BY p.fzyysj, p.id",
+        {dates::FormatStoredDate(span.from), dates::FormatStoredDate(span.to)});
+    std::vector<RecallLine> lines(static_cast<std::size_t>(rows.Rows()));
+    for (int row = 0; row < rows.Rows(); ++row) {
+        RecallLine& line = lines[static_cast<std::size_t>(row)];
+        line.id = rows.Int(row, 0);
+        line.name = rows.Text(row, 1);
+        line.phone = rows.Text(row, 2);
+        line.followUp = rows.Text(row, 3);
+        line.reminded = rows.Text(row, 4) == kReminded;
+        line.answer = rows.Text(row, 5);
+        line.lastVisit = rows.Text(row, 6);
+        line.complaint = rows.Text(row, 7);
+    }
+    return Kept(std::move(lines), options);
 }
 
 void PrintRecallTable(std::span<const RecallLine> lines, std::ostream& out) {

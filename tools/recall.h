@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/pgkit/pg_connection.h"
 #include "tools/demo_records.h"
 #include "tools/table_passwords.h"
 
@@ -47,6 +48,10 @@ struct RecallLine {
 // `today` in days since 1899-12-30; only --overdue reads it.
 std::vector<RecallLine> ReadRecall(const std::filesystem::path& dir, const RecallOptions& options,
                                    Day today, TableOpener& tables);
+
+// The same from a server's tables, in one statement.
+std::vector<RecallLine> ReadRecallOnServer(pgkit::Connection& server, const RecallOptions& options,
+                                           Day today);
 
 // A header row, then one row a line, columns aligned by their width on a terminal (a wide
 // character takes two columns); line breaks and tabs inside a value show as spaces.

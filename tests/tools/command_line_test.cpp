@@ -90,7 +90,7 @@ TEST(CommandLine, BadArgumentsExitWithStatusTwoAndUsage) {
         {"unprotect", "d", ".DB"},
         {"unprotect", "d", "../bingren"},
         {"password", "d", ""},
-        {"recall", "host=h dbname=c", "--overdue"},
+        {"protect", "host=h dbname=c", "bingren"},
         {"check", "host=h dbname=c", "--repair"},
         {"backup", "d", "dbname=c"},
         {"push", "d"},

@@ -1,7 +1,8 @@
-// clinicdb's commands on a server: create, demo, check, summary, push and pull, against the
-// throwaway cluster. Each test works in a schema of its own.
+// clinicdb's commands on a server: create, demo, check, summary, recall, deleted, undelete,
+// push and pull, against the throwaway cluster. Each test works in a schema of its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "base/clinic_tables.h"
@@ -181,6 +182,18 @@ TEST(ServerDemo, FillsTheServerAsItFillsADirectory) {
     };
     EXPECT_EQ(summary(schema.Conninfo()), summary(dir.Path()));
     EXPECT_NE(summary(schema.Conninfo()).find("patients: 300\n"), std::string::npos);
+    for (const std::vector<std::string>& span :
+         {std::vector<std::string>{"--from", "2024-04-25", "--to", "2024-05-05"},
+          {"--overdue", "--today", "2024-05-01", "--not-reminded"}}) {
+        const auto recall = [&](const std::string& where) {
+            std::vector<std::string> args = {"recall", where};
+            args.insert(args.end(), span.begin(), span.end());
+            return RunTool(args).out;
+        };
+        const std::string listed = recall(dir.Path());
+        EXPECT_GT(std::count(listed.begin(), listed.end(), '\n'), 5) << listed;
+        EXPECT_EQ(recall(schema.Conninfo()), listed) << span.front();
+    }
 
     ASSERT_EQ(RunTool({"pull", schema.Conninfo(), pulled.Path()}).status, 0);
     for (const clinic_tables::Table* table : clinic_tables::All())

@@ -26,6 +26,18 @@
 namespace clinicdb {
 namespace {
 
+// What a command answers on the server that CONN names, or on the directory's table files.
+template <typename OnServer, typename OnFiles>
+auto OnServerOrFiles(const Arguments& a, PasswordSource& passwords, OnServer onServer,
+                     OnFiles onFiles) {
+    if (!a.server.empty()) {
+        pgkit::Connection server = OpenServer(a.server, passwords);
+        return onServer(server);
+    }
+    TableOpener tables(passwords);
+    return onFiles(tables);
+}
+
 int Create(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
     if (!a.server.empty()) {
         pgkit::Connection server = OpenServer(a.server, passwords);
@@ -65,12 +77,9 @@ const char* Failure(const Arguments& a, const CheckReport& report) {
 }
 
 CheckReport CheckAny(const Arguments& a, PasswordSource& passwords) {
-    if (!a.server.empty()) {
-        pgkit::Connection server = OpenServer(a.server, passwords);
-        return CheckServer(server);
-    }
-    TableOpener tables(passwords);
-    return CheckDatabase(a.dir, tables, a.repair);
+    return OnServerOrFiles(
+        a, passwords, [](pgkit::Connection& server) { return CheckServer(server); },
+        [&](TableOpener& tables) { return CheckDatabase(a.dir, tables, a.repair); });
 }
 
 int Check(const Arguments& a, PasswordSource& passwords, std::ostream& out, std::ostream& err) {
@@ -116,12 +125,10 @@ int Check(const Arguments& a, PasswordSource& passwords, std::ostream& out, std:
 }
 
 Summary ReadAnySummary(const Arguments& a, PasswordSource& passwords) {
-    if (!a.server.empty()) {
-        pgkit::Connection server = OpenServer(a.server, passwords);
-        return ReadServerSummary(server, a.demo.today);
-    }
-    TableOpener tables(passwords);
-    return ReadSummary(a.dir, a.demo.today, tables);
+    return OnServerOrFiles(
+        a, passwords,
+        [&](pgkit::Connection& server) { return ReadServerSummary(server, a.demo.today); },
+        [&](TableOpener& tables) { return ReadSummary(a.dir, a.demo.today, tables); });
 }
 
 int ShowSummary(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
@@ -139,17 +146,13 @@ int ShowSummary(const Arguments& a, PasswordSource& passwords, std::ostream& out
     return 0;
 }
 
-std::vector<RecallLine> ReadAnyRecall(const Arguments& a, PasswordSource& passwords) {
-    if (!a.server.empty()) {
-        pgkit::Connection server = OpenServer(a.server, passwords);
-        return ReadRecallOnServer(server, a.recall, a.demo.today);
-    }
-    TableOpener tables(passwords);
-    return ReadRecall(a.dir, a.recall, a.demo.today, tables);
-}
-
 int Recall(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
-    const std::vector<RecallLine> lines = ReadAnyRecall(a, passwords);
+    const std::vector<RecallLine> lines = OnServerOrFiles(
+        a, passwords,
+        [&](pgkit::Connection& server) {
+            return ReadRecallOnServer(server, a.recall, a.demo.today);
+        },
+        [&](TableOpener& tables) { return ReadRecall(a.dir, a.recall, a.demo.today, tables); });
     if (a.recall.csv.empty()) {
         PrintRecallTable(lines, out);
         return 0;
@@ -229,17 +232,10 @@ int Restore(const Arguments& a, std::ostream& out) {
     return 0;
 }
 
-std::vector<DeletedRow> ListAnyDeleted(const Arguments& a, PasswordSource& passwords) {
-    if (!a.server.empty()) {
-        pgkit::Connection server = OpenServer(a.server, passwords);
-        return ListDeletedOnServer(server);
-    }
-    TableOpener tables(passwords);
-    return ListDeleted(a.dir, tables);
-}
-
 int ShowDeleted(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
-    const std::vector<DeletedRow> rows = ListAnyDeleted(a, passwords);
+    const std::vector<DeletedRow> rows = OnServerOrFiles(
+        a, passwords, [](pgkit::Connection& server) { return ListDeletedOnServer(server); },
+        [&](TableOpener& tables) { return ListDeleted(a.dir, tables); });
     if (rows.empty()) out << "no deleted rows\n";
     for (const DeletedRow& row : rows)
         out << row.deletedAt << "  " << row.table << " " << row.id << "  " << row.what << "\n";
@@ -247,13 +243,10 @@ int ShowDeleted(const Arguments& a, PasswordSource& passwords, std::ostream& out
 }
 
 int BringBack(const Arguments& a, PasswordSource& passwords, std::ostream& out) {
-    if (!a.server.empty()) {
-        pgkit::Connection server = OpenServer(a.server, passwords);
-        out << UndeleteOnServer(server, a.table, a.id);
-        return 0;
-    }
-    TableOpener tables(passwords);
-    out << Undelete(a.dir, a.table, a.id, tables);
+    out << OnServerOrFiles(
+        a, passwords,
+        [&](pgkit::Connection& server) { return UndeleteOnServer(server, a.table, a.id); },
+        [&](TableOpener& tables) { return Undelete(a.dir, a.table, a.id, tables); });
     return 0;
 }
 
